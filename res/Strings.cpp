@@ -1,0 +1,65 @@
+#include "res/Strings.h"
+
+#include <array>
+#include <utility>
+
+namespace res {
+namespace {
+
+struct Entry {
+    StringId id;
+    std::string_view text;
+};
+
+constexpr std::array kStrings{
+    Entry{IDR_MAINFRAME, "Relmuth\n\nRelm\n\n\nRelmuth.Document\nRelm Document"},
+
+    Entry{ID_SEND_PROGRAM, "プログラムを送信するでおさる\nプログラム送信"},
+    Entry{ID_MOVE_UP, "選択したブロックをひとつ上へ移動～\n上へ移動"},
+    Entry{ID_MOVE_DOWN, "選択したブロックをひとつ下へ移動～\n下へ移動"},
+
+    Entry{AFX_IDS_APP_TITLE, "Relmuth"},
+    Entry{AFX_IDS_IDLEMESSAGE, "レディ"},
+    Entry{AFX_IDS_OPENFILE, "開く"},
+    Entry{AFX_IDS_SAVEFILE, "名前を付けて保存"},
+    Entry{AFX_IDS_ALLFILTER, "すべてのﾌｧｲﾙ (*.*)"},
+    Entry{AFX_IDS_UNTITLED, "無題"},
+
+    Entry{AFX_IDP_FAILED_TO_OPEN_DOC, "ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。"},
+    Entry{AFX_IDP_FAILED_TO_SAVE_DOC, "ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。"},
+    Entry{AFX_IDP_ASK_TO_SAVE, "%1 への変更を保存しますか?"},
+    Entry{AFX_IDP_FAILED_INVALID_FORMAT, "予期しないﾌｧｲﾙ形式です。"},
+
+    Entry{ID_FILE_NEW, "新規にファイルを作成\n新規ファイル"},
+    Entry{ID_FILE_OPEN, "既存のファイルを開く\n開く"},
+    Entry{ID_FILE_SAVE, "作業中のファイルを上書きして保存\n保存"},
+    Entry{ID_FILE_SAVE_AS, "作業中のファイルを新しい名前で保存\n名前をつけて保存"},
+    Entry{ID_FILE_MRU_FILE1, "指定のファイルを開く"},
+    Entry{ID_EDIT_CLEAR, "選択範囲を削除\n削除"},
+    Entry{ID_EDIT_COPY, "選択範囲をコピーしてクリップボードに保存\nコピー"},
+    Entry{ID_EDIT_CUT, "選択範囲を切り取ってクリップボードに保存\n切り取り"},
+    Entry{ID_EDIT_PASTE, "クリップボードの内容を貼り付け\n貼り付け"},
+    Entry{ID_APP_ABOUT, "プログラムの情報、バージョンそして著作権を表示\nバージョン情報"},
+    Entry{ID_APP_EXIT, "Relmuthを終了し、ファイルの保存を指示\n終了"},
+    Entry{ID_VIEW_TOOLBAR, "ツールバーの表示/非表示\nツールバーの表示切り替え"},
+    Entry{ID_VIEW_STATUS_BAR, "ステータスバーの 表示/非表示\nステータスバーの表示切り替え"},
+
+    Entry{IDS_TAPE_FILTER, "Nerith Tape Image (kxm, cmt)"},
+    Entry{IDS_RECV_BAD_LENGTH, "エラー：長さ情報が不正でおさる"},
+    Entry{IDS_RECV_BAD_DATA, "エラー：データが不正でおさる"},
+    Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
+    Entry{IDS_PORT_UNUSABLE, "指定されたポートは使えまへんがな(;_;)"},
+    Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
+};
+
+}  // namespace
+
+std::string_view LoadString(StringId id) {
+    for (const Entry& e : kStrings) {
+        if (e.id == id)
+            return e.text;
+    }
+    return {};
+}
+
+}  // namespace res

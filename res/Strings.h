@@ -1,0 +1,60 @@
+// Every text the user sees, keyed by string id. The numbers of the
+// framework-style ids follow the classic document/view resource numbering so
+// that a text keeps one key across the whole program.
+#pragma once
+
+#include <string_view>
+
+namespace res {
+
+enum StringId : unsigned {
+    // Document string of the single document type (title, type names...).
+    IDR_MAINFRAME = 128,
+
+    // Our own commands: the prompt is "status bar text\ntool tip".
+    ID_SEND_PROGRAM = 32771,
+    ID_MOVE_UP = 32772,
+    ID_MOVE_DOWN = 32773,
+
+    // Application and file dialog texts.
+    AFX_IDS_APP_TITLE = 57344,
+    AFX_IDS_IDLEMESSAGE = 57345,
+    AFX_IDS_OPENFILE = 61440,
+    AFX_IDS_SAVEFILE = 61441,
+    AFX_IDS_ALLFILTER = 61442,
+    AFX_IDS_UNTITLED = 61443,
+
+    // Document messages.
+    AFX_IDP_FAILED_TO_OPEN_DOC = 61697,
+    AFX_IDP_FAILED_TO_SAVE_DOC = 61698,
+    AFX_IDP_ASK_TO_SAVE = 61699,
+    AFX_IDP_FAILED_INVALID_FORMAT = 61708,
+
+    // Standard command prompts.
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_MRU_FILE1 = 57616,
+    ID_EDIT_CLEAR = 57632,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_PASTE = 57637,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+
+    // Texts of our own that have no number of their own elsewhere.
+    IDS_TAPE_FILTER = 40001,      // first entry of the file dialog's filter list
+    IDS_RECV_BAD_LENGTH = 40010,  // the byte-count line is not a hex number
+    IDS_RECV_BAD_DATA = 40011,    // a data line is malformed or too long
+    IDS_RECV_BAD_CHECKSUM = 40012,
+    IDS_PORT_UNUSABLE = 40020,    // the chosen serial port cannot be opened
+    IDS_PORT_LOST = 40021,        // the serial link went away while open
+};
+
+// The text for an id; empty for an id that has no text.
+std::string_view LoadString(StringId id);
+
+}  // namespace res

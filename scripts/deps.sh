@@ -1,0 +1,27 @@
+# Installs the Debian packages the build needs, when any is missing.
+# Sourced by run.sh and test.sh; needs root or sudo only when it installs.
+
+RELMUTH_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  pasmo libz80ex-dev
+  clang libclang-rt-14-dev
+)
+
+relmuth_install_deps() {
+  local missing=()
+  local p
+  for p in "${RELMUTH_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
