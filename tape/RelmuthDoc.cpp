@@ -1,0 +1,202 @@
+#include "tape/RelmuthDoc.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+#include "tape/BlockInfo.h"
+#include "tape/BlockText.h"
+#include "tape/File.h"
+#include "tape/KxmFormat.h"
+#include "tape/RawFormat.h"
+
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
+    const std::string_view v(b);
+    return a.size() == v.size() && std::equal(a.begin(), a.end(), v.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+}  // namespace
+
+bool IsRawImageName(const std::string& strPathName) {
+    const std::string name = FileNameOf(strPathName);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string ext = name.substr(dot);
+    return EqualsIgnoringAsciiCase(ext, ".CMT") || EqualsIgnoringAsciiCase(ext, ".CAS");
+}
+
+std::string ProposedFileName(const std::string& strTitle) {
+    return strTitle.substr(0, strTitle.find_first_of(kTitleCutCharacters));
+}
+
+CRelmuthDoc::CRelmuthDoc(CDocumentHost* pHost)
+    : m_pHost(pHost), m_strTitle(res::LoadString(res::AFX_IDS_UNTITLED)) {}
+
+CRelmuthDoc::~CRelmuthDoc() = default;
+
+void CRelmuthDoc::Serialize(CArchive& ar) {
+    if (ar.HasFile() && IsRawImageName(ar.GetFileName()))
+        SerializeRaw(ar);
+    else
+        SerializeKXM(ar);
+}
+
+void CRelmuthDoc::DeleteContents() { m_blocks.clear(); }
+
+bool CRelmuthDoc::OnNewDocument() {
+    ResetToNew();
+    UpdateAllViews(nullptr);
+    return true;
+}
+
+void CRelmuthDoc::ResetToNew() {
+    DeleteContents();
+    m_blocks.shrink_to_fit();
+    m_bModified = false;
+    m_strPathName.clear();
+    m_strTitle = res::LoadString(res::AFX_IDS_UNTITLED);
+}
+
+void CRelmuthDoc::Report(const CRelmuthException& error) {
+    if (m_pHost != nullptr)
+        m_pHost->ReportSaveLoadException(error);
+}
+
+bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
+    std::string strNewName = strPathName;
+    if (strNewName.empty()) {
+        strNewName = m_strPathName;
+        if (strNewName.empty())
+            strNewName = ProposedFileName(m_strTitle);  // our type has no default extension
+        if (m_pHost == nullptr ||
+            !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
+                                            OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, false))
+            return false;
+    }
+    // A failed save leaves any file of that name as it was, so there is
+    // nothing to delete afterwards.
+    if (!OnSaveDocument(strNewName))
+        return false;
+    SetPathName(strNewName);
+    return true;
+}
+
+bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
+    std::optional<CFile> file;
+    try {
+        file.emplace(CFile::OpenForReading(strPathName));
+    } catch (const CRelmuthException& e) {
+        Report(e);  // the tape stays as it was
+        return false;
+    }
+
+    DeleteContents();
+    SetModifiedFlag(true);
+    try {
+        if (file->GetLength() != 0) {
+            CFileArchive ar(*file, CArchive::load);
+            Serialize(ar);
+        }
+    } catch (const CRelmuthException& e) {
+        ResetToNew();
+        UpdateAllViews(nullptr);
+        Report(e);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ResetToNew();
+        UpdateAllViews(nullptr);
+        Report(CArchiveException(CArchiveException::generic));
+        return false;
+    }
+    SetModifiedFlag(false);
+    SetPathName(strPathName);
+    return true;
+}
+
+bool CRelmuthDoc::OnSaveDocument(const std::string& strPathName) {
+    try {
+        CSafeFileWriter writer(strPathName);
+        CFileArchive ar(writer.GetFile(), CArchive::store);
+        Serialize(ar);
+        ar.Flush();
+        writer.Commit();
+    } catch (const CRelmuthException& e) {
+        Report(e);
+        return false;
+    } catch (const std::bad_alloc&) {
+        Report(CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC));
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
+    m_strPathName = strPathName;
+    m_strTitle = FileNameOf(strPathName);
+    if (bAddToMRU && m_pHost != nullptr)
+        m_pHost->AddToRecentFileList(strPathName);
+}
+
+void CRelmuthDoc::SerializeKXM(CArchive& ar) {
+    if (ar.IsStoring()) {
+        WriteKxm(m_blocks, ar);
+        return;
+    }
+    const ByteArray image = ar.ReadAll();
+    ReadKxm(image, m_blocks);
+}
+
+void CRelmuthDoc::SerializeRaw(CArchive& ar) {
+    if (ar.IsStoring()) {
+        WriteRaw(m_blocks, ar);
+        return;
+    }
+    const std::uint64_t nLength = ar.HasFile() ? ar.GetLength() : 0;
+    if (nLength == 0)
+        return;
+    ByteArray image(nLength);
+    if (ar.Read(image.data(), image.size()) < image.size())
+        throw CArchiveException(CArchiveException::generic);
+    ReadRaw(image, m_blocks);
+}
+
+void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud,
+                               std::string& strBytes, std::string& strType,
+                               std::string& strName) const {
+    ::GetBlockInfo(block, strBaud, strBytes, strType, strName);
+}
+
+std::string CRelmuthDoc::GetBlockText(const CTapeBlock& block) const {
+    return ::GetBlockText(block);
+}
+
+void CRelmuthDoc::AddView(CDocumentView* pView) { m_views.push_back(pView); }
+
+void CRelmuthDoc::RemoveView(CDocumentView* pView) { std::erase(m_views, pView); }
+
+void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, long lHint) {
+    for (CDocumentView* pView : m_views) {
+        if (pView != pSender)
+            pView->OnUpdate(pSender, lHint);
+    }
+}
+
+void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
+    CTapeBlock& block = m_blocks.emplace_back();
+    block.m_data = std::move(data);
+    block.m_nBaud = nBaud;
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr);
+}

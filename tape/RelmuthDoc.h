@@ -1,0 +1,106 @@
+// The document: the tape as an ordered list of blocks, with the file side of
+// a document (modified flag, path name, title, open, save) and the format
+// dispatch by file name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "res/Strings.h"
+#include "tape/Archive.h"
+#include "tape/Errors.h"
+#include "tape/TapeBlock.h"
+
+class CRelmuthDoc;
+
+// A view of the document; told when the tape changed.
+class CDocumentView {
+public:
+    virtual ~CDocumentView() = default;
+    virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
+};
+
+// What the document needs of the program around it: the file name prompt and
+// a place to show a failed open or save.
+class CDocumentHost {
+public:
+    virtual ~CDocumentHost() = default;
+
+    // Asks for a tape file name; true when the user confirmed one.
+    virtual bool PromptForTapeFileName(std::string& strFileName, res::StringId nTitle,
+                                       unsigned nFlags, bool bOpenFileDialog) = 0;
+    // Shows why an open or save failed.
+    virtual void ReportSaveLoadException(const CRelmuthException& error) = 0;
+    // A file was opened or saved under this name.
+    virtual void AddToRecentFileList(const std::string& /*strPathName*/) {}
+};
+
+// File dialog flags.
+inline constexpr unsigned OFN_HIDEREADONLY = 0x0004;
+inline constexpr unsigned OFN_PATHMUSTEXIST = 0x0800;
+inline constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
+
+// The characters at which a title stops being usable as a file name.
+inline constexpr const char* kTitleCutCharacters = " #%;/\\";
+
+class CRelmuthDoc {
+public:
+    explicit CRelmuthDoc(CDocumentHost* pHost = nullptr);
+    virtual ~CRelmuthDoc();
+    CRelmuthDoc(const CRelmuthDoc&) = delete;
+    CRelmuthDoc& operator=(const CRelmuthDoc&) = delete;
+
+    std::vector<CTapeBlock> m_blocks;  // the tape, first block first
+
+    // Load or store the whole tape; the format follows the file's extension.
+    virtual void Serialize(CArchive& ar);
+    virtual void DeleteContents();
+    virtual bool OnNewDocument();
+    // Save (a target name) or Save As (an empty one, which asks for a name).
+    virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
+    virtual void SerializeKXM(CArchive& ar);
+    virtual void SerializeRaw(CArchive& ar);
+    virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud,
+                              std::string& strBytes, std::string& strType,
+                              std::string& strName) const;
+    virtual std::string GetBlockText(const CTapeBlock& block) const;
+
+    // Opens a tape file. On failure the reason has been reported; the tape
+    // is then as it was if the file could not be opened at all, and a new,
+    // empty, untitled tape if the file could not be read.
+    bool OnOpenDocument(const std::string& strPathName);
+    // Writes the tape to a file, replacing it only once fully written.
+    bool OnSaveDocument(const std::string& strPathName);
+
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    const std::string& GetPathName() const { return m_strPathName; }
+    void SetPathName(const std::string& strPathName, bool bAddToMRU = true);
+    const std::string& GetTitle() const { return m_strTitle; }
+    void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
+
+    void AddView(CDocumentView* pView);
+    void RemoveView(CDocumentView* pView);
+    void UpdateAllViews(CDocumentView* pSender, long lHint = 0);
+
+    // Appends a received block to the end of the tape and tells the views.
+    void AppendBlock(ByteArray data, int nBaud);
+
+    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
+
+private:
+    void ResetToNew();
+    void Report(const CRelmuthException& error);
+
+    CDocumentHost* m_pHost;
+    std::vector<CDocumentView*> m_views;
+    bool m_bModified = false;
+    std::string m_strPathName;
+    std::string m_strTitle;
+};
+
+// The name Save As proposes for a document that has no path yet.
+std::string ProposedFileName(const std::string& strTitle);
+
+// Whether a file of this name is a raw cassette image (".CMT", ".CAS").
+bool IsRawImageName(const std::string& strPathName);
