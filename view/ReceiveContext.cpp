@@ -1,0 +1,106 @@
+#include "view/ReceiveContext.h"
+
+#include <algorithm>
+
+#include "view/Progress.h"
+
+CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui) : m_doc(doc), m_ui(ui) {}
+
+CReceiveContext::~CReceiveContext() = default;
+
+void CReceiveContext::InstallReceiver() {
+    SetReceiver(std::make_unique<CRecvHeaderState>(this));
+    m_serialFramer.Clear();
+}
+
+void CReceiveContext::OnSerialBytes(std::span<const std::uint8_t> bytes) {
+    m_serialFramer.Feed(bytes, [this](std::string&& line) {
+        m_pendingLines.push_back(std::move(line));
+    });
+    DeliverPending();
+}
+
+bool CReceiveContext::PasteText(std::string_view text) {
+    auto pieces = SplitClipboardText(text);
+    if (pieces.empty())
+        return false;
+    for (std::string& piece : pieces)
+        m_pendingLines.push_back(std::move(piece));
+    DeliverPending();
+    return true;
+}
+
+void CReceiveContext::CancelReceive() {
+    m_ui.Beep();
+    SetReceiver(std::make_unique<CRecvHeaderState>(this));
+    if (m_bRecvDlgShown)
+        OnRecvEnd();
+}
+
+void CReceiveContext::DeliverPending() {
+    if (m_bDelivering)
+        return;  // the call further up the stack delivers these too
+    m_bDelivering = true;
+    struct Guard {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{m_bDelivering};
+
+    while (!m_pendingLines.empty()) {
+        std::string line = std::move(m_pendingLines.front());
+        m_pendingLines.pop_front();
+        if (!m_pReceiver)
+            InstallReceiver();
+        m_pReceiver->OnLine(line);
+        m_pRetired.reset();
+        m_serialFramer.Recycle(std::move(line));
+    }
+}
+
+void CReceiveContext::SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) {
+    // The state being replaced may be the one whose OnLine is running; it
+    // stays alive until that call has returned.
+    m_pRetired = std::move(m_pReceiver);
+    m_pReceiver = std::move(pReceiver);
+    if (!m_bDelivering)
+        m_pRetired.reset();
+}
+
+void CReceiveContext::ResetRecvData(int nReserve) {
+    m_recvData.clear();
+    if (nReserve > 0 && m_recvData.capacity() < static_cast<std::size_t>(nReserve))
+        m_recvData.reserve(static_cast<std::size_t>(std::min(nReserve, kMaxUpfrontReserve)));
+    m_nRecvChecksum = 0;
+}
+
+void CReceiveContext::OnRecvBegin() {
+    if (m_bRecvDlgShown)
+        return;
+    m_bRecvDlgShown = true;
+    m_nRecvDlgTotal = m_nRecvSize;
+    m_ui.OpenRecvProgress(m_nRecvDlgTotal);
+}
+
+void CReceiveContext::OnRecvEnd() {
+    if (!m_bRecvDlgShown)
+        return;
+    m_bRecvDlgShown = false;
+    m_ui.CloseRecvProgress();
+}
+
+void CReceiveContext::OnRecvProgress() {
+    if (!m_bRecvDlgShown)
+        return;
+    m_ui.SetRecvProgress(
+        ProgressPercent(static_cast<std::int64_t>(m_recvData.size()), m_nRecvDlgTotal));
+}
+
+void CReceiveContext::OnRecvComplete() {
+    // The bytes move into the block: a copy of a large block would double
+    // the memory it needs. Nothing reads them here afterwards.
+    m_doc.AppendBlock(std::move(m_recvData), m_nRecvBaud);
+    m_recvData.clear();
+    m_ui.SelectBlock(m_doc.m_blocks.size() - 1);
+}
+
+void CReceiveContext::ShowRecvMessage(res::StringId nMessage) { m_ui.ShowMessage(nMessage); }
