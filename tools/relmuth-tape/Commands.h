@@ -1,0 +1,18 @@
+// The subcommands of relmuth-tape. Each takes its arguments (without the
+// command name) and returns the exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using Args = std::vector<std::string>;
+
+int CmdList(const Args& args);
+int CmdConvert(const Args& args);
+int CmdText(const Args& args);
+int CmdImport(const Args& args);
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // a file could not be read or written
+inline constexpr int kExitUsage = 2;
