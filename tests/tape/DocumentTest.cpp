@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+#include <fstream>
+#include <iterator>
+
+#include "tape/KxmFormat.h"
+#include "tape/RelmuthDoc.h"
+#include "TapeTestUtil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RecordingHost : public CDocumentHost {
+public:
+    bool PromptForTapeFileName(std::string& strFileName, res::StringId nTitle, unsigned nFlags,
+                               bool bOpen) override {
+        proposed.push_back(strFileName);
+        lastTitle = nTitle;
+        lastFlags = nFlags;
+        lastOpen = bOpen;
+        if (answer.empty())
+            return false;
+        strFileName = answer;
+        return true;
+    }
+    void ReportSaveLoadException(const CRelmuthException& error) override {
+        messages.push_back(error.GetMessageId());
+    }
+    void AddToRecentFileList(const std::string& path) override { recent.push_back(path); }
+
+    std::string answer;  // empty: the user cancels
+    std::vector<std::string> proposed;
+    res::StringId lastTitle{};
+    unsigned lastFlags = 0;
+    bool lastOpen = true;
+    std::vector<res::StringId> messages;
+    std::vector<std::string> recent;
+};
+
+class Document : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("relmuth-doc-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
+
+    void WriteFile(const std::string& name, const ByteArray& bytes) const {
+        std::ofstream(PathOf(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ByteArray ReadFile(const std::string& name) const {
+        std::ifstream in(PathOf(name), std::ios::binary);
+        return ByteArray(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> FilesInDir() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+    RecordingHost host;
+};
+
+const std::vector<CTapeBlock> kTape{Block(Bytes({0x3A, 0x00, 0x00}), 600),
+                                    Block(Concat({BasicHeader(), Pattern(30)}), 1200)};
+
+TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = kTape;
+    for (const char* name : {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt"}) {
+        ASSERT_TRUE(doc.OnSaveDocument(PathOf(name))) << name;
+    }
+    const ByteArray raw = Concat({kTape[0].m_data, kTape[1].m_data});
+    EXPECT_EQ(ReadFile("x.Cmt"), raw);
+    EXPECT_EQ(ReadFile("y.CAS"), raw);
+    ByteArray kxm;
+    CMemoryArchive ar(kxm);
+    WriteKxm(kTape, ar);
+    EXPECT_EQ(ReadFile("z.cmt.kxm"), kxm);
+    EXPECT_EQ(ReadFile("noext"), kxm);
+    EXPECT_EQ(ReadFile("t.txt"), kxm);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Document, OpenReadsTheTapeAndTakesItsName) {
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = kTape;
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("tape.kxm")));
+    CRelmuthDoc other(&host);
+    ASSERT_TRUE(other.OnOpenDocument(PathOf("tape.kxm")));
+    EXPECT_EQ(other.m_blocks, kTape);
+    EXPECT_FALSE(other.IsModified());
+    EXPECT_EQ(other.GetPathName(), PathOf("tape.kxm"));
+    EXPECT_EQ(other.GetTitle(), "tape.kxm");
+    EXPECT_EQ(host.recent, std::vector<std::string>{PathOf("tape.kxm")});
+}
+
+TEST_F(Document, EmptyFileIsAnEmptyTapeWhateverTheExtension) {
+    for (const char* name : {"a.kxm", "b.cmt"}) {
+        WriteFile(name, {});
+        CRelmuthDoc doc(&host);
+        doc.m_blocks = kTape;
+        EXPECT_TRUE(doc.OnOpenDocument(PathOf(name)));
+        EXPECT_TRUE(doc.m_blocks.empty());
+        EXPECT_FALSE(doc.IsModified());
+    }
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Document, UnreadableImageLeavesANewEmptyTapeAndSaysWhy) {
+    ByteArray image = Bytes("PC-8801 Tape Image(KXN)");
+    image.push_back(0);
+    image.insert(image.end(), {0, 0, 0, 0});
+    WriteFile("bad.kxm", image);
+    WriteFile("short.kxm", Bytes("PC-8801"));
+
+    CRelmuthDoc doc(&host);
+    ASSERT_TRUE(doc.OnOpenDocument(PathOf("bad.kxm")) == false);
+    EXPECT_TRUE(doc.m_blocks.empty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "無題");
+    EXPECT_EQ(doc.GetPathName(), "");
+
+    doc.m_blocks = kTape;
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("short.kxm")));
+    EXPECT_TRUE(doc.m_blocks.empty());
+    EXPECT_EQ(host.messages, (std::vector<res::StringId>{res::AFX_IDP_FAILED_INVALID_FORMAT,
+                                                         res::AFX_IDP_FAILED_TO_OPEN_DOC}));
+}
+
+TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = kTape;
+    doc.SetModifiedFlag(true);
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("nothing.kxm")));
+    EXPECT_EQ(doc.m_blocks, kTape);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_OPEN_DOC});
+}
+
+// A document whose writer fails halfway, as a full disk would.
+class FailingDoc : public CRelmuthDoc {
+public:
+    using CRelmuthDoc::CRelmuthDoc;
+    void SerializeKXM(CArchive& ar) override {
+        const ByteArray half(100000, 0x55);
+        ar.Write(half.data(), half.size());
+        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, "No space left on device");
+    }
+};
+
+TEST_F(Document, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
+    WriteFile("keep.kxm", Bytes("the user's precious tape"));
+    fs::permissions(PathOf("keep.kxm"), fs::perms(0640));
+    FailingDoc doc(&host);
+    doc.m_blocks = kTape;
+    doc.SetModifiedFlag(true);
+    EXPECT_FALSE(doc.DoSave(PathOf("keep.kxm")));
+    EXPECT_EQ(ReadFile("keep.kxm"), Bytes("the user's precious tape"));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"keep.kxm"});
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_SAVE_DOC});
+
+    // Save As onto the same name fails the same way and deletes nothing.
+    host.answer = PathOf("keep.kxm");
+    EXPECT_FALSE(doc.DoSave(""));
+    EXPECT_EQ(ReadFile("keep.kxm"), Bytes("the user's precious tape"));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"keep.kxm"});
+}
+
+TEST_F(Document, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
+    WriteFile("old.cmt", Bytes("old"));
+    fs::permissions(PathOf("old.cmt"), fs::perms(0604));
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = kTape;
+    doc.SetModifiedFlag(true);
+    EXPECT_TRUE(doc.DoSave(PathOf("old.cmt")));
+    EXPECT_EQ(ReadFile("old.cmt"), Concat({kTape[0].m_data, kTape[1].m_data}));
+    EXPECT_EQ(fs::status(PathOf("old.cmt")).permissions() & fs::perms::all, fs::perms(0604));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"old.cmt"});
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "old.cmt");
+}
+
+TEST_F(Document, SaveIntoAMissingFolderFailsCleanly) {
+    CRelmuthDoc doc(&host);
+    EXPECT_FALSE(doc.OnSaveDocument(PathOf("no/such/folder/t.kxm")));
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_SAVE_DOC});
+}
+
+TEST_F(Document, SaveAsProposesTheTitleCutAtTheFirstUnusableCharacter) {
+    CRelmuthDoc doc(&host);
+    EXPECT_FALSE(doc.DoSave(""));  // cancelled
+    doc.SetTitle("my tape#2");
+    EXPECT_FALSE(doc.DoSave(""));
+    doc.SetTitle("a%b;c/d\\e");
+    EXPECT_FALSE(doc.DoSave(""));
+    EXPECT_EQ(host.proposed, (std::vector<std::string>{"無題", "my", "a"}));
+    EXPECT_EQ(host.lastTitle, res::AFX_IDS_SAVEFILE);
+    EXPECT_EQ(host.lastFlags, 0x804u);
+    EXPECT_FALSE(host.lastOpen);
+    EXPECT_TRUE(FilesInDir().empty());
+}
+
+TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = kTape;
+    ASSERT_TRUE(doc.DoSave(PathOf("first.kxm")));
+    host.answer = PathOf("second.CAS");
+    ASSERT_TRUE(doc.DoSave(""));
+    EXPECT_EQ(host.proposed, std::vector<std::string>{PathOf("first.kxm")});
+    EXPECT_EQ(doc.GetPathName(), PathOf("second.CAS"));
+    EXPECT_EQ(doc.GetTitle(), "second.CAS");
+    EXPECT_EQ(ReadFile("second.CAS"), Concat({kTape[0].m_data, kTape[1].m_data}));
+}
+
+TEST_F(Document, RawImageReadsBackTheSameBytes) {
+    CRelmuthDoc doc(&host);
+    doc.m_blocks = {Block(Bytes({1, 2, 3})), Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)};
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("t.cas")));
+    CRelmuthDoc other(&host);
+    ASSERT_TRUE(other.OnOpenDocument(PathOf("t.cas")));
+    EXPECT_EQ(other.m_blocks, (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3})), Block(doc.m_blocks[1].m_data, 600)}));
+}
+
+TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
+    struct CountingView : CDocumentView {
+        int updates = 0;
+        void OnUpdate(CDocumentView*, long) override { ++updates; }
+    } view;
+    CRelmuthDoc doc(&host);
+    doc.AddView(&view);
+    doc.AppendBlock(Bytes({1, 2}), 600);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(view.updates, 1);
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes({1, 2}), 600)});
+    doc.RemoveView(&view);
+}
+
+}  // namespace
