@@ -1,0 +1,71 @@
+// The line settings of the serial port, from the flag values its owner
+// passes to `CCommPort::Open`, through a device-control string such as
+// "baud=96 data=7 stop=1 parity=N", to the terminal settings of the device.
+//
+// The string is kept as the one description of a setting because it is also
+// what a user reads in a message or a log line, and because every fallback
+// (an unknown speed is 9600, unknown data bits are 8...) lives in one place:
+// the step from flags to string.
+#pragma once
+
+#include <termios.h>
+
+#include <optional>
+#include <string>
+
+// Speeds, data bits, stop bits and parity as flag values.
+inline constexpr unsigned BAUD_600 = 0x20;  // not offered: falls back to 9600
+inline constexpr unsigned BAUD_1200 = 0x40;
+inline constexpr unsigned BAUD_2400 = 0x100;
+inline constexpr unsigned BAUD_4800 = 0x200;
+inline constexpr unsigned BAUD_9600 = 0x800;
+inline constexpr unsigned BAUD_19200 = 0x2000;
+
+inline constexpr unsigned DATABITS_7 = 0x4;
+inline constexpr unsigned DATABITS_8 = 0x8;
+
+inline constexpr unsigned STOPBITS_10 = 0x1;
+inline constexpr unsigned STOPBITS_15 = 0x2;
+inline constexpr unsigned STOPBITS_20 = 0x4;
+
+inline constexpr unsigned PARITY_NONE = 0x100;
+inline constexpr unsigned PARITY_ODD = 0x200;
+inline constexpr unsigned PARITY_EVEN = 0x400;
+
+// The XON and XOFF characters of software flow control.
+inline constexpr unsigned char kXon = 0x11;   // DC1
+inline constexpr unsigned char kXoff = 0x13;  // DC3
+
+// "baud=%s data=%c stop=%s parity=%c" from the flags; unknown flags take the
+// defaults 9600 baud, 8 data bits, 1 stop bit, no parity.
+std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+                                     unsigned nParity);
+
+struct CLineSettings {
+    enum StopBits { one, onePointFive, two };
+
+    int nBaudRate = 9600;
+    int nDataBits = 8;
+    StopBits stopBits = one;
+    char cParity = 'N';  // 'N', 'O' or 'E'
+
+    friend bool operator==(const CLineSettings&, const CLineSettings&) = default;
+};
+
+// Reads a device-control string. The speed may be written as its two-digit
+// abbreviation ("96", "19") or in full ("9600"). Nothing on an unknown key,
+// a missing or unreadable value, or a speed we cannot set.
+std::optional<CLineSettings> ParseDeviceControlString(const std::string& text);
+
+// The terminal settings for the line: `current` made raw (no echo, no
+// signals, no translation of any byte), receiver on, modem lines ignored, no
+// hardware flow control, then the speed, frame and software flow control.
+// VMIN 1 and VTIME 0: the port reads without blocking, and with VMIN 1 a
+// read that returns 0 means the line was hung up, never "no byte yet".
+termios BuildTermios(const termios& current, const CLineSettings& settings, bool bXonXoff);
+
+// Whether the settings read back from a device are those we asked for. A
+// pseudo-terminal has no frame: the system keeps it at 8 bits without parity
+// whatever we ask, so there character size and parity may differ; any other
+// difference, and any at all on a real device, means the line is not set up.
+bool SettingsTookEffect(const termios& wanted, const termios& got, bool bPseudoTerminal);
