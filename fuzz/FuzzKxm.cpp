@@ -1,0 +1,183 @@
+// The KXM reader on any bytes, and the writer on any tape.
+//
+// Reading may fail only with CArchiveException, and the document reads the
+// same. Whatever the reader or the fuzzer's own tape builder produces is
+// written and read back: the bytes of all blocks come back the same and in
+// order, and each block read back starts where a written block (or the body
+// after a written header) starts, with that block's speed.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <span>
+
+#include "FuzzCheck.h"
+#include "tape/Archive.h"
+#include "tape/BlockInfo.h"
+#include "tape/Errors.h"
+#include "tape/KxmFormat.h"
+#include "tape/RelmuthDoc.h"
+
+namespace {
+
+constexpr char kMagic[] = "PC-8801 Tape Image(KXM)";  // with its zero byte: 24 bytes
+constexpr std::size_t kMagicSize = sizeof kMagic;
+
+constexpr std::size_t kMaxBuiltBlocks = 32;
+constexpr std::size_t kChunkSize = 0x8000;  // the writer's largest data record
+constexpr std::size_t kMaxBuiltTapeSize = 3 * kChunkSize;  // keeps runs quick
+
+int ExpectedBaud(const CTapeBlock& block) { return block.IsSlow() ? kBaudSlow : kBaudFast; }
+
+// Where a block read back may start, with the speed it must then have:
+// where a written block starts, or where the body of a written BASIC or
+// named machine-code block starts, since the reader joins a header-only
+// block with the next data record, be that record the next block's header.
+struct CStart {
+    std::size_t nOffset;
+    int nBaud;
+};
+
+std::vector<CStart> AllowedStarts(const std::vector<CTapeBlock>& blocks) {
+    std::vector<CStart> starts;
+    std::size_t nOffset = 0;
+    for (const CTapeBlock& block : blocks) {
+        const std::size_t n = block.m_data.size();
+        starts.push_back({nOffset, ExpectedBaud(block)});
+        std::size_t nHeader = 0;
+        switch (IdentifyBlock(block.m_data.data(), n)) {
+        case BLOCK_BASIC:
+            nHeader = kBasicHeaderSize;
+            break;
+        case BLOCK_NAMED_MACHINE:
+            nHeader = kNamedMachineHeaderSize;
+            break;
+        default:
+            break;
+        }
+        if (nHeader != 0 && nHeader < n)
+            starts.push_back({nOffset + nHeader, ExpectedBaud(block)});
+        nOffset += n;
+    }
+    return starts;
+}
+
+void CheckWriteThenRead(const std::vector<CTapeBlock>& blocks) {
+    ByteArray image;
+    CMemoryArchive sink(image);
+    WriteKxm(blocks, sink);
+
+    std::vector<CTapeBlock> back;
+    try {
+        ReadKxm(image, back);
+    } catch (const CArchiveException&) {
+        FUZZ_CHECK(!"our own image does not read back");
+    }
+    fuzz::Keep(back);
+    FUZZ_CHECK(fuzz::Concatenate(back) == fuzz::Concatenate(blocks));
+    FUZZ_CHECK(blocks.empty() == back.empty());
+
+    const std::vector<CStart> starts = AllowedStarts(blocks);
+    std::size_t nRead = 0;
+    for (const CTapeBlock& block : back) {
+        FUZZ_CHECK(std::any_of(starts.begin(), starts.end(), [&](const CStart& start) {
+            return start.nOffset == nRead && start.nBaud == block.m_nBaud;
+        }));
+        nRead += block.m_data.size();
+    }
+}
+
+// Reads the image directly and through the document; both must agree.
+void CheckRead(std::span<const std::uint8_t> image) {
+    std::vector<CTapeBlock> blocks;
+    bool bFailed = false;
+    try {
+        ReadKxm(image, blocks);
+    } catch (const CArchiveException&) {
+        bFailed = true;
+    }
+
+    CRelmuthDoc doc;
+    CMemoryArchive ar(image, "fuzz.kxm");
+    bool bDocFailed = false;
+    try {
+        doc.Serialize(ar);
+    } catch (const CArchiveException&) {
+        bDocFailed = true;
+    }
+    FUZZ_CHECK(bFailed == bDocFailed);
+    if (bFailed)
+        return;
+    FUZZ_CHECK(doc.m_blocks == blocks);
+
+    fuzz::Keep(blocks);
+    std::size_t nTotal = 0;
+    for (const CTapeBlock& block : blocks) {
+        FUZZ_CHECK(block.m_nBaud == kBaudSlow || block.m_nBaud == kBaudFast);
+        nTotal += block.m_data.size();
+    }
+    FUZZ_CHECK(nTotal <= image.size());  // the reader invents no bytes
+    CheckWriteThenRead(blocks);
+}
+
+// A tape built from the fuzzer's bytes, rich in what the writer treats
+// apart: headers that go in records of their own, blocks of several chunks,
+// empty blocks, speeds other than the two.
+std::vector<CTapeBlock> BuildTape(FuzzedDataProvider& in) {
+    std::vector<CTapeBlock> blocks;
+    std::size_t nTotal = 0;
+    while (in.remaining_bytes() > 0 && blocks.size() < kMaxBuiltBlocks) {
+        CTapeBlock& block = blocks.emplace_back();
+        constexpr std::array<int, 4> kSpeeds{kBaudSlow, kBaudFast, 2400, 0};
+        block.m_nBaud = kSpeeds[in.ConsumeIntegralInRange<std::size_t>(0, kSpeeds.size() - 1)];
+        switch (in.ConsumeIntegralInRange(0, 4)) {
+        case 0:  // a BASIC header
+            block.m_data.assign(10, 0xD3);
+            break;
+        case 1:  // a named machine-code header
+            block.m_data.assign(3, '$');
+            break;
+        case 2:  // a block near a multiple of the 32 KiB chunk: a short pattern repeated
+        {
+            const auto pattern = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(1, 8));
+            const std::size_t nChunks = in.ConsumeIntegralInRange(0, 2);
+            const std::size_t nEdge = nChunks * kChunkSize + in.ConsumeIntegralInRange(0, 300);
+            const std::size_t nWanted = nEdge >= 2 ? nEdge - 2 : 0;  // from 2 below the edge
+            const std::size_t n =
+                std::min(nWanted, nTotal < kMaxBuiltTapeSize ? kMaxBuiltTapeSize - nTotal : 0);
+            block.m_data.resize(pattern.empty() ? 0 : n);
+            for (std::size_t k = 0; k < block.m_data.size(); ++k)
+                block.m_data[k] = pattern[k % pattern.size()];
+            nTotal += block.m_data.size();
+            continue;
+        }
+        default:
+            break;
+        }
+        const auto tail = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
+        block.m_data.insert(block.m_data.end(), tail.begin(), tail.end());
+        nTotal += block.m_data.size();
+    }
+    return blocks;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> input(data, size);
+    CheckRead(input);
+
+    // Most inputs fail at the magic: read them once more behind one.
+    if (size < kMagicSize || std::memcmp(data, kMagic, kMagicSize) != 0) {
+        ByteArray image(kMagic, kMagic + kMagicSize);
+        image.insert(image.end(), input.begin(), input.end());
+        CheckRead(image);
+    }
+
+    FuzzedDataProvider in(data, size);
+    const std::vector<CTapeBlock> tape = BuildTape(in);
+    fuzz::Keep(tape);
+    CheckWriteThenRead(tape);
+    return 0;
+}

@@ -1,0 +1,116 @@
+// Writes small seed corpora for the fuzz targets, made by our own writers:
+//
+//   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/raw/*, DIR/receiver/*
+//
+// Each seed is one tape of a kind the readers treat apart: BASIC program,
+// named and plain machine code, data file, empty block, both speeds.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tape/Archive.h"
+#include "tape/BlockText.h"
+#include "tape/KxmFormat.h"
+#include "tape/RawFormat.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+CTapeBlock Block(ByteArray data, int nBaud = kBaudSlow) {
+    CTapeBlock block;
+    block.m_data = std::move(data);
+    block.m_nBaud = nBaud;
+    return block;
+}
+
+ByteArray Repeat(std::uint8_t b, std::size_t n) { return ByteArray(n, b); }
+
+ByteArray Join(std::initializer_list<ByteArray> parts) {
+    ByteArray all;
+    for (const ByteArray& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A ':' machine-code file: load address, then one record and the end record.
+ByteArray MachineFile() {
+    return {':', 0xC0, 0x00, 0x40, ':', 0x04, 0x01, 0x02, 0x03, 0x04, 0xF6, ':', 0x00, 0x00};
+}
+
+std::vector<std::vector<CTapeBlock>> Tapes() {
+    const ByteArray name{'G', 'A', 'M', 'E', ' ', ' '};
+    const ByteArray basicBody{0x10, 0x80, 0x0A, 0x00, 0x91, 0x20, 0x22, 0x48, 0x49, 0x22, 0x00};
+    return {
+        {Block({0x3A, 0x00, 0x00})},
+        {Block(Join({Repeat(0xD3, 10), name, basicBody, Repeat(0x00, 11)}))},
+        {Block(Join({Repeat('$', 3), name})), Block(MachineFile())},
+        {Block(Join({Repeat(0x9C, 6), name, {0x01, 0x02}}), kBaudFast)},
+        {Block({}), Block({0x55, 0xAA}, kBaudFast)},
+        {Block(Join({Repeat(0xD3, 10), name})), Block(Repeat(0x41, 40), kBaudFast),
+         Block(MachineFile())},
+    };
+}
+
+void Save(const fs::path& path, const void* p, std::size_t n) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(static_cast<const char*>(p), static_cast<std::streamsize>(n));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+ByteArray Kxm(const std::vector<CTapeBlock>& tape) {
+    ByteArray image;
+    CMemoryArchive sink(image);
+    WriteKxm(tape, sink);
+    return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: fuzz_seeds DIR\n";
+        return 2;
+    }
+    try {
+        const fs::path root(argv[1]);
+        for (const char* sub : {"kxm", "raw", "receiver"})
+            fs::create_directories(root / sub);
+
+        const auto tapes = Tapes();
+        for (std::size_t i = 0; i < tapes.size(); ++i) {
+            const std::string stem = "seed" + std::to_string(i);
+            const ByteArray kxm = Kxm(tapes[i]);
+            Save(root / "kxm" / stem, kxm.data(), kxm.size());
+
+            ByteArray raw;
+            CMemoryArchive rawSink(raw);
+            WriteRaw(tapes[i], rawSink);
+            Save(root / "raw" / stem, raw.data(), raw.size());
+
+            // As the loader sends it: an empty line, then the blocks' texts.
+            std::string text = "\r\n";
+            for (const CTapeBlock& block : tapes[i])
+                text += GetBlockText(block);
+            Save(root / "receiver" / stem, text.data(), text.size());
+        }
+
+        // Two images end to end read as one tape.
+        const ByteArray joined = Join({Kxm(tapes[0]), Kxm(tapes[2])});
+        Save(root / "kxm" / "joined", joined.data(), joined.size());
+
+        // A transfer given up after its first data line, then one of 0 bytes
+        // with its empty data line.
+        std::string text = GetBlockText(Block(Repeat(0x20, 20)));
+        text = text.substr(0, text.find("\r\n", text.find("\r\n", 6) + 2) + 2) + "ABORT\r\n";
+        text += "CAS2\r\n0000\r\n\r\n00\r\n";
+        Save(root / "receiver" / "abort-and-empty", text.data(), text.size());
+    } catch (const std::exception& e) {
+        std::cerr << "fuzz_seeds: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
