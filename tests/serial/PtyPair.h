@@ -22,6 +22,10 @@ public:
             throw std::runtime_error("openpty failed");
         m_path = name;
         fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        // A program the test starts must not hold the cable's far end: the
+        // test could not pull it then.
+        fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     }
     ~CPtyPair() {
         CloseMaster();
