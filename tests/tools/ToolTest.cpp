@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../serial/PtyPair.h"
+#include "loader/LoaderText.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 
@@ -178,6 +181,32 @@ TEST_F(Tool, WrongArgumentsExitWithTwo) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("list FILE"), std::string::npos);
     EXPECT_EQ(Run({"--version"}).out, "relmuth-tape (Relmuth) 1.0.2.3\n");
+}
+
+TEST_F(Tool, LoaderPrintsTheTextThatIsSent) {
+    const auto text = GetLoaderResource();
+    const Result r = Run({"loader"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(text.begin(), text.end()));
+}
+
+TEST_F(Tool, SendLoaderPutsTheLoaderOnTheLine) {
+    CPtyPair pty;
+    const auto text = GetLoaderResource();
+    Result r{};
+    std::thread sender([&] { r = Run({"send-loader", pty.SlavePath(), "--baud", "19200"}); });
+    const auto got = pty.Read(text.size(), std::chrono::seconds(30));
+    sender.join();
+    EXPECT_EQ(got, std::vector<std::uint8_t>(text.begin(), text.end()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("100%"), std::string::npos) << r.err;
+}
+
+TEST_F(Tool, SendLoaderRefusesAMissingPortAndABadSpeed) {
+    const Result missing = Run({"send-loader", P("no-such-tty")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.starts_with("指定されたポートは使えまへんがな(;_;)")) << missing.err;
+    EXPECT_EQ(Run({"send-loader", P("no-such-tty"), "--baud", "300"}).status, 2);
 }
 
 }  // namespace

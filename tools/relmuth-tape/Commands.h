@@ -11,6 +11,9 @@ int CmdList(const Args& args);
 int CmdConvert(const Args& args);
 int CmdText(const Args& args);
 int CmdImport(const Args& args);
+int CmdLoader(const Args& args);
+int CmdSendLoader(const Args& args);
+int CmdReceive(const Args& args);
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;

@@ -20,6 +20,9 @@ constexpr Command kCommands[] = {
     {"convert", CmdConvert},
     {"text", CmdText},
     {"import", CmdImport},
+    {"loader", CmdLoader},
+    {"send-loader", CmdSendLoader},
+    {"receive", CmdReceive},
 };
 
 constexpr const char* kHelp =
@@ -33,6 +36,18 @@ constexpr const char* kHelp =
     "  import TEXTFILE OUT    feed transfer text (- for standard input) through the\n"
     "                         receiver as if it came from the serial port; save the\n"
     "                         blocks that complete as OUT\n"
+    "  loader                 the loader text (Grebe) exactly as it is sent\n"
+    "  send-loader PORT [--baud N]\n"
+    "                         send the loader to the PC-8801: PORT is COMn or a\n"
+    "                         device path, N 1200 2400 4800 9600 (default) 19200;\n"
+    "                         7 data bits, no parity, 1 stop bit, XON/XOFF\n"
+    "  receive PORT OUT [--baud N] [--count K]\n"
+    "                         receive blocks from the PC-8801 (PORT and N as for\n"
+    "                         send-loader) and add each to OUT, which is saved\n"
+    "                         after every block and made if missing; one list\n"
+    "                         line per block on standard output. Ends after K\n"
+    "                         blocks or on SIGINT or SIGTERM (status 0), or\n"
+    "                         when the line is lost (status 1)\n"
     "  --help                 this text\n"
     "  --version              the program's version\n"
     "\n"

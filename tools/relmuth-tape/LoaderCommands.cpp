@@ -1,0 +1,72 @@
+// Commands for the loader: print it, or send it to the PC-8801.
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+#include "loader/LoaderText.h"
+#include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/PortOptions.h"
+#include "view/SendLoader.h"
+
+int CmdLoader(const Args& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "relmuth-tape: loader takes no arguments\n");
+        return kExitUsage;
+    }
+    const auto bytes = LoaderBytesToSend(GetLoaderResource());
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+int CmdSendLoader(const Args& args) {
+    CPortOptions options;
+    if (!ParsePortOptions(args, options))
+        return kExitUsage;
+    if (options.rest.size() != 1) {
+        std::fprintf(stderr, "relmuth-tape: send-loader takes PORT [--baud N]\n");
+        return kExitUsage;
+    }
+    options.strPort = options.rest[0];
+
+    // SIGINT and SIGTERM are taken synchronously while the text goes out.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+
+    CCommPort port;
+    if (!OpenCliPort(port, options)) {
+        pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+        return kExitFailed;
+    }
+    const int nTotal = SendLoader(port, GetLoaderResource());
+    int nPercent = -1;
+    bool bCancelled = false;
+    for (;;) {
+        const int nPending = port.GetSendPending();
+        const int nNow = SendProgressPercent(nTotal, nPending);
+        if (nNow != nPercent) {
+            nPercent = nNow;
+            std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nPercent, nTotal);
+            std::fflush(stderr);
+        }
+        if (IsSendComplete(nPending))
+            break;
+        const timespec wait{0, kSendPollMilliseconds * 1000000L};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0) {
+            port.ClearSendQueue();
+            bCancelled = true;
+            break;
+        }
+    }
+    std::fputc('\n', stderr);
+    port.Close();  // closing the line waits for what the system still holds
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    if (bCancelled) {
+        std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");
+        return kExitFailed;
+    }
+    return kExitOk;
+}

@@ -1,0 +1,61 @@
+#include "tools/relmuth-tape/PortOptions.h"
+
+#include <cstdio>
+
+#include "res/Strings.h"
+#include "serial/CommSettings.h"
+
+namespace {
+
+// "COMn" with n from 1: the port number, else 0.
+int ComPortNumber(const std::string& name) {
+    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
+        return 0;
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 999)
+            return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+}  // namespace
+
+bool ParsePortOptions(const Args& args, CPortOptions& options) {
+    options.nBaudFlag = BaudFlagFromRate(9600);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--baud") {
+            if (i + 1 == args.size()) {
+                std::fprintf(stderr, "relmuth-tape: --baud needs a speed\n");
+                return false;
+            }
+            const std::string& rate = args[++i];
+            unsigned flag = 0;
+            if (!rate.empty() && rate.size() <= 5 && rate.find_first_not_of("0123456789") == std::string::npos)
+                flag = BaudFlagFromRate(std::stoi(rate));
+            if (flag == 0) {
+                std::fprintf(stderr,
+                             "relmuth-tape: the speed must be 1200, 2400, 4800, 9600 or 19200\n");
+                return false;
+            }
+            options.nBaudFlag = flag;
+        } else {
+            options.rest.push_back(args[i]);
+        }
+    }
+    return true;
+}
+
+bool OpenCliPort(CCommPort& port, const CPortOptions& options) {
+    const CCommOpenArgs frame = CommOpenArgsFromDialog(0, kDefaultBaudIndex);
+    const int nPort = ComPortNumber(options.strPort);
+    const std::string path = nPort > 0 ? CCommPort::PortDevicePath(nPort) : options.strPort;
+    if (port.Open(path, options.nBaudFlag, frame.nDataBits, frame.nStopBits, frame.nParity,
+                  frame.bXonXoff))
+        return true;
+    std::string reason = port.GetOpenError().strReason;
+    std::fprintf(stderr, "%s (%s%s%s)\n", std::string(res::LoadString(res::IDS_PORT_UNUSABLE)).c_str(),
+                 path.c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    return false;
+}

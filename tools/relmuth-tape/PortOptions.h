@@ -1,0 +1,22 @@
+// The serial port arguments of the commands that use the line: PORT is COMn
+// or a device path; --baud N is 1200, 2400, 4800, 9600 or 19200 (9600 when
+// not given). The frame is always the program's: 7 data bits, no parity,
+// 1 stop bit, XON/XOFF.
+#pragma once
+
+#include <string>
+
+#include "serial/CommPort.h"
+#include "tools/relmuth-tape/Commands.h"
+
+struct CPortOptions {
+    std::string strPort;
+    unsigned nBaudFlag = 0;
+    Args rest;  // the arguments that are not port options, in order
+};
+
+// Takes --baud N out of args; false (with a message) on a bad speed.
+bool ParsePortOptions(const Args& args, CPortOptions& options);
+
+// Opens the port with the program's frame; prints why on failure.
+bool OpenCliPort(CCommPort& port, const CPortOptions& options);

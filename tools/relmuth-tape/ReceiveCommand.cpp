@@ -1,0 +1,244 @@
+// relmuth-tape receive PORT OUT [--baud N] [--count K]: capture blocks from
+// the PC-8801 into a tape file without a window.
+//
+// The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
+// are blocked in every thread and read from a signalfd. The main thread
+// waits on both and does all the work: taking the bytes, running them
+// through the framing and the receiver, saving the tape.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+
+#include "tools/relmuth-tape/CliHost.h"
+#include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/PortOptions.h"
+
+namespace {
+
+// A descriptor closed with its owner.
+class CFd {
+public:
+    explicit CFd(int fd) : m_fd(fd) {}
+    ~CFd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// SIGINT and SIGTERM blocked for the life of this object (and for the port's
+// threads, which start inside it and inherit the mask), and readable
+// through a signalfd instead of interrupting anything.
+class CStopSignals {
+public:
+    CStopSignals() {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
+        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    ~CStopSignals() {
+        // A signal that came after the last look is dropped: the command
+        // is ending anyway.
+        if (m_fd >= 0) {
+            signalfd_siginfo info;
+            while (::read(m_fd, &info, sizeof info) == sizeof info) {
+            }
+            ::close(m_fd);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    CStopSignals(const CStopSignals&) = delete;
+    CStopSignals& operator=(const CStopSignals&) = delete;
+
+    int Fd() const { return m_fd; }
+
+private:
+    sigset_t m_set;
+    sigset_t m_old;
+    int m_fd = -1;
+};
+
+// Where the port's threads post: "bytes arrived" and "the link is lost".
+class CPortMailbox {
+public:
+    int Fd() const { return m_fd.Get(); }
+
+    void PostReceived() { Wake(); }
+    void PostLinkLost(const CCommError& error) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_lost)
+                m_lost = error;
+        }
+        Wake();
+    }
+
+    // Empties the wake-up counter; the loss, when one was posted.
+    std::optional<CCommError> Collect() {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_fd.Get(), &count, sizeof count);
+        std::lock_guard lock(m_mutex);
+        return m_lost;
+    }
+
+private:
+    void Wake() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_fd.Get(), &one, sizeof one);
+    }
+
+    CFd m_fd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::mutex m_mutex;
+    std::optional<CCommError> m_lost;
+};
+
+// Receiver messages on standard error (as the base class does); each stored
+// block saved at once and listed on standard output.
+class CCaptureUi : public CCliReceiveUi {
+public:
+    CCaptureUi(CRelmuthDoc& doc, std::string out, std::size_t nLimit)
+        : m_doc(doc), m_out(std::move(out)), m_nLimit(nLimit) {}
+
+    void SelectBlock(std::size_t nIndex) override {
+        if (Done())
+            return;  // beyond --count, or after a failed save: not kept
+        if (!m_doc.OnSaveDocument(m_out)) {
+            m_bSaveFailed = true;
+            return;
+        }
+        ++m_nStored;
+        PrintLine(stdout, BlockListLine(m_doc, nIndex));
+    }
+
+    bool SaveFailed() const { return m_bSaveFailed; }
+    bool Done() const { return m_bSaveFailed || (m_nLimit != 0 && m_nStored >= m_nLimit); }
+
+private:
+    CRelmuthDoc& m_doc;
+    std::string m_out;
+    std::size_t m_nLimit;  // 0: no limit
+    std::size_t m_nStored = 0;
+    bool m_bSaveFailed = false;
+};
+
+void UsageError(const char* text) {
+    std::fprintf(stderr, "relmuth-tape: %s\n", text);
+    std::fprintf(stderr, "Try 'relmuth-tape --help'.\n");
+}
+
+// Takes --count K out of args; K from 1.
+bool ParseCount(Args& args, std::size_t& nCount) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--count")
+            continue;
+        if (i + 1 == args.size())
+            return false;
+        const std::string& s = args[i + 1];
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), nCount);
+        if (ec != std::errc() || end != s.data() + s.size() || nCount == 0)
+            return false;
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        --i;
+    }
+    return true;
+}
+
+}  // namespace
+
+int CmdReceive(const Args& args) {
+    CPortOptions options;
+    if (!ParsePortOptions(args, options))
+        return kExitUsage;
+    std::size_t nCount = 0;
+    if (!ParseCount(options.rest, nCount)) {
+        UsageError("--count needs a number of blocks from 1");
+        return kExitUsage;
+    }
+    if (options.rest.size() != 2) {
+        UsageError("receive takes PORT OUT [--baud N] [--count K]");
+        return kExitUsage;
+    }
+    options.strPort = options.rest[0];
+    const std::string out = options.rest[1];
+
+    // A tape that exists is added to; one that cannot be read is left alone
+    // rather than replaced by what arrives.
+    CCliDocumentHost host;
+    CRelmuthDoc doc(&host);
+    std::error_code ec;
+    const bool bExists = std::filesystem::exists(out, ec);
+    if (bExists && !doc.OnOpenDocument(out))
+        return kExitFailed;
+
+    CStopSignals signals;
+    CPortMailbox mailbox;
+    if (signals.Fd() < 0 || mailbox.Fd() < 0) {
+        std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
+        return kExitFailed;
+    }
+
+    CCommPort port;
+    port.SetReceivedCallback([&mailbox] { mailbox.PostReceived(); });
+    port.SetLinkLostCallback([&mailbox](const CCommError& e) { mailbox.PostLinkLost(e); });
+    if (!OpenCliPort(port, options))
+        return kExitFailed;
+
+    // Made now, so that a name that cannot be written is known before the
+    // PC-8801 starts sending, not after its first block.
+    if (!bExists && !doc.OnSaveDocument(out))
+        return kExitFailed;
+
+    CCaptureUi ui(doc, out, nCount);
+    CReceiveContext receiver(doc, ui);
+    receiver.InstallReceiver();
+
+    std::vector<std::uint8_t> bytes;
+    int status = kExitOk;
+    while (!ui.Done()) {
+        pollfd fds[2] = {{mailbox.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
+            status = kExitFailed;
+            break;
+        }
+        if (fds[1].revents != 0)
+            break;  // SIGINT or SIGTERM: every block is saved already
+        const std::optional<CCommError> lost = mailbox.Collect();
+        // What arrived before the line went away is handled first.
+        port.TakeReceived(bytes);
+        if (!bytes.empty())
+            receiver.OnSerialBytes(bytes);
+        if (lost && !ui.Done()) {
+            std::fprintf(stderr, "%s (%s)\n", std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
+                         lost->strReason.c_str());
+            status = kExitFailed;
+            break;
+        }
+    }
+    port.Close();
+    if (ui.SaveFailed())
+        return kExitFailed;
+    return status;
+}
