@@ -46,6 +46,13 @@ public:
         : m_fd(fd), m_stopFd(stopFd), m_saved(saved), m_bPty(bPty) {}
 
     ~CPosixSerialDevice() override {
+        // The system waits, on closing a real port, until its output queue
+        // has gone out: up to 30 seconds while the far end holds it with
+        // XOFF. Closing must not hang on the far end, so whatever is still
+        // queued is dropped. (The writer keeps at most one chunk there.)
+        int nQueued = 0;
+        if (ioctl(m_fd, TIOCOUTQ, &nQueued) == 0 && nQueued > 0)
+            tcflush(m_fd, TCOFLUSH);
         // Leave the line as we found it; a line that has gone away refuses,
         // which does not matter any more.
         tcsetattr(m_fd, TCSANOW, &m_saved);
