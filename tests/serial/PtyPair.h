@@ -66,7 +66,10 @@ public:
         }
         return true;
     }
-    bool Write(const std::string& s) { return Write(std::vector<std::uint8_t>(s.begin(), s.end())); }
+    bool Write(const std::string& s,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        return Write(std::vector<std::uint8_t>(s.begin(), s.end()), limit);
+    }
 
     // Reads what the port sent until `count` bytes have come or the time
     // runs out.

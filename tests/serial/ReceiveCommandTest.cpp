@@ -175,6 +175,16 @@ TEST_F(ReceiveCommand, TwoTransfersBecomeTwoBlocksSavedAndListed) {
     EXPECT_EQ(tool->OutLines(), 2u);
 }
 
+TEST_F(ReceiveCommand, LargestLoaderBlockArrivesExactly) {
+    // Four hex digits of count: 65535 bytes, about 140 KB of text, many
+    // times what the line's input buffer holds.
+    const CTapeBlock largest = RandomBlock(0xFFFF, 600, 40);
+    auto tool = Start({"--count", "1", "--baud", "1200"});
+    ASSERT_TRUE(m_pty.Write(TransferText(largest), 60s));
+    EXPECT_EQ(tool->Wait(60s), 0) << tool->Err();
+    EXPECT_TRUE(ReadTape(Out()) == std::vector<CTapeBlock>{largest});
+}
+
 TEST_F(ReceiveCommand, BadChecksumGivesItsMessageAndNoBlock) {
     const CTapeBlock bad = RandomBlock(40, 1200, 11);
     const CTapeBlock good = RandomBlock(5, 1200, 12);
