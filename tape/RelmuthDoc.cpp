@@ -81,7 +81,7 @@ bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
             strNewName = ProposedFileName(m_strTitle);  // our type has no default extension
         if (m_pHost == nullptr ||
             !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
-                                            OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, false))
+                                            kSaveDialogFlags, false))
             return false;
     }
     // A failed save leaves any file of that name as it was, so there is

@@ -10,6 +10,7 @@
 #include "tape/Archive.h"
 #include "tape/Errors.h"
 #include "tape/TapeBlock.h"
+#include "tape/TapeFileName.h"
 
 class CRelmuthDoc;
 
@@ -34,11 +35,6 @@ public:
     // A file was opened or saved under this name.
     virtual void AddToRecentFileList(const std::string& /*strPathName*/) {}
 };
-
-// File dialog flags.
-inline constexpr unsigned OFN_HIDEREADONLY = 0x0004;
-inline constexpr unsigned OFN_PATHMUSTEXIST = 0x0800;
-inline constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
 
 // The characters at which a title stops being usable as a file name.
 inline constexpr const char* kTitleCutCharacters = " #%;/\\";

@@ -250,4 +250,18 @@ TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
     doc.RemoveView(&view);
 }
 
+TEST(TapeFileName, FilterListAndDefaultExtension) {
+    const auto filters = GetTapeFileFilters();
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].strDescription, "Nerith Tape Image (kxm, cmt)");
+    EXPECT_EQ(filters[0].strPattern, "*.kxm;*.cmt;*.cas");
+    EXPECT_EQ(filters[1].strDescription, "すべてのﾌｧｲﾙ (*.*)");
+    EXPECT_EQ(filters[1].strPattern, "*.*");
+
+    EXPECT_EQ(WithDefaultTapeExtension("無題"), "無題.kxm");
+    EXPECT_EQ(WithDefaultTapeExtension("/home/me.d/tape"), "/home/me.d/tape.kxm");
+    EXPECT_EQ(WithDefaultTapeExtension("tape.cmt"), "tape.cmt");
+    EXPECT_EQ(WithDefaultTapeExtension("my.tape"), "my.tape");
+}
+
 }  // namespace

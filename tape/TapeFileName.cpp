@@ -1,0 +1,18 @@
+#include "tape/TapeFileName.h"
+
+#include "res/Strings.h"
+
+std::vector<CFileFilter> GetTapeFileFilters() {
+    return {
+        {std::string(res::LoadString(res::IDS_TAPE_FILTER)), "*.kxm;*.cmt;*.cas"},
+        {std::string(res::LoadString(res::AFX_IDS_ALLFILTER)), "*.*"},
+    };
+}
+
+std::string WithDefaultTapeExtension(const std::string& strPathName) {
+    const auto slash = strPathName.rfind('/');
+    const std::string name = slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
+    if (name.empty() || name.find('.') != std::string::npos)
+        return strPathName;
+    return strPathName + "." + kDefaultTapeExtension;
+}

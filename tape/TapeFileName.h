@@ -1,0 +1,34 @@
+// The rules of the tape file name prompt: its filter list, its default
+// extension and its fixed flags. The window program's file dialog follows
+// them; the rules themselves need no window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CFileFilter {
+    std::string strDescription;
+    std::string strPattern;  // patterns separated by ';'
+};
+
+// File dialog flags.
+inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x0002;
+inline constexpr unsigned OFN_HIDEREADONLY = 0x0004;
+inline constexpr unsigned OFN_PATHMUSTEXIST = 0x0800;
+inline constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
+
+// Every tape file dialog hides the read-only box and asks before overwriting.
+inline constexpr unsigned kTapeDialogFixedFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+inline constexpr unsigned kOpenDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+inline constexpr unsigned kSaveDialogFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+
+// Appended to a name typed without an extension.
+inline constexpr const char* kDefaultTapeExtension = "kxm";
+
+// The two entries of the filter list, the tape images first (selected when
+// the dialog opens), then all files. The first names two extensions while its
+// pattern takes three.
+std::vector<CFileFilter> GetTapeFileFilters();
+
+// The name with ".kxm" added when its file name part has no extension.
+std::string WithDefaultTapeExtension(const std::string& strPathName);
