@@ -21,7 +21,7 @@ std::string ErrorText(int nErrno) {
 // The reason text of a line that went away without an error number.
 constexpr const char* kHangUpReason = "the line was hung up (device removed or far end closed)";
 
-}  // namespace
+} // namespace
 
 CCommPort::~CCommPort() {
     Close();
@@ -116,7 +116,7 @@ bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsi
         m_writerThread = std::thread(&CCommPort::WriterThread, this);
     } catch (const std::system_error& e) {
         const int code = e.code().value();
-        Close();  // ends and joins the reader if it started
+        Close(); // ends and joins the reader if it started
         return FailOpen(code ? code : EAGAIN);
     }
     m_openError = {};
@@ -230,8 +230,8 @@ void CCommPort::ReaderThread() {
 void CCommPort::WriterThread() {
     CSerialDevice& device = *m_pDevice;
     std::array<std::uint8_t, kChunkSize> chunk{};
-    std::size_t nChunk = 0;    // bytes in the chunk under way; 0 when idle
-    std::size_t nWritten = 0;  // of those, how many the system has taken
+    std::size_t nChunk = 0;   // bytes in the chunk under way; 0 when idle
+    std::size_t nWritten = 0; // of those, how many the system has taken
 
     while (!m_bStop) {
         if (nChunk == 0) {
@@ -283,8 +283,8 @@ void CCommPort::WriterThread() {
             return;
         }
         if (nQueued > 0) {
-            const auto drain = std::clamp<std::chrono::microseconds>(
-                m_charTime * nQueued, kMinDrainWait, kWriterPoll);
+            const auto drain = std::clamp<std::chrono::microseconds>(m_charTime * nQueued,
+                                                                     kMinDrainWait, kWriterPoll);
             if (device.WaitStop(drain).kind == CIoResult::stopped)
                 return;
             continue;
@@ -292,7 +292,8 @@ void CCommPort::WriterThread() {
 
         std::lock_guard lock(m_csSend);
         const std::size_t nRemove = std::min(m_nTxInFlight, m_txQueue.size());
-        m_txQueue.erase(m_txQueue.begin(), m_txQueue.begin() + static_cast<std::ptrdiff_t>(nRemove));
+        m_txQueue.erase(m_txQueue.begin(),
+                        m_txQueue.begin() + static_cast<std::ptrdiff_t>(nRemove));
         m_nTxInFlight = 0;
         nChunk = 0;
     }

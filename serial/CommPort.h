@@ -25,12 +25,12 @@
 
 // Why the port could not be opened, or why the link was lost.
 struct CCommError {
-    int nErrno = 0;         // the system's error number; 0 for a hang-up
-    std::string strReason;  // the system's text, for the user's detail text
+    int nErrno = 0;        // the system's error number; 0 for a hang-up
+    std::string strReason; // the system's text, for the user's detail text
 };
 
 class CCommPort {
-public:
+  public:
     using ReceivedCallback = std::function<void()>;
     using LinkLostCallback = std::function<void(const CCommError&)>;
 
@@ -55,12 +55,12 @@ public:
     bool SetLinkLostCallback(LinkLostCallback callback);
 
     // Opens "COMn", which on this system is /dev/ttyS(n-1).
-    bool Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-              unsigned nParity, bool bXonXoff);
+    bool Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits, unsigned nParity,
+              bool bXonXoff);
     // Opens any terminal device: /dev/ttyUSB0, /dev/serial/by-id/..., a
     // pseudo-terminal.
-    bool Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits,
-              unsigned nStopBits, unsigned nParity, bool bXonXoff);
+    bool Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+              unsigned nParity, bool bXonXoff);
     // Sets up a device already opened and runs the port on it.
     bool Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsigned nDataBits,
               unsigned nStopBits, unsigned nParity, bool bXonXoff);
@@ -93,19 +93,19 @@ public:
     // "COMn" as a device path: /dev/ttyS(n-1).
     static std::string PortDevicePath(int nPort);
 
-private:
+  private:
     void ReaderThread();
     void WriterThread();
     void ReportLinkLost(const CIoResult& result);
     bool FailOpen(int nErrno, std::string reason = {});
 
-    std::unique_ptr<CSerialDevice> m_pDevice;  // null while closed
+    std::unique_ptr<CSerialDevice> m_pDevice; // null while closed
     ReceivedCallback m_onReceived;
     LinkLostCallback m_onLinkLost;
     CCommError m_openError;
 
-    std::mutex m_csReceive;  // guards m_rxBuffer
-    std::mutex m_csSend;     // guards m_txQueue and m_nTxInFlight
+    std::mutex m_csReceive; // guards m_rxBuffer
+    std::mutex m_csSend;    // guards m_txQueue and m_nTxInFlight
     std::vector<std::uint8_t> m_rxBuffer;
     std::vector<std::uint8_t> m_txQueue;
     // How many bytes at the front of m_txQueue belong to the chunk under way.

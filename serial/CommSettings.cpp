@@ -18,7 +18,7 @@ constexpr std::array<CSpeedEntry, 5> kSpeedList{{
     {19200, BAUD_19200},
 }};
 
-}  // namespace
+} // namespace
 
 unsigned BaudFlagFromIndex(int nBaudIndex) {
     if (nBaudIndex < 0 || nBaudIndex >= static_cast<int>(kSpeedList.size()))

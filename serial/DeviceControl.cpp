@@ -45,28 +45,46 @@ std::optional<int> ParseSpeed(std::string_view value) {
 
 constexpr tcflag_t kParityBits = PARENB | PARODD;
 
-}  // namespace
+} // namespace
 
 std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
                                      unsigned nParity) {
     const char* baud = "96";
     switch (nBaud) {
-    case BAUD_1200: baud = "12"; break;
-    case BAUD_2400: baud = "24"; break;
-    case BAUD_4800: baud = "48"; break;
-    case BAUD_9600: baud = "96"; break;
-    case BAUD_19200: baud = "19"; break;
+    case BAUD_1200:
+        baud = "12";
+        break;
+    case BAUD_2400:
+        baud = "24";
+        break;
+    case BAUD_4800:
+        baud = "48";
+        break;
+    case BAUD_9600:
+        baud = "96";
+        break;
+    case BAUD_19200:
+        baud = "19";
+        break;
     }
     const char data = nDataBits == DATABITS_7 ? '7' : '8';
     const char* stop = "1";
     switch (nStopBits) {
-    case STOPBITS_15: stop = "1.5"; break;
-    case STOPBITS_20: stop = "2"; break;
+    case STOPBITS_15:
+        stop = "1.5";
+        break;
+    case STOPBITS_20:
+        stop = "2";
+        break;
     }
     char parity = 'N';
     switch (nParity) {
-    case PARITY_ODD: parity = 'O'; break;
-    case PARITY_EVEN: parity = 'E'; break;
+    case PARITY_ODD:
+        parity = 'O';
+        break;
+    case PARITY_EVEN:
+        parity = 'E';
+        break;
     }
     std::string text = "baud=";
     text += baud;
@@ -111,10 +129,20 @@ std::optional<CLineSettings> ParseDeviceControlString(const std::string& text) {
             if (value.size() != 1)
                 return std::nullopt;
             switch (value[0]) {
-            case 'N': case 'n': settings.cParity = 'N'; break;
-            case 'O': case 'o': settings.cParity = 'O'; break;
-            case 'E': case 'e': settings.cParity = 'E'; break;
-            default: return std::nullopt;
+            case 'N':
+            case 'n':
+                settings.cParity = 'N';
+                break;
+            case 'O':
+            case 'o':
+                settings.cParity = 'O';
+                break;
+            case 'E':
+            case 'e':
+                settings.cParity = 'E';
+                break;
+            default:
+                return std::nullopt;
             }
         } else {
             return std::nullopt;

@@ -14,7 +14,7 @@
 #include <string>
 
 // Speeds, data bits, stop bits and parity as flag values.
-inline constexpr unsigned BAUD_600 = 0x20;  // not offered: falls back to 9600
+inline constexpr unsigned BAUD_600 = 0x20; // not offered: falls back to 9600
 inline constexpr unsigned BAUD_1200 = 0x40;
 inline constexpr unsigned BAUD_2400 = 0x100;
 inline constexpr unsigned BAUD_4800 = 0x200;
@@ -33,8 +33,8 @@ inline constexpr unsigned PARITY_ODD = 0x200;
 inline constexpr unsigned PARITY_EVEN = 0x400;
 
 // The XON and XOFF characters of software flow control.
-inline constexpr unsigned char kXon = 0x11;   // DC1
-inline constexpr unsigned char kXoff = 0x13;  // DC3
+inline constexpr unsigned char kXon = 0x11;  // DC1
+inline constexpr unsigned char kXoff = 0x13; // DC3
 
 // "baud=%s data=%c stop=%s parity=%c" from the flags; unknown flags take the
 // defaults 9600 baud, 8 data bits, 1 stop bit, no parity.
@@ -47,7 +47,7 @@ struct CLineSettings {
     int nBaudRate = 9600;
     int nDataBits = 8;
     StopBits stopBits = one;
-    char cParity = 'N';  // 'N', 'O' or 'E'
+    char cParity = 'N'; // 'N', 'O' or 'E'
 
     friend bool operator==(const CLineSettings&, const CLineSettings&) = default;
 };

@@ -24,7 +24,7 @@ constexpr unsigned kUnix98PtySlaveMajors = 8;
 constexpr unsigned kBsdPtySlaveMajor = 3;
 
 bool IsPtySlave(int fd) {
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
     const unsigned major = major(st.st_rdev);
@@ -41,7 +41,7 @@ void CloseFd(int fd) {
 }
 
 class CPosixSerialDevice final : public CSerialDevice {
-public:
+  public:
     CPosixSerialDevice(int fd, int stopFd, const termios& saved, bool bPty)
         : m_fd(fd), m_stopFd(stopFd), m_saved(saved), m_bPty(bPty) {}
 
@@ -57,7 +57,7 @@ public:
         // which does not matter any more.
         tcsetattr(m_fd, TCSANOW, &m_saved);
         ioctl(m_fd, TIOCNXCL);
-        CloseFd(m_fd);  // also releases the advisory lock
+        CloseFd(m_fd); // also releases the advisory lock
         CloseFd(m_stopFd);
     }
 
@@ -66,9 +66,7 @@ public:
 
     bool IsPseudoTerminal() const override { return m_bPty; }
 
-    int GetAttributes(termios& attr) override {
-        return tcgetattr(m_fd, &attr) == 0 ? 0 : errno;
-    }
+    int GetAttributes(termios& attr) override { return tcgetattr(m_fd, &attr) == 0 ? 0 : errno; }
 
     int SetAttributes(const termios& attr) override {
         return tcsetattr(m_fd, TCSANOW, &attr) == 0 ? 0 : errno;
@@ -129,7 +127,7 @@ public:
         [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
     }
 
-private:
+  private:
     // Polls the line for `events` (none: just sleep) together with the stop
     // signal. A line that reports hang-up or error counts as ready, so that
     // the next read or write meets the condition and says what it is.
@@ -161,7 +159,7 @@ private:
     bool m_bPty;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<CSerialDevice> OpenPosixSerialDevice(const std::string& path, int& nErrno) {
     // O_NONBLOCK: open at once even when the line has no carrier, and keep

@@ -18,17 +18,17 @@
 
 struct CIoResult {
     enum Kind {
-        done,        // the wait is over / the bytes were read or written
-        wouldBlock,  // nothing to read, or no room to write, right now
-        timedOut,    // the wait's time ran out
-        stopped,     // the stop signal is set
-        hungUp,      // the line went away: the far end closed it or the device was removed
-        failed,      // a system call failed; nErrno says why
+        done,       // the wait is over / the bytes were read or written
+        wouldBlock, // nothing to read, or no room to write, right now
+        timedOut,   // the wait's time ran out
+        stopped,    // the stop signal is set
+        hungUp,     // the line went away: the far end closed it or the device was removed
+        failed,     // a system call failed; nErrno says why
     };
 
     Kind kind = done;
-    std::size_t nCount = 0;  // bytes read or written by a `done` transfer
-    int nErrno = 0;          // the system's error number of a `failed` result
+    std::size_t nCount = 0; // bytes read or written by a `done` transfer
+    int nErrno = 0;         // the system's error number of a `failed` result
 
     static CIoResult Done(std::size_t n = 0) { return {done, n, 0}; }
     static CIoResult Failed(int err) { return {failed, 0, err}; }
@@ -36,7 +36,7 @@ struct CIoResult {
 };
 
 class CSerialDevice {
-public:
+  public:
     virtual ~CSerialDevice() = default;
 
     // True for a pseudo-terminal: it carries bytes, not a framed wire, so it

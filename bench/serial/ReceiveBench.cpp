@@ -52,7 +52,7 @@ std::vector<std::uint8_t> HexText(std::size_t n) {
 // The pseudo-terminal, the port on its slave and an owner that takes the
 // bytes whenever the port says some arrived, the way the program's view does.
 class CReceiveRig {
-public:
+  public:
     CReceiveRig() {
         char name[256] = {};
         if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
@@ -92,7 +92,7 @@ public:
         return CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
     }
 
-private:
+  private:
     int m_master = -1;
     int m_slave = -1;
     CCommPort m_port;
@@ -140,7 +140,11 @@ void BM_ReceiveFullSpeed(benchmark::State& state) {
     state.counters["x_line_rate"] = bytes / wall / kLineRate;
     state.counters["rx_cpu_us_per_byte"] = cpu / bytes * 1e6;
 }
-BENCHMARK(BM_ReceiveFullSpeed)->Arg(4 << 20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReceiveFullSpeed)
+    ->Arg(4 << 20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // One byte every 1/1920 s, as on a 19200 baud line with no pause.
 void BM_ReceiveAtLineRate(benchmark::State& state) {
@@ -180,8 +184,12 @@ void BM_ReceiveAtLineRate(benchmark::State& state) {
     }
     state.counters["rx_cpu_percent_of_core"] = cpuShare * 100.0;
 }
-BENCHMARK(BM_ReceiveAtLineRate)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReceiveAtLineRate)
+    ->Arg(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

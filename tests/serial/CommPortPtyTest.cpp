@@ -41,7 +41,7 @@ Bytes HexLines(std::size_t n) {
 }
 
 class CommPortPty : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_port.SetReceivedCallback([this] { ++m_nReceived; });
         m_port.SetLinkLostCallback([this](const CCommError& e) {
@@ -197,7 +197,7 @@ TEST_F(CommPortPty, ClearSendQueueWhileHeldSendsAtMostTheChunkUnderWay) {
 
     const Bytes cancelled = HexLines(100);
     m_port.Send(cancelled);
-    std::this_thread::sleep_for(100ms);  // let the writer take its first chunk
+    std::this_thread::sleep_for(100ms); // let the writer take its first chunk
     m_port.ClearSendQueue();
     EXPECT_EQ(m_port.GetSendPending(), 0);
     m_port.Send(Text("NEXT"));
@@ -214,8 +214,9 @@ TEST_F(CommPortPty, ClearSendQueueWhileHeldSendsAtMostTheChunkUnderWay) {
     ASSERT_GE(got.size(), 4u);
     const std::size_t nCancelled = got.size() - 4;
     EXPECT_LE(nCancelled, CCommPort::kChunkSize);
-    EXPECT_EQ(Bytes(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(nCancelled)),
-              Bytes(cancelled.begin(), cancelled.begin() + static_cast<std::ptrdiff_t>(nCancelled)));
+    EXPECT_EQ(
+        Bytes(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(nCancelled)),
+        Bytes(cancelled.begin(), cancelled.begin() + static_cast<std::ptrdiff_t>(nCancelled)));
     EXPECT_EQ(Bytes(got.end() - 4, got.end()), Text("NEXT"));
 }
 
@@ -271,14 +272,14 @@ TEST_F(CommPortPty, OpenOfAMissingDeviceFailsAndLeavesThePortClosed) {
 TEST_F(CommPortPty, SecondOpenOfAnOpenDeviceFailsEvenThroughAnotherName) {
     ASSERT_TRUE(OpenPort());
     CCommPort other;
-    EXPECT_FALSE(other.Open(m_pty.SlavePath(), BAUD_9600, DATABITS_7, STOPBITS_10, PARITY_NONE,
-                            true));
+    EXPECT_FALSE(
+        other.Open(m_pty.SlavePath(), BAUD_9600, DATABITS_7, STOPBITS_10, PARITY_NONE, true));
     EXPECT_EQ(other.GetOpenError().nErrno, EBUSY);
     EXPECT_FALSE(other.IsOpen());
 
     // A by-id style link to the same device is the same port.
-    const auto link = std::filesystem::temp_directory_path() /
-                      ("relmuth-port-link-" + std::to_string(getpid()));
+    const auto link =
+        std::filesystem::temp_directory_path() / ("relmuth-port-link-" + std::to_string(getpid()));
     std::filesystem::remove(link);
     std::filesystem::create_symlink(m_pty.SlavePath(), link);
     EXPECT_FALSE(other.Open(link.string(), BAUD_9600, DATABITS_7, STOPBITS_10, PARITY_NONE, true));
@@ -288,8 +289,8 @@ TEST_F(CommPortPty, SecondOpenOfAnOpenDeviceFailsEvenThroughAnotherName) {
     ASSERT_TRUE(m_pty.Write("OK"));
     EXPECT_EQ(Collect(2), Text("OK"));
     m_port.Close();
-    EXPECT_TRUE(other.Open(m_pty.SlavePath(), BAUD_9600, DATABITS_7, STOPBITS_10, PARITY_NONE,
-                           true));
+    EXPECT_TRUE(
+        other.Open(m_pty.SlavePath(), BAUD_9600, DATABITS_7, STOPBITS_10, PARITY_NONE, true));
 }
 
-}  // namespace
+} // namespace

@@ -29,7 +29,7 @@ Bytes Letters(char first, std::size_t n) {
 }
 
 class CommPortThreads : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_port.SetReceivedCallback([this] { ++m_nReceived; });
         m_port.SetLinkLostCallback([this](const CCommError& e) {
@@ -66,7 +66,8 @@ TEST_F(CommPortThreads, SendOf40BytesLeavesInChunksOf16AndPendingFallsWithEach) 
     std::vector<int> pending;
     for (int chunk = 0; chunk < 3; ++chunk) {
         // Held by the line: the chunk under way still counts.
-        ASSERT_TRUE(WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > chunk; }));
+        ASSERT_TRUE(WaitFor(
+            [&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > chunk; }));
         pending.push_back(m_port.GetSendPending());
         m_line->Change([](CFakeLine& l) { l.nWriteCredits = 1; });
         ASSERT_TRUE(WaitFor([&] { return m_port.GetSendPending() < pending.back(); }));
@@ -84,7 +85,8 @@ TEST_F(CommPortThreads, ChunkStaysPendingUntilTheSystemOutputQueueHasDrained) {
     ASSERT_TRUE(OpenFake());
     m_port.Send(Letters('a', 20));
 
-    ASSERT_TRUE(WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.writes.size(); }) == 1u; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.writes.size(); }) == 1u; }));
     // Written, but not yet out of the system's queue (XOFF or a slow line):
     // neither counted as sent nor followed by the next chunk.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -101,7 +103,8 @@ TEST_F(CommPortThreads, ClearSendQueueFinishesTheChunkUnderWayAndKeepsTextQueued
     ASSERT_TRUE(OpenFake());
     const Bytes cancelled = Letters('a', 40);
     m_port.Send(cancelled);
-    ASSERT_TRUE(WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > 0; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > 0; }));
 
     m_port.ClearSendQueue();
     EXPECT_EQ(m_port.GetSendPending(), 0);
@@ -147,7 +150,8 @@ TEST_F(CommPortThreads, HangUpDeliversWhatArrivedThenReportsTheLossOnce) {
     // Later failures of the writer are the same loss, not a new one.
     m_line->Change([](CFakeLine& l) { l.nWriteErrno = EIO; });
     m_port.Send(Text("x"));
-    ASSERT_TRUE(WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > 0; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_line->Look([](CFakeLine& l) { return l.nWriteAttempts; }) > 0; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 
     EXPECT_EQ(LostCount(), 1u);
@@ -188,7 +192,7 @@ TEST_F(CommPortThreads, ReadOrWriteFailureReportsTheSystemsReason) {
 }
 
 TEST_F(CommPortThreads, OpenAndCloseRules) {
-    EXPECT_TRUE(m_port.Close());  // closed: nothing to do
+    EXPECT_TRUE(m_port.Close()); // closed: nothing to do
     ASSERT_TRUE(OpenFake());
     // A second open while open, and changing the callbacks under running
     // threads, are refused.
@@ -214,4 +218,4 @@ TEST_F(CommPortThreads, OpenAndCloseRules) {
     EXPECT_TRUE(m_port.SetReceivedCallback({}));
 }
 
-}  // namespace
+} // namespace

@@ -65,10 +65,12 @@ struct CFakeLine {
 };
 
 class CFakeSerialDevice final : public CSerialDevice {
-public:
+  public:
     explicit CFakeSerialDevice(std::shared_ptr<CFakeLine> line) : m_line(std::move(line)) {}
 
-    bool IsPseudoTerminal() const override { return m_line->Look([](CFakeLine& l) { return l.bPseudoTerminal; }); }
+    bool IsPseudoTerminal() const override {
+        return m_line->Look([](CFakeLine& l) { return l.bPseudoTerminal; });
+    }
 
     int GetAttributes(termios& attr) override {
         std::lock_guard lock(m_line->mutex);
@@ -101,9 +103,8 @@ public:
 
     CIoResult WaitWritable(std::chrono::milliseconds timeout) override {
         std::unique_lock lock(m_line->mutex);
-        const bool ready = m_line->changed.wait_for(lock, timeout, [&] {
-            return m_line->bStopped || m_line->nWriteCredits != 0;
-        });
+        const bool ready = m_line->changed.wait_for(
+            lock, timeout, [&] { return m_line->bStopped || m_line->nWriteCredits != 0; });
         if (m_line->bStopped)
             return CIoResult::Of(CIoResult::stopped);
         return ready ? CIoResult::Done() : CIoResult::Of(CIoResult::timedOut);
@@ -156,6 +157,6 @@ public:
         m_line->changed.notify_all();
     }
 
-private:
+  private:
     std::shared_ptr<CFakeLine> m_line;
 };

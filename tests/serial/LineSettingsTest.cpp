@@ -17,7 +17,7 @@ struct CFlagsRow {
     const char* control;
     speed_t speed;
     tcflag_t size;
-    tcflag_t parity;  // PARENB / PARODD bits
+    tcflag_t parity; // PARENB / PARODD bits
     bool bTwoStopBits;
 };
 
@@ -33,8 +33,8 @@ const CFlagsRow kFlagRows[] = {
      "baud=48 data=7 stop=1.5 parity=O", B4800, CS7, PARENB | PARODD, true},
     {"UnlistedBaudIs9600", BAUD_600, DATABITS_7, STOPBITS_10, PARITY_NONE,
      "baud=96 data=7 stop=1 parity=N", B9600, CS7, 0, false},
-    {"UnknownFlagsFallBack", 0x1, 0x2, 0x8, 0x800,
-     "baud=96 data=8 stop=1 parity=N", B9600, CS8, 0, false},
+    {"UnknownFlagsFallBack", 0x1, 0x2, 0x8, 0x800, "baud=96 data=8 stop=1 parity=N", B9600, CS8, 0,
+     false},
 };
 
 TEST(LineSettings, FlagsBecomeTheControlStringAndTheDevicesSettings) {
@@ -79,8 +79,8 @@ TEST(LineSettings, ControlStringReading) {
     ASSERT_TRUE(b);
     EXPECT_EQ(*b, (CLineSettings{2400, 8, CLineSettings::onePointFive, 'E'}));
 
-    for (const char* bad : {"baud=97", "baud=", "data=9", "stop=3", "parity=X", "speed=96",
-                            "baud=96x", "baud"}) {
+    for (const char* bad :
+         {"baud=97", "baud=", "data=9", "stop=3", "parity=X", "speed=96", "baud=96x", "baud"}) {
         EXPECT_FALSE(ParseDeviceControlString(bad)) << bad;
     }
 }
@@ -131,15 +131,16 @@ TEST(CommSettings, DialogIndexesBecomeOpenArguments) {
         int nPort;
         unsigned nBaud;
     } rows[] = {
-        {0, 0, 1, BAUD_1200},  {1, 1, 2, BAUD_2400}, {2, 2, 3, BAUD_4800},
-        {3, 3, 4, BAUD_9600},  {0, 4, 1, BAUD_19200}, {0, 5, 1, BAUD_9600},
+        {0, 0, 1, BAUD_1200},  {1, 1, 2, BAUD_2400},
+        {2, 2, 3, BAUD_4800},  {3, 3, 4, BAUD_9600},
+        {0, 4, 1, BAUD_19200}, {0, 5, 1, BAUD_9600},
         {0, -1, 1, BAUD_9600}, {kDefaultPortIndex, kDefaultBaudIndex, 1, BAUD_9600},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.nPortIndex << "/" << row.nBaudIndex);
         const CCommOpenArgs args = CommOpenArgsFromDialog(row.nPortIndex, row.nBaudIndex);
-        EXPECT_EQ(args, (CCommOpenArgs{row.nPort, row.nBaud, DATABITS_7, STOPBITS_10,
-                                       PARITY_NONE, true}));
+        EXPECT_EQ(args, (CCommOpenArgs{row.nPort, row.nBaud, DATABITS_7, STOPBITS_10, PARITY_NONE,
+                                       true}));
     }
     // The program's frame at 19200 gives the string of the fastest speed.
     const CCommOpenArgs fast = CommOpenArgsFromDialog(2, 4);
@@ -148,4 +149,4 @@ TEST(CommSettings, DialogIndexesBecomeOpenArguments) {
     EXPECT_EQ(CCommPort::PortDevicePath(fast.nPort), "/dev/ttyS2");
 }
 
-}  // namespace
+} // namespace

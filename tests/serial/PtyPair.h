@@ -15,7 +15,7 @@
 #include <vector>
 
 class CPtyPair {
-public:
+  public:
     CPtyPair() {
         char name[256] = {};
         if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
@@ -36,7 +36,7 @@ public:
     CPtyPair& operator=(const CPtyPair&) = delete;
 
     const std::string& SlavePath() const { return m_path; }
-    int Slave() const { return m_slave; }  // the test's own handle, for tcgetattr
+    int Slave() const { return m_slave; } // the test's own handle, for tcgetattr
     int Master() const { return m_master; }
 
     // The cable pulled: the slave side is hung up.
@@ -66,8 +66,7 @@ public:
         }
         return true;
     }
-    bool Write(const std::string& s,
-               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    bool Write(const std::string& s, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
         return Write(std::vector<std::uint8_t>(s.begin(), s.end()), limit);
     }
 
@@ -100,7 +99,7 @@ public:
         return false;
     }
 
-private:
+  private:
     // One read after waiting at most `wait`; appends the data, returns the
     // packet-mode status flags (0 for data or nothing). In packet mode each
     // read starts with a status byte: 0 before data, else flags.

@@ -68,7 +68,7 @@ std::string TransferText(const CTapeBlock& block, int checksumError = 0) {
 
 // relmuth-tape run in the background with its output in files.
 class CToolProcess {
-public:
+  public:
     CToolProcess(const std::vector<std::string>& args, const fs::path& dir,
                  const std::string& name = "tool")
         : m_out(dir / (name + ".out")), m_err(dir / (name + ".err")) {
@@ -82,8 +82,10 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         if (posix_spawn(&m_pid, RELMUTH_TAPE, &actions, nullptr, raw.data(), environ) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -118,13 +120,13 @@ public:
         return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
     }
 
-private:
+  private:
     pid_t m_pid = -1;
     fs::path m_out, m_err;
 };
 
 class ReceiveCommand : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() /
                 ("relmuth-receive-" + std::to_string(getpid()) + "-" +
@@ -260,4 +262,4 @@ TEST_F(ReceiveCommand, WrongArgumentsAndUnusablePortsOrTapes) {
     EXPECT_EQ(ReadFile(Out()), "not a tape image");
 }
 
-}  // namespace
+} // namespace

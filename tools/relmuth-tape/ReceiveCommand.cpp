@@ -29,7 +29,7 @@ namespace {
 
 // A descriptor closed with its owner.
 class CFd {
-public:
+  public:
     explicit CFd(int fd) : m_fd(fd) {}
     ~CFd() {
         if (m_fd >= 0)
@@ -39,7 +39,7 @@ public:
     CFd& operator=(const CFd&) = delete;
     int Get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 
@@ -47,7 +47,7 @@ private:
 // threads, which start inside it and inherit the mask), and readable
 // through a signalfd instead of interrupting anything.
 class CStopSignals {
-public:
+  public:
     CStopSignals() {
         sigemptyset(&m_set);
         sigaddset(&m_set, SIGINT);
@@ -71,7 +71,7 @@ public:
 
     int Fd() const { return m_fd; }
 
-private:
+  private:
     sigset_t m_set;
     sigset_t m_old;
     int m_fd = -1;
@@ -79,7 +79,7 @@ private:
 
 // Where the port's threads post: "bytes arrived" and "the link is lost".
 class CPortMailbox {
-public:
+  public:
     int Fd() const { return m_fd.Get(); }
 
     void PostReceived() { Wake(); }
@@ -100,7 +100,7 @@ public:
         return m_lost;
     }
 
-private:
+  private:
     void Wake() {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(m_fd.Get(), &one, sizeof one);
@@ -114,13 +114,13 @@ private:
 // Receiver messages on standard error (as the base class does); each stored
 // block saved at once and listed on standard output.
 class CCaptureUi : public CCliReceiveUi {
-public:
+  public:
     CCaptureUi(CRelmuthDoc& doc, std::string out, std::size_t nLimit)
         : m_doc(doc), m_out(std::move(out)), m_nLimit(nLimit) {}
 
     void SelectBlock(std::size_t nIndex) override {
         if (Done())
-            return;  // beyond --count, or after a failed save: not kept
+            return; // beyond --count, or after a failed save: not kept
         if (!m_doc.OnSaveDocument(m_out)) {
             m_bSaveFailed = true;
             return;
@@ -132,10 +132,10 @@ public:
     bool SaveFailed() const { return m_bSaveFailed; }
     bool Done() const { return m_bSaveFailed || (m_nLimit != 0 && m_nStored >= m_nLimit); }
 
-private:
+  private:
     CRelmuthDoc& m_doc;
     std::string m_out;
-    std::size_t m_nLimit;  // 0: no limit
+    std::size_t m_nLimit; // 0: no limit
     std::size_t m_nStored = 0;
     bool m_bSaveFailed = false;
 };
@@ -163,7 +163,7 @@ bool ParseCount(Args& args, std::size_t& nCount) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int CmdReceive(const Args& args) {
     CPortOptions options;
@@ -224,14 +224,15 @@ int CmdReceive(const Args& args) {
             break;
         }
         if (fds[1].revents != 0)
-            break;  // SIGINT or SIGTERM: every block is saved already
+            break; // SIGINT or SIGTERM: every block is saved already
         const std::optional<CCommError> lost = mailbox.Collect();
         // What arrived before the line went away is handled first.
         port.TakeReceived(bytes);
         if (!bytes.empty())
             receiver.OnSerialBytes(bytes);
         if (lost && !ui.Done()) {
-            std::fprintf(stderr, "%s (%s)\n", std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
+            std::fprintf(stderr, "%s (%s)\n",
+                         std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
                          lost->strReason.c_str());
             status = kExitFailed;
             break;
