@@ -86,9 +86,10 @@ bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsi
         return FailOpen(e);
     const termios wanted = BuildTermios(current, *settings, bXonXoff);
 
-    // A pseudo-terminal refuses the character size and parity with EINVAL
-    // after taking everything else, so the answer of the set call alone does
-    // not tell; what the device reads back afterwards does.
+    // A pseudo-terminal keeps 8 bits without parity whatever it is asked,
+    // and depending on the system says so with EINVAL or says nothing, after
+    // taking everything else. So the answer of the set call does not tell;
+    // what the device reads back afterwards does.
     const int setErr = device->SetAttributes(wanted);
     termios got{};
     if (const int e = device->GetAttributes(got))
@@ -99,7 +100,7 @@ bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsi
                             (setErr ? ": " + ErrorText(setErr) : std::string()));
     }
 
-    // Start and stop bits included; at least the 7-bit frame's 9 bits.
+    // Bits on the line per character: start, data, parity, stop.
     const int bitsPerChar = 1 + settings->nDataBits + (settings->cParity != 'N' ? 1 : 0) +
                             (settings->stopBits == CLineSettings::one ? 1 : 2);
     m_charTime = std::chrono::microseconds(1'000'000LL * bitsPerChar / settings->nBaudRate);
