@@ -52,7 +52,7 @@ constexpr std::array kStrings{
     Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
 };
 
-}  // namespace
+} // namespace
 
 std::string_view LoadString(StringId id) {
     for (const Entry& e : kStrings) {
@@ -62,4 +62,4 @@ std::string_view LoadString(StringId id) {
     return {};
 }
 
-}  // namespace res
+} // namespace res

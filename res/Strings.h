@@ -46,15 +46,15 @@ enum StringId : unsigned {
     ID_VIEW_STATUS_BAR = 59393,
 
     // Texts of our own that have no number of their own elsewhere.
-    IDS_TAPE_FILTER = 40001,      // first entry of the file dialog's filter list
-    IDS_RECV_BAD_LENGTH = 40010,  // the byte-count line is not a hex number
-    IDS_RECV_BAD_DATA = 40011,    // a data line is malformed or too long
+    IDS_TAPE_FILTER = 40001,     // first entry of the file dialog's filter list
+    IDS_RECV_BAD_LENGTH = 40010, // the byte-count line is not a hex number
+    IDS_RECV_BAD_DATA = 40011,   // a data line is malformed or too long
     IDS_RECV_BAD_CHECKSUM = 40012,
-    IDS_PORT_UNUSABLE = 40020,    // the chosen serial port cannot be opened
-    IDS_PORT_LOST = 40021,        // the serial link went away while open
+    IDS_PORT_UNUSABLE = 40020, // the chosen serial port cannot be opened
+    IDS_PORT_LOST = 40021,     // the serial link went away while open
 };
 
 // The text for an id; empty for an id that has no text.
 std::string_view LoadString(StringId id);
 
-}  // namespace res
+} // namespace res

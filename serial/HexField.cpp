@@ -8,7 +8,7 @@ bool IsFieldSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::int32_t> ParseHexField(std::string_view field) {
     if (field.empty())
@@ -40,7 +40,7 @@ std::optional<std::int32_t> ParseHexField(std::string_view field) {
             break;
         magnitude = magnitude * 16 + static_cast<unsigned>(digit);
         if (magnitude > limit)
-            magnitude = limit + 1;  // saturated; keep reading the digits
+            magnitude = limit + 1; // saturated; keep reading the digits
     }
     if (nDigits == 0 || i != field.size())
         return std::nullopt;

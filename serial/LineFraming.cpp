@@ -28,7 +28,7 @@ void CSerialLineFramer::Feed(std::span<const std::uint8_t> bytes, const LineHand
         if (!m_strRecvLine.empty() && m_strRecvLine.back() == '\r') {
             m_strRecvLine.pop_back();
             std::string line = std::move(m_strRecvLine);
-            m_strRecvLine.clear();  // a moved-from string is only valid, not empty
+            m_strRecvLine.clear(); // a moved-from string is only valid, not empty
             onLine(std::move(line));
         } else {
             Append("\n", 1);

@@ -17,7 +17,7 @@
 #include <vector>
 
 class CSerialLineFramer {
-public:
+  public:
     // A partial line longer than this is noise (a wrong speed, say); it is
     // dropped rather than kept growing.
     static constexpr std::size_t kMaxLineLength = 1024 * 1024;
@@ -37,7 +37,7 @@ public:
     // Hands back a delivered line's storage for the next line.
     void Recycle(std::string&& spent);
 
-private:
+  private:
     void Append(const char* p, std::size_t n);
 
     std::string m_strRecvLine;

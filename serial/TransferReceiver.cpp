@@ -21,7 +21,9 @@ bool EqualsIgnoringCase(const std::string& line, std::string_view word) {
     return true;
 }
 
-void Reset(CRecvOwner* pOwner) { pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(pOwner)); }
+void Reset(CRecvOwner* pOwner) {
+    pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(pOwner));
+}
 
 // Ends the transfer under way, back to the header, with a message or none.
 void Fail(CRecvOwner* pOwner, res::StringId nMessage) {
@@ -46,7 +48,7 @@ std::optional<std::int32_t> ParsePair(char hi, char lo) {
     return ParseHexField(std::string_view(pair, 2));
 }
 
-}  // namespace
+} // namespace
 
 void CRecvHeaderState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
@@ -100,7 +102,7 @@ void CRecvDataState::OnLine(const std::string& line) {
         for (std::size_t i = 0; i < line.size(); i += 2) {
             const auto value = ParsePair(line[i], line[i + 1]);
             if (!value) {
-                Fail(pOwner, res::IDS_RECV_BAD_DATA);  // earlier pairs stay until the next count
+                Fail(pOwner, res::IDS_RECV_BAD_DATA); // earlier pairs stay until the next count
                 return;
             }
             data.push_back(static_cast<std::uint8_t>(*value & 0xFF));

@@ -22,7 +22,7 @@ class CTransferReceiver;
 // What the states need of their owner: the receive context and the
 // notifications that drive the progress display and store the block.
 class CRecvOwner {
-public:
+  public:
     virtual ~CRecvOwner() = default;
 
     // Replaces the current state. The state that calls it may be the one
@@ -47,7 +47,7 @@ public:
 };
 
 class CTransferReceiver {
-public:
+  public:
     explicit CTransferReceiver(CRecvOwner* pOwner) : m_pOwner(pOwner) {}
     virtual ~CTransferReceiver() = default;
     CTransferReceiver(const CTransferReceiver&) = delete;
@@ -56,33 +56,33 @@ public:
     // Handles one complete line, without its line end.
     virtual void OnLine(const std::string& line) = 0;
 
-protected:
+  protected:
     CRecvOwner* m_pOwner;
 };
 
 class CRecvHeaderState : public CTransferReceiver {
-public:
+  public:
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
 
 class CRecvLengthState : public CTransferReceiver {
-public:
+  public:
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
 
 class CRecvDataState : public CTransferReceiver {
-public:
+  public:
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
 
 class CRecvChecksumState : public CTransferReceiver {
-public:
+  public:
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
 
-inline constexpr int kRecvBaudFast = 1200;  // "CAS1"
-inline constexpr int kRecvBaudSlow = 600;   // "CAS2"
+inline constexpr int kRecvBaudFast = 1200; // "CAS1"
+inline constexpr int kRecvBaudSlow = 600;  // "CAS2"

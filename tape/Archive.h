@@ -13,7 +13,7 @@
 
 // Where a format writes its bytes.
 class CByteSink {
-public:
+  public:
     virtual ~CByteSink() = default;
     virtual void Write(const void* pData, std::size_t nCount) = 0;
 
@@ -21,7 +21,7 @@ public:
 };
 
 class CArchive : public CByteSink {
-public:
+  public:
     enum Mode { load, store };
 
     explicit CArchive(Mode mode) : m_mode(mode) {}
@@ -43,13 +43,13 @@ public:
     // Pushes out what is buffered; storing archives call it before they end.
     virtual void Flush() {}
 
-private:
+  private:
     Mode m_mode;
 };
 
 // An archive over an open file: loading reads it, storing writes through a buffer.
 class CFileArchive : public CArchive {
-public:
+  public:
     CFileArchive(CFile& file, Mode mode);
     ~CFileArchive() override;
 
@@ -61,7 +61,7 @@ public:
     using CByteSink::Write;
     void Flush() override;
 
-private:
+  private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
     CFile& m_file;
@@ -71,7 +71,7 @@ private:
 // An archive in memory. With a name it behaves like a file of that name (the
 // format follows the name); without one, it has no file behind it.
 class CMemoryArchive : public CArchive {
-public:
+  public:
     // Loading from bytes.
     explicit CMemoryArchive(std::span<const std::uint8_t> bytes, std::string name = {});
     // Storing into bytes.
@@ -84,7 +84,7 @@ public:
     void Write(const void* pData, std::size_t nCount) override;
     using CByteSink::Write;
 
-private:
+  private:
     std::span<const std::uint8_t> m_in;
     std::size_t m_nPos = 0;
     ByteArray* m_pOut = nullptr;

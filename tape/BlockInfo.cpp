@@ -48,7 +48,7 @@ void AppendNameByte(std::string& out, std::uint8_t b) {
     }
 }
 
-}  // namespace
+} // namespace
 
 int IdentifyBlock(const std::uint8_t* pData, std::size_t nLength) {
     if (nLength >= kBasicHeaderSize && AllEqual(pData, kBasicLeadCount, kBasicLeadByte))

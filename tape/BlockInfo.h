@@ -22,7 +22,7 @@ enum BlockKind : int {
 };
 
 inline constexpr std::size_t kBasicHeaderSize = 16;       // ten 0xD3 and the name
-inline constexpr std::size_t kNamedMachineHeaderSize = 9;  // "$$$" and the name
+inline constexpr std::size_t kNamedMachineHeaderSize = 9; // "$$$" and the name
 inline constexpr std::size_t kFileNameSize = 6;
 
 // The kind of the nLength bytes at pData. Reads no byte beyond the least

@@ -12,7 +12,7 @@ void AppendHexByte(std::string& out, std::uint8_t b) {
     out += kHexDigits[b & 0x0F];
 }
 
-}  // namespace
+} // namespace
 
 std::string GetBlockText(const CTapeBlock& block) {
     const std::size_t nSize = block.m_data.size();

@@ -8,7 +8,7 @@
 #include "res/Strings.h"
 
 class CRelmuthException : public std::runtime_error {
-public:
+  public:
     CRelmuthException(res::StringId message, std::string reason = {});
 
     res::StringId GetMessageId() const { return m_nMessageId; }
@@ -17,7 +17,7 @@ public:
     // The message followed, when there is one, by the system's reason.
     std::string GetUserText() const;
 
-private:
+  private:
     res::StringId m_nMessageId;
     std::string m_strReason;
 };
@@ -25,23 +25,23 @@ private:
 // A tape image that cannot be read: it ends too early (generic) or is not
 // laid out as the format requires (bad format).
 class CArchiveException : public CRelmuthException {
-public:
+  public:
     enum Cause { generic, badFormat };
 
     explicit CArchiveException(Cause cause);
     Cause GetCause() const { return m_cause; }
 
-private:
+  private:
     Cause m_cause;
 };
 
 // A failure of the file itself: cannot open, read, write, flush or rename.
 // The message is that of the operation that failed (open or save).
 class CFileException : public CRelmuthException {
-public:
+  public:
     CFileException(res::StringId message, int nErrno, const std::string& path);
     int GetErrno() const { return m_nErrno; }
 
-private:
+  private:
     int m_nErrno;
 };

@@ -36,7 +36,7 @@ std::string BaseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
+} // namespace
 
 CFile::CFile(int fd, std::string path, res::StringId errorMessage)
     : m_fd(fd), m_strPath(std::move(path)), m_errorMessage(errorMessage) {}
@@ -73,7 +73,9 @@ CFile::~CFile() {
         ::close(m_fd);
 }
 
-void CFile::Fail(int nErrno) const { throw CFileException(m_errorMessage, nErrno, m_strPath); }
+void CFile::Fail(int nErrno) const {
+    throw CFileException(m_errorMessage, nErrno, m_strPath);
+}
 
 std::uint64_t CFile::GetLength() const {
     struct stat st {};
@@ -124,8 +126,8 @@ CSafeFileWriter::CSafeFileWriter(const std::string& targetPath)
     std::random_device random;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        m_strTemp = stem + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000) +
-                    ".tmp";
+        m_strTemp =
+            stem + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000) + ".tmp";
         // Mode 0666 lets the umask decide, as for any new file.
         fd = Retry([&] {
             return ::open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -140,7 +142,7 @@ CSafeFileWriter::CSafeFileWriter(const std::string& targetPath)
     }
     m_file = CFile(fd, targetPath, res::AFX_IDP_FAILED_TO_SAVE_DOC);
     if (bExists)
-        (void)::fchmod(fd, st.st_mode & 07777);  // keep the old file's permissions
+        (void)::fchmod(fd, st.st_mode & 07777); // keep the old file's permissions
 }
 
 CSafeFileWriter::~CSafeFileWriter() {

@@ -10,7 +10,7 @@
 // An open file. Every failure throws CFileException with the message given
 // at opening (opening a tape, or saving one) and the system's reason.
 class CFile {
-public:
+  public:
     // Opens an existing file for reading.
     static CFile OpenForReading(const std::string& path);
 
@@ -25,7 +25,7 @@ public:
     std::size_t Read(void* pBuffer, std::size_t nCount);
     void Write(const void* pData, std::size_t nCount);
 
-private:
+  private:
     friend class CSafeFileWriter;
     CFile(int fd, std::string path, res::StringId errorMessage);
     [[noreturn]] void Fail(int nErrno) const;
@@ -40,7 +40,7 @@ private:
 // of it is written and on the disk. Without Commit, the temporary file is
 // removed again and the target is untouched.
 class CSafeFileWriter {
-public:
+  public:
     explicit CSafeFileWriter(const std::string& targetPath);
     ~CSafeFileWriter();
     CSafeFileWriter(const CSafeFileWriter&) = delete;
@@ -52,7 +52,7 @@ public:
     // Flushes to the disk and renames the temporary file over the target.
     void Commit();
 
-private:
+  private:
     std::string m_strTarget;
     std::string m_strTemp;
     CFile m_file;

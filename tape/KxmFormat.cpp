@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr std::array<std::uint8_t, 24> kMagic{'P', 'C', '-', '8', '8', '0', '1', ' ', 'T',
-                                              'a', 'p', 'e', ' ', 'I', 'm', 'a', 'g', 'e',
-                                              '(', 'K', 'X', 'M', ')', 0x00};
+constexpr std::array<std::uint8_t, 24> kMagic{'P', 'C', '-', '8', '8', '0', '1', ' ',
+                                              'T', 'a', 'p', 'e', ' ', 'I', 'm', 'a',
+                                              'g', 'e', '(', 'K', 'X', 'M', ')', 0x00};
 
 constexpr std::uint16_t kTagEnd = 0x0000;
 constexpr std::uint16_t kTagVersion = 0x0001;
@@ -21,7 +21,7 @@ constexpr std::uint16_t kTagInnerGap = 0x0103;
 
 constexpr std::uint16_t kVersion = 0x0100;
 constexpr std::size_t kRecordHeaderSize = 4;
-constexpr std::size_t kDataFieldsSize = 12;  // start, duration, count, flags
+constexpr std::size_t kDataFieldsSize = 12; // start, duration, count, flags
 constexpr std::size_t kGapBodySize = 8;
 
 constexpr std::uint16_t kFlagsSlow = 0x00CC;
@@ -41,7 +41,7 @@ constexpr std::size_t kMaxChunk = 0x8000;
 
 // Reads the image front to back; every read checks the bytes left first.
 class CReader {
-public:
+  public:
     explicit CReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
     std::size_t Left() const { return m_bytes.size() - m_nPos; }
@@ -70,14 +70,14 @@ public:
         return std::equal(p.begin(), p.end(), kMagic.begin());
     }
 
-private:
+  private:
     std::span<const std::uint8_t> m_bytes;
     std::size_t m_nPos = 0;
 };
 
 // Record writer with a running time.
 class CWriter {
-public:
+  public:
     explicit CWriter(CByteSink& sink) : m_sink(sink) {}
 
     void Header(std::uint16_t tag, std::uint16_t length) {
@@ -109,7 +109,7 @@ public:
     }
     CByteSink& Sink() { return m_sink; }
 
-private:
+  private:
     static void PutWord(std::uint8_t* p, std::uint16_t v) {
         p[0] = static_cast<std::uint8_t>(v);
         p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -120,10 +120,10 @@ private:
     }
 
     CByteSink& m_sink;
-    std::uint32_t m_time = 0;  // wraps like the 32-bit field it is written to
+    std::uint32_t m_time = 0; // wraps like the 32-bit field it is written to
 };
 
-}  // namespace
+} // namespace
 
 void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
     CReader in(image);
@@ -132,9 +132,9 @@ void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& block
     if (!in.TakeMagicIfThere())
         throw CArchiveException(CArchiveException::badFormat);
 
-    bool bJoin = false;        // the last block was a header whose body comes next
-    std::uint32_t nEnd = 0;    // end time of the last data record
-    std::uint32_t nBase = 0;   // start of the current image within joined images
+    bool bJoin = false;      // the last block was a header whose body comes next
+    std::uint32_t nEnd = 0;  // end time of the last data record
+    std::uint32_t nBase = 0; // start of the current image within joined images
 
     for (;;) {
         const std::uint16_t tag = in.Word();
@@ -142,7 +142,7 @@ void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& block
 
         if (tag == kTagEnd) {
             if (!in.TakeMagicIfThere())
-                return;  // whatever follows the end record is not ours
+                return; // whatever follows the end record is not ours
             nBase = nEnd;
             continue;
         }

@@ -17,7 +17,7 @@ constexpr unsigned kBasicEndZerosMin = 10;
 constexpr unsigned kBasicEndZerosMax = 12;
 
 class CScanner {
-public:
+  public:
     CScanner(std::span<const std::uint8_t> b, std::vector<CTapeBlock>& blocks)
         : m_b(b), m_n(b.size()), m_blocks(blocks) {}
 
@@ -41,7 +41,7 @@ public:
             Emit(m_n, m_n);
     }
 
-private:
+  private:
     bool IsBasicHeader(std::size_t p) const {
         if (p + kBasicHeaderSize > m_n)
             return false;
@@ -64,7 +64,7 @@ private:
                 if (++zeros == kBasicEndZerosMax)
                     break;
             } else if (zeros >= kBasicEndZerosMin) {
-                --p;  // this byte belongs to what follows
+                --p; // this byte belongs to what follows
                 break;
             } else {
                 zeros = 0;
@@ -129,11 +129,11 @@ private:
 
     std::span<const std::uint8_t> m_b;
     std::size_t m_n;
-    std::size_t m_d = 0;  // first byte not yet in a block
+    std::size_t m_d = 0; // first byte not yet in a block
     std::vector<CTapeBlock>& m_blocks;
 };
 
-}  // namespace
+} // namespace
 
 void ReadRaw(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
     CScanner(image, blocks).Run();

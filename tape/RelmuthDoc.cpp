@@ -25,7 +25,7 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
            });
 }
 
-}  // namespace
+} // namespace
 
 bool IsRawImageName(const std::string& strPathName) {
     const std::string name = FileNameOf(strPathName);
@@ -52,7 +52,9 @@ void CRelmuthDoc::Serialize(CArchive& ar) {
         SerializeKXM(ar);
 }
 
-void CRelmuthDoc::DeleteContents() { m_blocks.clear(); }
+void CRelmuthDoc::DeleteContents() {
+    m_blocks.clear();
+}
 
 bool CRelmuthDoc::OnNewDocument() {
     ResetToNew();
@@ -78,10 +80,9 @@ bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
     if (strNewName.empty()) {
         strNewName = m_strPathName;
         if (strNewName.empty())
-            strNewName = ProposedFileName(m_strTitle);  // our type has no default extension
-        if (m_pHost == nullptr ||
-            !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
-                                            kSaveDialogFlags, false))
+            strNewName = ProposedFileName(m_strTitle); // our type has no default extension
+        if (m_pHost == nullptr || !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
+                                                                  kSaveDialogFlags, false))
             return false;
     }
     // A failed save leaves any file of that name as it was, so there is
@@ -97,7 +98,7 @@ bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
     try {
         file.emplace(CFile::OpenForReading(strPathName));
     } catch (const CRelmuthException& e) {
-        Report(e);  // the tape stays as it was
+        Report(e); // the tape stays as it was
         return false;
     }
 
@@ -172,9 +173,8 @@ void CRelmuthDoc::SerializeRaw(CArchive& ar) {
     ReadRaw(image, m_blocks);
 }
 
-void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud,
-                               std::string& strBytes, std::string& strType,
-                               std::string& strName) const {
+void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
+                               std::string& strType, std::string& strName) const {
     ::GetBlockInfo(block, strBaud, strBytes, strType, strName);
 }
 
@@ -182,9 +182,13 @@ std::string CRelmuthDoc::GetBlockText(const CTapeBlock& block) const {
     return ::GetBlockText(block);
 }
 
-void CRelmuthDoc::AddView(CDocumentView* pView) { m_views.push_back(pView); }
+void CRelmuthDoc::AddView(CDocumentView* pView) {
+    m_views.push_back(pView);
+}
 
-void CRelmuthDoc::RemoveView(CDocumentView* pView) { std::erase(m_views, pView); }
+void CRelmuthDoc::RemoveView(CDocumentView* pView) {
+    std::erase(m_views, pView);
+}
 
 void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, long lHint) {
     for (CDocumentView* pView : m_views) {

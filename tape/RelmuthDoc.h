@@ -16,7 +16,7 @@ class CRelmuthDoc;
 
 // A view of the document; told when the tape changed.
 class CDocumentView {
-public:
+  public:
     virtual ~CDocumentView() = default;
     virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
 };
@@ -24,7 +24,7 @@ public:
 // What the document needs of the program around it: the file name prompt and
 // a place to show a failed open or save.
 class CDocumentHost {
-public:
+  public:
     virtual ~CDocumentHost() = default;
 
     // Asks for a tape file name; true when the user confirmed one.
@@ -40,13 +40,13 @@ public:
 inline constexpr const char* kTitleCutCharacters = " #%;/\\";
 
 class CRelmuthDoc {
-public:
+  public:
     explicit CRelmuthDoc(CDocumentHost* pHost = nullptr);
     virtual ~CRelmuthDoc();
     CRelmuthDoc(const CRelmuthDoc&) = delete;
     CRelmuthDoc& operator=(const CRelmuthDoc&) = delete;
 
-    std::vector<CTapeBlock> m_blocks;  // the tape, first block first
+    std::vector<CTapeBlock> m_blocks; // the tape, first block first
 
     // Load or store the whole tape; the format follows the file's extension.
     virtual void Serialize(CArchive& ar);
@@ -56,9 +56,8 @@ public:
     virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
     virtual void SerializeKXM(CArchive& ar);
     virtual void SerializeRaw(CArchive& ar);
-    virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud,
-                              std::string& strBytes, std::string& strType,
-                              std::string& strName) const;
+    virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
+                              std::string& strType, std::string& strName) const;
     virtual std::string GetBlockText(const CTapeBlock& block) const;
 
     // Opens a tape file. On failure the reason has been reported; the tape
@@ -84,7 +83,7 @@ public:
 
     void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
 
-private:
+  private:
     void ResetToNew();
     void Report(const CRelmuthException& error);
 

@@ -13,7 +13,7 @@ inline constexpr int kBaudSlow = 600;
 inline constexpr int kBaudFast = 1200;
 
 struct CTapeBlock {
-    ByteArray m_data;     // the block's bytes; its size is the block's byte count
+    ByteArray m_data; // the block's bytes; its size is the block's byte count
     int m_nBaud = kBaudFast;
 
     bool IsSlow() const { return m_nBaud == kBaudSlow; }

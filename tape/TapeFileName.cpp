@@ -11,7 +11,8 @@ std::vector<CFileFilter> GetTapeFileFilters() {
 
 std::string WithDefaultTapeExtension(const std::string& strPathName) {
     const auto slash = strPathName.rfind('/');
-    const std::string name = slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
+    const std::string name =
+        slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
     if (name.empty() || name.find('.') != std::string::npos)
         return strPathName;
     return strPathName + "." + kDefaultTapeExtension;

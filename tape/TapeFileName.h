@@ -8,7 +8,7 @@
 
 struct CFileFilter {
     std::string strDescription;
-    std::string strPattern;  // patterns separated by ';'
+    std::string strPattern; // patterns separated by ';'
 };
 
 // File dialog flags.

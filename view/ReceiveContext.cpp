@@ -14,9 +14,8 @@ void CReceiveContext::InstallReceiver() {
 }
 
 void CReceiveContext::OnSerialBytes(std::span<const std::uint8_t> bytes) {
-    m_serialFramer.Feed(bytes, [this](std::string&& line) {
-        m_pendingLines.push_back(std::move(line));
-    });
+    m_serialFramer.Feed(bytes,
+                        [this](std::string&& line) { m_pendingLines.push_back(std::move(line)); });
     DeliverPending();
 }
 
@@ -39,7 +38,7 @@ void CReceiveContext::CancelReceive() {
 
 void CReceiveContext::DeliverPending() {
     if (m_bDelivering)
-        return;  // the call further up the stack delivers these too
+        return; // the call further up the stack delivers these too
     m_bDelivering = true;
     struct Guard {
         bool& flag;
@@ -103,4 +102,6 @@ void CReceiveContext::OnRecvComplete() {
     m_ui.SelectBlock(m_doc.m_blocks.size() - 1);
 }
 
-void CReceiveContext::ShowRecvMessage(res::StringId nMessage) { m_ui.ShowMessage(nMessage); }
+void CReceiveContext::ShowRecvMessage(res::StringId nMessage) {
+    m_ui.ShowMessage(nMessage);
+}

@@ -17,7 +17,7 @@
 // What receiving shows the user. The window program implements it with a
 // modeless progress dialog and message boxes; the command-line tool prints.
 class CReceiveUi {
-public:
+  public:
     virtual ~CReceiveUi() = default;
     // A transfer body begins: show the progress for nTotal bytes.
     virtual void OpenRecvProgress(int nTotal) = 0;
@@ -32,7 +32,7 @@ public:
 };
 
 class CReceiveContext final : public CRecvOwner {
-public:
+  public:
     // At most this much room is taken up front for a transfer; the data grows
     // as it really arrives, so a hostile byte count costs nothing.
     static constexpr int kMaxUpfrontReserve = 1024 * 1024;
@@ -64,14 +64,16 @@ public:
     void ResetRecvData(int nReserve) override;
     ByteArray& GetRecvData() override { return m_recvData; }
     int GetRecvChecksum() const override { return m_nRecvChecksum; }
-    void AddRecvChecksum(int nValue) override { m_nRecvChecksum = (m_nRecvChecksum + nValue) & 0xFF; }
+    void AddRecvChecksum(int nValue) override {
+        m_nRecvChecksum = (m_nRecvChecksum + nValue) & 0xFF;
+    }
     void OnRecvBegin() override;
     void OnRecvEnd() override;
     void OnRecvProgress() override;
     void OnRecvComplete() override;
     void ShowRecvMessage(res::StringId nMessage) override;
 
-private:
+  private:
     // Hands queued lines to the receiver, one at a time, in arrival order.
     // Lines that arrive while a line is being handled (a message box's event
     // loop feeding more input) wait in the queue for their turn.
@@ -81,7 +83,7 @@ private:
     CReceiveUi& m_ui;
 
     std::unique_ptr<CTransferReceiver> m_pReceiver;
-    std::unique_ptr<CTransferReceiver> m_pRetired;  // replaced during its own OnLine
+    std::unique_ptr<CTransferReceiver> m_pRetired; // replaced during its own OnLine
     int m_nRecvBaud = kRecvBaudFast;
     int m_nRecvSize = 0;
     ByteArray m_recvData;

@@ -27,4 +27,6 @@ int SendLoader(CCommPort& port, std::span<const std::uint8_t> text);
 int SendProgressPercent(int nTotal, int nPending);
 
 // The send is over when nothing is pending.
-inline bool IsSendComplete(int nPending) { return nPending <= 0; }
+inline bool IsSendComplete(int nPending) {
+    return nPending <= 0;
+}

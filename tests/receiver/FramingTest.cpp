@@ -70,7 +70,10 @@ TEST(ClipboardFraming, UsesOnlyTextThatBeginsWithAHeaderLine) {
 }
 
 TEST(ClipboardFraming, TextEndsAtItsFirstZeroByte) {
-    EXPECT_EQ(SplitClipboardText(std::string("CAS1\r\n00\0" "03\r\n", 12)), (Lines{"CAS1", "00"}));
+    EXPECT_EQ(SplitClipboardText(std::string("CAS1\r\n00\0"
+                                             "03\r\n",
+                                             12)),
+              (Lines{"CAS1", "00"}));
 }
 
-}  // namespace
+} // namespace

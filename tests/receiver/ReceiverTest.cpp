@@ -11,9 +11,13 @@ using Events = std::vector<std::string>;
 
 // Records what receiving shows the user, in order, as short texts.
 class RecordingUi : public CReceiveUi {
-public:
-    void OpenRecvProgress(int nTotal) override { events.push_back("open " + std::to_string(nTotal)); }
-    void SetRecvProgress(int nPercent) override { events.push_back(std::to_string(nPercent) + "%"); }
+  public:
+    void OpenRecvProgress(int nTotal) override {
+        events.push_back("open " + std::to_string(nTotal));
+    }
+    void SetRecvProgress(int nPercent) override {
+        events.push_back(std::to_string(nPercent) + "%");
+    }
     void CloseRecvProgress() override { events.push_back("close"); }
     void ShowMessage(res::StringId nMessage) override {
         events.push_back(std::string(res::LoadString(nMessage)));
@@ -21,10 +25,12 @@ public:
             onMessage();
     }
     void Beep() override { events.push_back("beep"); }
-    void SelectBlock(std::size_t nIndex) override { events.push_back("select " + std::to_string(nIndex)); }
+    void SelectBlock(std::size_t nIndex) override {
+        events.push_back("select " + std::to_string(nIndex));
+    }
 
     Events events;
-    std::function<void()> onMessage;  // what a message box's event loop does meanwhile
+    std::function<void()> onMessage; // what a message box's event loop does meanwhile
 };
 
 const std::string kLengthError = "エラー：長さ情報が不正でおさる";
@@ -32,7 +38,7 @@ const std::string kDataError = "エラー：データが不正でおさる";
 const std::string kChecksumError = "エラー：チェックサムが不正でおさる";
 
 class Receiver : public testing::Test {
-protected:
+  protected:
     Receiver() { context.InstallReceiver(); }
 
     void Serial(std::string_view text) {
@@ -66,7 +72,8 @@ TEST_F(Receiver, StoresTheWorkedExampleAtTheEndAndSelectsIt) {
 
 TEST_F(Receiver, SlowHeaderInAnyCase) {
     SerialLines({"cas2", "0003", "0102FF", "02", "Cas1", "1", "AA", "AA"});
-    EXPECT_EQ(doc.m_blocks, (std::vector<CTapeBlock>{BlockOf({1, 2, 0xFF}, 600), BlockOf({0xAA}, 1200)}));
+    EXPECT_EQ(doc.m_blocks,
+              (std::vector<CTapeBlock>{BlockOf({1, 2, 0xFF}, 600), BlockOf({0xAA}, 1200)}));
 }
 
 TEST_F(Receiver, ChecksumLineIsAHexField) {
@@ -77,8 +84,8 @@ TEST_F(Receiver, ChecksumLineIsAHexField) {
     SerialLines({"CAS1", "3", "0102FF", "02 "});
     SerialLines({"CAS1", "3", "0102FF", "102"});
     EXPECT_EQ(doc.m_blocks.size(), 5u);
-    EXPECT_EQ(ui.events, (Events{"open 3", "100%", "close", kChecksumError,
-                                 "open 3", "100%", "close", kChecksumError}));
+    EXPECT_EQ(ui.events, (Events{"open 3", "100%", "close", kChecksumError, "open 3", "100%",
+                                 "close", kChecksumError}));
 }
 
 TEST_F(Receiver, ByteCountLineIsAHexField) {
@@ -134,10 +141,11 @@ TEST_F(Receiver, ProgressFollowsEveryDataLine) {
 }
 
 TEST_F(Receiver, AbortEndsATransferSilentlyAtEveryStage) {
-    SerialLines({"ABORT", "CAS1", "ABORT", "CAS1", "3", "ABORT", "CAS1", "3", "01", "ABORT",
-                 "CAS1", "3", "010203", "ABORT"});
+    SerialLines({"ABORT", "CAS1", "ABORT", "CAS1", "3", "ABORT", "CAS1", "3", "01", "ABORT", "CAS1",
+                 "3", "010203", "ABORT"});
     EXPECT_TRUE(doc.m_blocks.empty());
-    EXPECT_EQ(ui.events, (Events{"open 3", "close", "open 3", "33%", "close", "open 3", "100%", "close"}));
+    EXPECT_EQ(ui.events,
+              (Events{"open 3", "close", "open 3", "33%", "close", "open 3", "100%", "close"}));
     // The receiver waits for a header again.
     SerialLines({"CAS1", "1", "05", "05"});
     EXPECT_EQ(doc.m_blocks.size(), 1u);
@@ -162,7 +170,8 @@ TEST_F(Receiver, CancelBeepsAndWaitsForTheNextHeader) {
     context.CancelReceive();
     SerialLines({"0304", "0A", "CAS2", "1", "07", "07"});
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{BlockOf({7}, 600)});
-    EXPECT_EQ(ui.events, (Events{"open 4", "50%", "beep", "close", "open 1", "100%", "select 0", "close"}));
+    EXPECT_EQ(ui.events,
+              (Events{"open 4", "50%", "beep", "close", "open 1", "100%", "select 0", "close"}));
     // With nothing under way it still beeps.
     ui.events.clear();
     context.CancelReceive();
@@ -191,7 +200,7 @@ TEST_F(Receiver, LinesArrivingDuringAMessageBoxWaitTheirTurn) {
             return;
         bFed = true;
         Serial("CAS1\r\n1\r\n41\r\n41\r\nCAS");
-        EXPECT_TRUE(doc.m_blocks.empty());  // nothing is handled inside the box
+        EXPECT_TRUE(doc.m_blocks.empty()); // nothing is handled inside the box
     };
     SerialLines({"CAS2", "1", "40", "99"});
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{BlockOf({0x41}, 1200)});
@@ -202,7 +211,8 @@ TEST_F(Receiver, LinesArrivingDuringAMessageBoxWaitTheirTurn) {
 }
 
 TEST_F(Receiver, PastedBlockTextComesBackAsTheSameBlock) {
-    const std::vector<CTapeBlock> blocks{BlockOf({0x3A, 0x00, 0x00}, 600), BlockOf(ByteArray(70000, 0x5A), 1200)};
+    const std::vector<CTapeBlock> blocks{BlockOf({0x3A, 0x00, 0x00}, 600),
+                                         BlockOf(ByteArray(70000, 0x5A), 1200)};
     for (const CTapeBlock& block : blocks)
         EXPECT_TRUE(context.PasteText(GetBlockText(block)));
     EXPECT_EQ(doc.m_blocks, blocks);
@@ -222,8 +232,11 @@ TEST_F(Receiver, PasteDuringASerialTransferLosesBoth) {
 
 // An owner whose memory runs out when the count is believed.
 class StarvedOwner : public CRecvOwner {
-public:
-    void SetReceiver(std::unique_ptr<CTransferReceiver> p) override { retired = std::move(current); current = std::move(p); }
+  public:
+    void SetReceiver(std::unique_ptr<CTransferReceiver> p) override {
+        retired = std::move(current);
+        current = std::move(p);
+    }
     int GetRecvBaud() const override { return 1200; }
     void SetRecvBaud(int) override {}
     int GetRecvSize() const override { return size; }
@@ -236,7 +249,9 @@ public:
     void OnRecvEnd() override { events.push_back("end"); }
     void OnRecvProgress() override {}
     void OnRecvComplete() override { events.push_back("complete"); }
-    void ShowRecvMessage(res::StringId n) override { events.push_back(std::string(res::LoadString(n))); }
+    void ShowRecvMessage(res::StringId n) override {
+        events.push_back(std::string(res::LoadString(n)));
+    }
 
     std::unique_ptr<CTransferReceiver> current, retired;
     int size = 0;
@@ -252,4 +267,4 @@ TEST(ReceiverStates, MemoryRunningOutEndsInTheHeaderStateWithTheLengthMessage) {
     EXPECT_NE(dynamic_cast<CRecvHeaderState*>(owner.current.get()), nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tape/BlockText.h"
 #include "TapeTestUtil.h"
+#include "tape/BlockText.h"
 
 namespace {
 
@@ -14,11 +14,10 @@ TEST(BlockText, TwentyBytesMakeAFullAndAShortLine) {
     ByteArray data(20);
     for (int i = 0; i < 20; ++i)
         data[i] = static_cast<std::uint8_t>(i);
-    EXPECT_EQ(GetBlockText(Block(data, 1200)),
-              "CAS1\r\n0014\r\n"
-              "000102030405060708090A0B0C0D0E0F\r\n"
-              "10111213\r\n"
-              "BE\r\n");
+    EXPECT_EQ(GetBlockText(Block(data, 1200)), "CAS1\r\n0014\r\n"
+                                               "000102030405060708090A0B0C0D0E0F\r\n"
+                                               "10111213\r\n"
+                                               "BE\r\n");
 }
 
 TEST(BlockText, SixteenBytesHaveNoEmptyLineBeforeTheChecksum) {
@@ -50,4 +49,4 @@ TEST(BlockText, LargeBlockCountHasFiveDigitsAndEveryLineIsSixteenBytes) {
         ASSERT_EQ(text.substr(nHead + i * 34 + 32, 2), "\r\n") << "line " << i;
 }
 
-}  // namespace
+} // namespace

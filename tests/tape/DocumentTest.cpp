@@ -2,20 +2,20 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 
+#include "TapeTestUtil.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
-#include "TapeTestUtil.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 class RecordingHost : public CDocumentHost {
-public:
+  public:
     bool PromptForTapeFileName(std::string& strFileName, res::StringId nTitle, unsigned nFlags,
                                bool bOpen) override {
         proposed.push_back(strFileName);
@@ -32,7 +32,7 @@ public:
     }
     void AddToRecentFileList(const std::string& path) override { recent.push_back(path); }
 
-    std::string answer;  // empty: the user cancels
+    std::string answer; // empty: the user cancels
     std::vector<std::string> proposed;
     res::StringId lastTitle{};
     unsigned lastFlags = 0;
@@ -42,7 +42,7 @@ public:
 };
 
 class Document : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("relmuth-doc-" + std::to_string(::getpid()) + "-" +
@@ -56,7 +56,8 @@ protected:
 
     void WriteFile(const std::string& name, const ByteArray& bytes) const {
         std::ofstream(PathOf(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     ByteArray ReadFile(const std::string& name) const {
         std::ifstream in(PathOf(name), std::ios::binary);
@@ -153,7 +154,7 @@ TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
 
 // A document whose writer fails halfway, as a full disk would.
 class FailingDoc : public CRelmuthDoc {
-public:
+  public:
     using CRelmuthDoc::CRelmuthDoc;
     void SerializeKXM(CArchive& ar) override {
         const ByteArray half(100000, 0x55);
@@ -203,7 +204,7 @@ TEST_F(Document, SaveIntoAMissingFolderFailsCleanly) {
 
 TEST_F(Document, SaveAsProposesTheTitleCutAtTheFirstUnusableCharacter) {
     CRelmuthDoc doc(&host);
-    EXPECT_FALSE(doc.DoSave(""));  // cancelled
+    EXPECT_FALSE(doc.DoSave("")); // cancelled
     doc.SetTitle("my tape#2");
     EXPECT_FALSE(doc.DoSave(""));
     doc.SetTitle("a%b;c/d\\e");
@@ -229,11 +230,13 @@ TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
 
 TEST_F(Document, RawImageReadsBackTheSameBytes) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = {Block(Bytes({1, 2, 3})), Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)};
+    doc.m_blocks = {Block(Bytes({1, 2, 3})),
+                    Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)};
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("t.cas")));
     CRelmuthDoc other(&host);
     ASSERT_TRUE(other.OnOpenDocument(PathOf("t.cas")));
-    EXPECT_EQ(other.m_blocks, (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3})), Block(doc.m_blocks[1].m_data, 600)}));
+    EXPECT_EQ(other.m_blocks, (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3})),
+                                                       Block(doc.m_blocks[1].m_data, 600)}));
 }
 
 TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
@@ -264,4 +267,4 @@ TEST(TapeFileName, FilterListAndDefaultExtension) {
     EXPECT_EQ(WithDefaultTapeExtension("my.tape"), "my.tape");
 }
 
-}  // namespace
+} // namespace

@@ -2,9 +2,9 @@
 
 #include <random>
 
+#include "TapeTestUtil.h"
 #include "tape/Errors.h"
 #include "tape/KxmFormat.h"
-#include "TapeTestUtil.h"
 
 namespace {
 
@@ -34,8 +34,12 @@ CArchiveException::Cause ReadFailure(const ByteArray& image) {
 }
 
 // Record builders, little-endian.
-ByteArray Word(unsigned v) { return Bytes({int(v & 0xFF), int((v >> 8) & 0xFF)}); }
-ByteArray DWord(std::uint32_t v) { return Concat({Word(v & 0xFFFF), Word(v >> 16)}); }
+ByteArray Word(unsigned v) {
+    return Bytes({int(v & 0xFF), int((v >> 8) & 0xFF)});
+}
+ByteArray DWord(std::uint32_t v) {
+    return Concat({Word(v & 0xFFFF), Word(v >> 16)});
+}
 ByteArray Record(unsigned tag, const ByteArray& body) {
     return Concat({Word(tag), Word(static_cast<unsigned>(body.size())), body});
 }
@@ -69,9 +73,14 @@ TEST(Kxm, WritesTheHundredAndOneByteImageOfOneSmallBlock) {
 
 TEST(Kxm, FastBlockHasShorterDurationAndFastFlags) {
     const ByteArray expected = Concat({
-        kMagic, kVersion, Gap(0x0102, 0, 7200), Gap(0x0103, 7200, 2400),
+        kMagic,
+        kVersion,
+        Gap(0x0102, 0, 7200),
+        Gap(0x0103, 7200, 2400),
         Data(9600, 132, Bytes({0x3A, 0x00, 0x00}), 0x01CC),
-        Gap(0x0103, 9732, 4800), Gap(0x0102, 14532, 9600), kEnd,
+        Gap(0x0103, 9732, 4800),
+        Gap(0x0102, 14532, 9600),
+        kEnd,
     });
     const std::vector<CTapeBlock> tape{Block(Bytes({0x3A, 0x00, 0x00}), 1200)};
     EXPECT_EQ(Write(tape), expected);
@@ -97,12 +106,19 @@ TEST(Kxm, LongBlockIsWrittenInChunksWithoutGapsAndReadAsOne) {
     const CTapeBlock block = Block(Pattern(70000), 1200);
     const ByteArray image = Write({block});
     const ByteArray expected = Concat({
-        kMagic, kVersion, Gap(0x0102, 0, 7200), Gap(0x0103, 7200, 2400),
-        Data(9600, 32768 * 44, ByteArray(block.m_data.begin(), block.m_data.begin() + 32768), 0x01CC),
+        kMagic,
+        kVersion,
+        Gap(0x0102, 0, 7200),
+        Gap(0x0103, 7200, 2400),
+        Data(9600, 32768 * 44, ByteArray(block.m_data.begin(), block.m_data.begin() + 32768),
+             0x01CC),
         Data(9600 + 32768 * 44, 32768 * 44,
              ByteArray(block.m_data.begin() + 32768, block.m_data.begin() + 65536), 0x01CC),
-        Data(9600 + 65536 * 44, 4464 * 44, ByteArray(block.m_data.begin() + 65536, block.m_data.end()), 0x01CC),
-        Gap(0x0103, 9600 + 70000 * 44, 4800), Gap(0x0102, 14400 + 70000 * 44, 9600), kEnd,
+        Data(9600 + 65536 * 44, 4464 * 44,
+             ByteArray(block.m_data.begin() + 65536, block.m_data.end()), 0x01CC),
+        Gap(0x0103, 9600 + 70000 * 44, 4800),
+        Gap(0x0102, 14400 + 70000 * 44, 9600),
+        kEnd,
     });
     EXPECT_EQ(image, expected);
     EXPECT_EQ(Read(image), std::vector<CTapeBlock>{block});
@@ -112,11 +128,16 @@ TEST(Kxm, BasicHeaderIsWrittenApartFromItsBodyAndReadBackJoined) {
     const CTapeBlock block = Block(Concat({BasicHeader(), Pattern(100)}), 600);
     const ByteArray image = Write({block});
     const ByteArray expected = Concat({
-        kMagic, kVersion, Gap(0x0102, 0, 7200), Gap(0x0103, 7200, 2400),
+        kMagic,
+        kVersion,
+        Gap(0x0102, 0, 7200),
+        Gap(0x0103, 7200, 2400),
         Data(9600, 16 * 88, BasicHeader()),
         Gap(0x0103, 9600 + 16 * 88, 480),
         Data(10080 + 16 * 88, 100 * 88, Pattern(100)),
-        Gap(0x0103, 10080 + 116 * 88, 4800), Gap(0x0102, 14880 + 116 * 88, 9600), kEnd,
+        Gap(0x0103, 10080 + 116 * 88, 4800),
+        Gap(0x0102, 14880 + 116 * 88, 9600),
+        kEnd,
     });
     EXPECT_EQ(image, expected);
     EXPECT_EQ(Read(image), std::vector<CTapeBlock>{block});
@@ -133,7 +154,7 @@ TEST(Kxm, NamedHeaderJoinsTheBlockThatFollowsIt) {
 
 TEST(Kxm, BodilessBasicHeaderJoinsOnlyTheFirstRecordOfTheNextBlock) {
     const CTapeBlock header = Block(BasicHeader(), 600);
-    const CTapeBlock next = Block(Pattern(40000), 1200);  // two records
+    const CTapeBlock next = Block(Pattern(40000), 1200); // two records
     const CTapeBlock last = Block(Bytes({0x3A, 1, 2}), 600);
     const std::vector<CTapeBlock> read = Read(Write({header, next, last}));
     ASSERT_EQ(read.size(), 2u);
@@ -173,19 +194,20 @@ TEST(Kxm, RecordsJoinWhenTheyDoNotStartAfterTheLastEnd) {
     const ByteArray image = Concat({
         kMagic,
         Data(1000, 100, Bytes({1, 2}), 0x01CC),
-        Data(1100, 100, Bytes({3}), 0x00CC),   // starts where the last ended: same block
-        Data(1150, 100, Bytes({4}), 0x00CC),   // starts before it ended: same block
-        Data(1251, 100, Bytes({5}), 0x00CC),   // after a gap: a new block, slow
+        Data(1100, 100, Bytes({3}), 0x00CC), // starts where the last ended: same block
+        Data(1150, 100, Bytes({4}), 0x00CC), // starts before it ended: same block
+        Data(1251, 100, Bytes({5}), 0x00CC), // after a gap: a new block, slow
         kEnd,
     });
-    EXPECT_EQ(Read(image), (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3, 4}), 1200),
-                                                    Block(Bytes({5}), 600)}));
+    EXPECT_EQ(Read(image),
+              (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3, 4}), 1200), Block(Bytes({5}), 600)}));
 }
 
 TEST(Kxm, OnlyTheFastBitOfTheFlagsCounts) {
     const ByteArray image =
         Concat({kMagic, Data(0, 0, Bytes({1}), 0x0100), Data(10, 0, Bytes({2}), 0xFEFF), kEnd});
-    EXPECT_EQ(Read(image), (std::vector<CTapeBlock>{Block(Bytes({1}), 1200), Block(Bytes({2}), 600)}));
+    EXPECT_EQ(Read(image),
+              (std::vector<CTapeBlock>{Block(Bytes({1}), 1200), Block(Bytes({2}), 600)}));
 }
 
 TEST(Kxm, BadImagesGiveTheirErrorKind) {
@@ -195,11 +217,12 @@ TEST(Kxm, BadImagesGiveTheirErrorKind) {
     ByteArray wrongMagic = good;
     wrongMagic[23] = ' ';
     EXPECT_EQ(ReadFailure(wrongMagic), CArchiveException::badFormat);
-    EXPECT_EQ(ReadFailure(kMagic), CArchiveException::generic);  // no end record
+    EXPECT_EQ(ReadFailure(kMagic), CArchiveException::generic); // no end record
 
     // Any cut short of the end record is a generic error.
     for (std::size_t n = 24; n < good.size(); ++n)
-        EXPECT_EQ(ReadFailure(ByteArray(good.begin(), good.begin() + n)), CArchiveException::generic)
+        EXPECT_EQ(ReadFailure(ByteArray(good.begin(), good.begin() + n)),
+                  CArchiveException::generic)
             << "cut at " << n;
 
     // A count beyond the body is a bad format, found before the bytes are.
@@ -235,4 +258,4 @@ TEST(Kxm, WriteThenReadKeepsEveryTapeButItsJoins) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "tape/RawFormat.h"
 #include "TapeTestUtil.h"
+#include "tape/RawFormat.h"
 
 namespace {
 
@@ -41,7 +41,8 @@ TEST(Raw, FileWithoutHeadersIsOneBlock) {
 
 TEST(Raw, BasicBodyEndsAfterTwelveZerosAndMachineCodeFollows) {
     const ByteArray basic = Concat({BasicHeader(), Bytes({0x10, 0x20, 0x00, 0x30}), Repeat(0, 12)});
-    const ByteArray machine = Bytes({':', 0x12, 0x34, 0x56, ':', 0x02, 0xAA, 0xBB, 0x99, ':', 0x00, 0x00});
+    const ByteArray machine =
+        Bytes({':', 0x12, 0x34, 0x56, ':', 0x02, 0xAA, 0xBB, 0x99, ':', 0x00, 0x00});
     EXPECT_EQ(Cut(Concat({basic, machine})), (Pieces{basic, machine}));
 }
 
@@ -53,14 +54,14 @@ TEST(Raw, TenOrElevenZerosFollowedByAByteEndTheBody) {
 }
 
 TEST(Raw, NineZerosDoNotEndTheBody) {
-    const ByteArray image = Concat({BasicHeader(), Bytes({0x41}), Repeat(0, 9), Bytes({0x07, 0x08})});
+    const ByteArray image =
+        Concat({BasicHeader(), Bytes({0x41}), Repeat(0, 9), Bytes({0x07, 0x08})});
     EXPECT_EQ(Cut(image), Pieces{image});
 }
 
 TEST(Raw, FifteenZerosGiveThirteenToTheBodyAndTwoToTheNextBlock) {
     const ByteArray body = Concat({BasicHeader(), Bytes({0x41}), Repeat(0, 13)});
-    EXPECT_EQ(Cut(Concat({body, Repeat(0, 2), Bytes({0x01})})),
-              (Pieces{body, Bytes({0, 0, 1})}));
+    EXPECT_EQ(Cut(Concat({body, Repeat(0, 2), Bytes({0x01})})), (Pieces{body, Bytes({0, 0, 1})}));
 }
 
 TEST(Raw, BasicHeaderAtTheVeryEndIsABlockOfItsOwn) {
@@ -101,7 +102,8 @@ TEST(Raw, GapBytesBetweenHeadersBecomeABlock) {
 
 TEST(Raw, ColonOrLowerNInGapBytesCutsThem) {
     EXPECT_EQ(Cut(Bytes({1, 2, 'n', 3, 4, 5})), (Pieces{Bytes({1, 2}), Bytes({'n', 3, 4, 5})}));
-    EXPECT_EQ(Cut(Bytes({1, ':', 3, 4, 5, 6})), (Pieces{Bytes({1}), Bytes({':', 3, 4, 5}), Bytes({6})}));
+    EXPECT_EQ(Cut(Bytes({1, ':', 3, 4, 5, 6})),
+              (Pieces{Bytes({1}), Bytes({':', 3, 4, 5}), Bytes({6})}));
     // Fewer than four bytes from the ':' on: no file.
     EXPECT_EQ(Cut(Bytes({1, ':', 3, 4})), Pieces{Bytes({1, ':', 3, 4})});
 }
@@ -122,8 +124,9 @@ TEST(Raw, ReadingPartitionsAnyBytesAndWritesThemBack) {
     for (int round = 0; round < 300; ++round) {
         ByteArray image(random() % 300);
         for (auto& b : image)
-            b = random() % 4 == 0 ? static_cast<std::uint8_t>(random()) : alphabet[random() % std::size(alphabet)];
-        if (round % 3 == 0 && image.size() > 40)  // plant a real header now and then
+            b = random() % 4 == 0 ? static_cast<std::uint8_t>(random())
+                                  : alphabet[random() % std::size(alphabet)];
+        if (round % 3 == 0 && image.size() > 40) // plant a real header now and then
             std::fill_n(image.begin() + 5, 10, 0xD3);
         std::vector<CTapeBlock> blocks;
         ReadRaw(image, blocks);
@@ -135,4 +138,4 @@ TEST(Raw, ReadingPartitionsAnyBytesAndWritesThemBack) {
     }
 }
 
-}  // namespace
+} // namespace

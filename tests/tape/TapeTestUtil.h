@@ -16,9 +16,13 @@ inline ByteArray Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-inline ByteArray Bytes(std::string_view text) { return ByteArray(text.begin(), text.end()); }
+inline ByteArray Bytes(std::string_view text) {
+    return ByteArray(text.begin(), text.end());
+}
 
-inline ByteArray Repeat(std::uint8_t value, std::size_t count) { return ByteArray(count, value); }
+inline ByteArray Repeat(std::uint8_t value, std::size_t count) {
+    return ByteArray(count, value);
+}
 
 inline ByteArray Concat(std::initializer_list<ByteArray> parts) {
     ByteArray out;
@@ -27,7 +31,9 @@ inline ByteArray Concat(std::initializer_list<ByteArray> parts) {
     return out;
 }
 
-inline CTapeBlock Block(ByteArray data, int baud = 600) { return CTapeBlock{std::move(data), baud}; }
+inline CTapeBlock Block(ByteArray data, int baud = 600) {
+    return CTapeBlock{std::move(data), baud};
+}
 
 // A BASIC header: ten 0xD3 and a six-byte name.
 inline ByteArray BasicHeader(std::string_view name = "GAME  ") {
@@ -45,6 +51,6 @@ inline ByteArray Pattern(std::size_t count, std::uint8_t seed = 1) {
     for (std::size_t i = 0; i < count; ++i)
         out[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0xFF);
     if (!out.empty())
-        out[0] = 0x01;  // never a header by accident
+        out[0] = 0x01; // never a header by accident
     return out;
 }

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "../serial/PtyPair.h"
@@ -32,7 +32,7 @@ std::string Quote(const std::string& s) {
 }
 
 class Tool : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("relmuth-tool-" + std::to_string(::getpid()) + "-" +
@@ -63,7 +63,8 @@ protected:
         for (const std::string& a : args)
             command += " " + Quote(a);
         Put("stdin", input);
-        command += " < " + Quote(P("stdin")) + " > " + Quote(P("stdout")) + " 2> " + Quote(P("stderr"));
+        command +=
+            " < " + Quote(P("stdin")) + " > " + Quote(P("stdout")) + " 2> " + Quote(P("stderr"));
         const int raw = std::system(command.c_str());
         return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Get("stdout"), Get("stderr")};
     }
@@ -80,8 +81,10 @@ CTapeBlock B(std::initializer_list<int> bytes, int baud) {
 }
 
 TEST_F(Tool, ListPrintsOneTabSeparatedLinePerBlock) {
-    CTapeBlock basic = B({0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 'G', 'A', 'M', 'E', 0x01, 'X',
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1200);
+    CTapeBlock basic =
+        B({0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 'G', 'A', 'M', 'E',
+           0x01, 'X',  0,    0,    0,    0,    0,    0,    0,    0,    0,   0,   0,   0},
+          1200);
     CTapeBlock named = B({'$', '$', '$', 0xB1, 0xB2, 0xB3, 0x00, 'A', 'B'}, 600);
     CTapeBlock data = B({0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 'D'}, 600);
     PutTape("t.kxm", {B({0x3A, 0, 0}, 600), data, B({}, 1200)});
@@ -95,8 +98,8 @@ TEST_F(Tool, ListPrintsOneTabSeparatedLinePerBlock) {
     ByteArray raw = basic.m_data;
     raw.insert(raw.end(), named.m_data.begin(), named.m_data.end());
     Put("t.cmt", std::string(raw.begin(), raw.end()));
-    EXPECT_EQ(Run({"list", P("t.cmt")}).out,
-              "0\t600\t28\tBasic\tGAME.X\n1\t600\t9\tMachine Code\t\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBD\xB3\n");
+    EXPECT_EQ(Run({"list", P("t.cmt")}).out, "0\t600\t28\tBasic\tGAME.X\n1\t600\t9\tMachine "
+                                             "Code\t\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBD\xB3\n");
 }
 
 TEST_F(Tool, ConvertFollowsTheExtensionsBothWays) {
@@ -104,7 +107,8 @@ TEST_F(Tool, ConvertFollowsTheExtensionsBothWays) {
     ASSERT_EQ(Run({"convert", P("in.kxm"), P("out.CAS")}).status, 0);
     EXPECT_EQ(Get("out.CAS"), std::string("\x01\x02\x03:\x09\x09\x09"));
     ASSERT_EQ(Run({"convert", P("out.CAS"), P("back.kxm")}).status, 0);
-    EXPECT_EQ(Run({"list", P("back.kxm")}).out, "0\t600\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
+    EXPECT_EQ(Run({"list", P("back.kxm")}).out,
+              "0\t600\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
 }
 
 TEST_F(Tool, TextPrintsOneBlockOrAll) {
@@ -119,21 +123,19 @@ TEST_F(Tool, TextPrintsOneBlockOrAll) {
 }
 
 TEST_F(Tool, ImportReceivesLikeThePortAndReportsEveryMessageInOrder) {
-    const std::string text =
-        "\r\nCAS1\r\n0003\r\n0102FF\r\n02\r\n"   // good
-        "\r\nCAS2\r\n0003 \r\n"                  // bad count
-        "\r\nCAS2\r\n0002\r\n01GG\r\n"           // bad data
-        "\r\nCAS2\r\n1\r\n07\r\n08\r\n"          // bad checksum
-        "\r\nCAS2\r\n1\r\nABORT\r\n"             // silent
-        "\r\ncas2\r\n2\r\n0A0B\r\n15\r\n";       // good, slow
+    const std::string text = "\r\nCAS1\r\n0003\r\n0102FF\r\n02\r\n" // good
+                             "\r\nCAS2\r\n0003 \r\n"                // bad count
+                             "\r\nCAS2\r\n0002\r\n01GG\r\n"         // bad data
+                             "\r\nCAS2\r\n1\r\n07\r\n08\r\n"        // bad checksum
+                             "\r\nCAS2\r\n1\r\nABORT\r\n"           // silent
+                             "\r\ncas2\r\n2\r\n0A0B\r\n15\r\n";     // good, slow
     Put("in.txt", text);
     const Result r = Run({"import", P("in.txt"), P("out.cmt")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "エラー：長さ情報が不正でおさる\n"
-              "エラー：データが不正でおさる\n"
-              "エラー：チェックサムが不正でおさる\n");
+    EXPECT_EQ(r.err, "エラー：長さ情報が不正でおさる\n"
+                     "エラー：データが不正でおさる\n"
+                     "エラー：チェックサムが不正でおさる\n");
     EXPECT_EQ(Get("out.cmt"), std::string("\x01\x02\xFF\x0A\x0B"));
     // From standard input, into a KXM image.
     const Result fromStdin = Run({"import", "-", P("out.kxm")}, text);
@@ -209,4 +211,4 @@ TEST_F(Tool, SendLoaderRefusesAMissingPortAndABadSpeed) {
     EXPECT_EQ(Run({"send-loader", P("no-such-tty"), "--baud", "300"}).status, 2);
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
 
 TEST(SendLoader, SendsUpToAndIncludingTheFirstBeepLine) {
     EXPECT_TRUE(LoaderBytesToSend({}).empty());
@@ -38,16 +40,16 @@ TEST(SendLoader, ProgressIsTheShareAlreadySent) {
     EXPECT_EQ(SendProgressPercent(6077, 6077), 0);
     EXPECT_EQ(SendProgressPercent(6077, 1600), 73);
     EXPECT_EQ(SendProgressPercent(6077, 0), 100);
-    EXPECT_EQ(SendProgressPercent(6077, 7000), 0);   // clamped
-    EXPECT_EQ(SendProgressPercent(100, -5), 100);    // clamped
-    EXPECT_EQ(SendProgressPercent(0, 0), 100);       // nothing to send is all sent
+    EXPECT_EQ(SendProgressPercent(6077, 7000), 0); // clamped
+    EXPECT_EQ(SendProgressPercent(100, -5), 100);  // clamped
+    EXPECT_EQ(SendProgressPercent(0, 0), 100);     // nothing to send is all sent
     EXPECT_TRUE(IsSendComplete(0));
     EXPECT_TRUE(IsSendComplete(-1));
     EXPECT_FALSE(IsSendComplete(1));
 }
 
 class SendLoaderPty : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const CCommOpenArgs a = CommOpenArgsFromDialog(0, 4);
         ASSERT_TRUE(m_port.Open(m_pty.SlavePath(), a.nBaud, a.nDataBits, a.nStopBits, a.nParity,
@@ -72,7 +74,7 @@ TEST_F(SendLoaderPty, CancelWhileHeldStopsWithinAChunkAndTheNextSendStartsAfresh
     const CCommOpenArgs a = CommOpenArgsFromDialog(0, 4);
     ASSERT_TRUE(m_port.Open(m_pty.SlavePath(), a.nBaud, a.nDataBits, a.nStopBits, a.nParity, true));
     Bytes ignored;
-    ASSERT_TRUE(m_pty.Write(Bytes{0x13}));  // XOFF: the PC-8801 is busy
+    ASSERT_TRUE(m_pty.Write(Bytes{0x13})); // XOFF: the PC-8801 is busy
     ASSERT_TRUE(m_pty.WaitFlow(TIOCPKT_STOP, ignored));
 
     const auto text = GetLoaderResource();
@@ -81,13 +83,13 @@ TEST_F(SendLoaderPty, CancelWhileHeldStopsWithinAChunkAndTheNextSendStartsAfresh
     const int nHeld = m_port.GetSendPending();
     EXPECT_GE(nHeld, nTotal - static_cast<int>(CCommPort::kChunkSize));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(m_port.GetSendPending(), nHeld);  // nothing leaves while held
+    EXPECT_EQ(m_port.GetSendPending(), nHeld); // nothing leaves while held
     EXPECT_LT(SendProgressPercent(nTotal, nHeld), 1);
 
-    m_port.ClearSendQueue();  // the user cancels
+    m_port.ClearSendQueue(); // the user cancels
     EXPECT_TRUE(IsSendComplete(m_port.GetSendPending()));
     Bytes got;
-    ASSERT_TRUE(m_pty.Write(Bytes{0x11}));  // XON
+    ASSERT_TRUE(m_pty.Write(Bytes{0x11})); // XON
     ASSERT_TRUE(m_pty.WaitFlow(TIOCPKT_START, got));
     const Bytes rest = m_pty.Read(100, 300ms);
     got.insert(got.end(), rest.begin(), rest.end());
@@ -99,4 +101,4 @@ TEST_F(SendLoaderPty, CancelWhileHeldStopsWithinAChunkAndTheNextSendStartsAfresh
     EXPECT_EQ(m_pty.Read(text.size(), 20s), Bytes(text.begin(), text.end()));
 }
 
-}  // namespace
+} // namespace

@@ -9,16 +9,16 @@
 #include "view/ReceiveContext.h"
 
 class CCliDocumentHost : public CDocumentHost {
-public:
+  public:
     bool PromptForTapeFileName(std::string&, res::StringId, unsigned, bool) override {
-        return false;  // there is nobody to ask
+        return false; // there is nobody to ask
     }
     void ReportSaveLoadException(const CRelmuthException& error) override;
 };
 
 // Receiving without a window: messages go to standard error, progress nowhere.
 class CCliReceiveUi : public CReceiveUi {
-public:
+  public:
     void OpenRecvProgress(int) override {}
     void SetRecvProgress(int) override {}
     void CloseRecvProgress() override {}

@@ -17,5 +17,5 @@ int CmdReceive(const Args& args);
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // a file could not be read or written
+inline constexpr int kExitFailed = 1; // a file could not be read or written
 inline constexpr int kExitUsage = 2;

@@ -62,7 +62,7 @@ int CmdSendLoader(const Args& args) {
         }
     }
     std::fputc('\n', stderr);
-    port.Close();  // closing the line waits for what the system still holds
+    port.Close(); // closing the line waits for what the system still holds
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     if (bCancelled) {
         std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");

@@ -20,7 +20,7 @@ int ComPortNumber(const std::string& name) {
     return n;
 }
 
-}  // namespace
+} // namespace
 
 bool ParsePortOptions(const Args& args, CPortOptions& options) {
     options.nBaudFlag = BaudFlagFromRate(9600);
@@ -32,7 +32,8 @@ bool ParsePortOptions(const Args& args, CPortOptions& options) {
             }
             const std::string& rate = args[++i];
             unsigned flag = 0;
-            if (!rate.empty() && rate.size() <= 5 && rate.find_first_not_of("0123456789") == std::string::npos)
+            if (!rate.empty() && rate.size() <= 5 &&
+                rate.find_first_not_of("0123456789") == std::string::npos)
                 flag = BaudFlagFromRate(std::stoi(rate));
             if (flag == 0) {
                 std::fprintf(stderr,
@@ -55,7 +56,8 @@ bool OpenCliPort(CCommPort& port, const CPortOptions& options) {
                   frame.bXonXoff))
         return true;
     std::string reason = port.GetOpenError().strReason;
-    std::fprintf(stderr, "%s (%s%s%s)\n", std::string(res::LoadString(res::IDS_PORT_UNUSABLE)).c_str(),
-                 path.c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    std::fprintf(stderr, "%s (%s%s%s)\n",
+                 std::string(res::LoadString(res::IDS_PORT_UNUSABLE)).c_str(), path.c_str(),
+                 reason.empty() ? "" : ": ", reason.c_str());
     return false;
 }

@@ -12,7 +12,7 @@
 struct CPortOptions {
     std::string strPort;
     unsigned nBaudFlag = 0;
-    Args rest;  // the arguments that are not port options, in order
+    Args rest; // the arguments that are not port options, in order
 };
 
 // Takes --baud N out of args; false (with a message) on a bad speed.

@@ -34,7 +34,7 @@ bool ReadInput(const std::string& path, std::string& bytes, std::string& error) 
     return bOk;
 }
 
-}  // namespace
+} // namespace
 
 int CmdList(const Args& args) {
     if (args.size() != 1) {
@@ -109,7 +109,6 @@ int CmdImport(const Args& args) {
     CCliReceiveUi ui;
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();
-    receiver.OnSerialBytes(
-        {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    receiver.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
     return doc.OnSaveDocument(args[1]) ? kExitOk : kExitFailed;
 }

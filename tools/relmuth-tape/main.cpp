@@ -16,12 +16,8 @@ struct Command {
 
 // One row per subcommand.
 constexpr Command kCommands[] = {
-    {"list", CmdList},
-    {"convert", CmdConvert},
-    {"text", CmdText},
-    {"import", CmdImport},
-    {"loader", CmdLoader},
-    {"send-loader", CmdSendLoader},
+    {"list", CmdList},       {"convert", CmdConvert}, {"text", CmdText},
+    {"import", CmdImport},   {"loader", CmdLoader},   {"send-loader", CmdSendLoader},
     {"receive", CmdReceive},
 };
 
@@ -54,7 +50,7 @@ constexpr const char* kHelp =
     "Messages go to standard error. Exit status: 0 done, 1 a file could not be\n"
     "read or written (OUT is then left as it was), 2 wrong arguments.\n";
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
