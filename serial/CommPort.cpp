@@ -8,8 +8,8 @@
 
 namespace {
 
-// How long an idle writer, or one whose write the line cannot take yet,
-// waits before it looks again.
+// How long a writer whose write the line cannot take yet waits before it
+// tries again, unless the line says earlier that it has room.
 constexpr std::chrono::milliseconds kWriterPoll{5};
 // Shortest wait for the output queue to drain; the system counts no finer.
 constexpr std::chrono::microseconds kMinDrainWait{1000};
@@ -154,8 +154,12 @@ void CCommPort::Send(const std::vector<std::uint8_t>& bytes) {
 void CCommPort::Send(const std::uint8_t* pBytes, int nCount) {
     if (!pBytes || nCount <= 0)
         return;
-    std::lock_guard lock(m_csSend);
-    m_txQueue.insert(m_txQueue.end(), pBytes, pBytes + nCount);
+    {
+        std::lock_guard lock(m_csSend);
+        m_txQueue.insert(m_txQueue.end(), pBytes, pBytes + nCount);
+    }
+    if (m_pDevice)
+        m_pDevice->WakeSender();
 }
 
 int CCommPort::GetSendPending() {
@@ -244,8 +248,15 @@ void CCommPort::WriterThread() {
             }
             nWritten = 0;
             if (nChunk == 0) {
-                if (device.WaitStop(kWriterPoll).kind == CIoResult::stopped)
+                // Idle: sleep until Send rings, rather than look every few
+                // milliseconds; a port that sends nothing costs nothing.
+                const CIoResult wake = device.WaitSendWake();
+                if (wake.kind == CIoResult::stopped)
                     return;
+                if (wake.kind == CIoResult::failed) {
+                    ReportLinkLost(wake);
+                    return;
+                }
                 continue;
             }
         }

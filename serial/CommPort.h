@@ -79,7 +79,8 @@ class CCommPort {
     // contents), in arrival order.
     void TakeReceived(std::vector<std::uint8_t>& bytes);
 
-    // Appends bytes to the send queue; never waits for the line.
+    // Appends bytes to the send queue and wakes the writer; never waits
+    // for the line.
     void Send(const std::vector<std::uint8_t>& bytes);
     void Send(const std::uint8_t* pBytes, int nCount);
 

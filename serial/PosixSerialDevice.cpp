@@ -42,8 +42,8 @@ void CloseFd(int fd) {
 
 class CPosixSerialDevice final : public CSerialDevice {
   public:
-    CPosixSerialDevice(int fd, int stopFd, const termios& saved, bool bPty)
-        : m_fd(fd), m_stopFd(stopFd), m_saved(saved), m_bPty(bPty) {}
+    CPosixSerialDevice(int fd, int stopFd, int wakeFd, const termios& saved, bool bPty)
+        : m_fd(fd), m_stopFd(stopFd), m_wakeFd(wakeFd), m_saved(saved), m_bPty(bPty) {}
 
     ~CPosixSerialDevice() override {
         // The system waits, on closing a real port, until its output queue
@@ -59,6 +59,7 @@ class CPosixSerialDevice final : public CSerialDevice {
         ioctl(m_fd, TIOCNXCL);
         CloseFd(m_fd); // also releases the advisory lock
         CloseFd(m_stopFd);
+        CloseFd(m_wakeFd);
     }
 
     CPosixSerialDevice(const CPosixSerialDevice&) = delete;
@@ -82,6 +83,24 @@ class CPosixSerialDevice final : public CSerialDevice {
         // poll counts whole milliseconds; round up so a short wait still waits.
         const auto ms = (timeout.count() + 999) / 1000;
         return Wait(0, static_cast<int>(ms));
+    }
+
+    void WakeSender() override { Signal(m_wakeFd); }
+
+    CIoResult WaitSendWake() override {
+        pollfd fds[2] = {{m_stopFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        for (;;) {
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return CIoResult::Failed(errno);
+            }
+            if (fds[0].revents != 0)
+                return CIoResult::Of(CIoResult::stopped);
+            std::uint64_t rings = 0; // reading takes every ring so far
+            [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &rings, sizeof rings);
+            return CIoResult::Done();
+        }
     }
 
     CIoResult ReadByte(std::uint8_t& byte) override {
@@ -121,13 +140,15 @@ class CPosixSerialDevice final : public CSerialDevice {
         return ioctl(m_fd, TIOCOUTQ, &nQueued) == 0 ? 0 : errno;
     }
 
-    void Stop() override {
-        const std::uint64_t one = 1;
-        // Cannot fail short of a bad descriptor: the counter is far from full.
-        [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
-    }
+    void Stop() override { Signal(m_stopFd); }
 
   private:
+    static void Signal(int eventFd) {
+        const std::uint64_t one = 1;
+        // Cannot fail short of a bad descriptor: the counter is far from full.
+        [[maybe_unused]] const ssize_t n = ::write(eventFd, &one, sizeof one);
+    }
+
     // Polls the line for `events` (none: just sleep) together with the stop
     // signal. A line that reports hang-up or error counts as ready, so that
     // the next read or write meets the condition and says what it is.
@@ -155,6 +176,7 @@ class CPosixSerialDevice final : public CSerialDevice {
 
     int m_fd;
     int m_stopFd;
+    int m_wakeFd;
     termios m_saved;
     bool m_bPty;
 };
@@ -192,12 +214,15 @@ std::unique_ptr<CSerialDevice> OpenPosixSerialDevice(const std::string& path, in
     }
 
     const int stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd < 0) {
+    const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd < 0 || wakeFd < 0) {
         const int err = errno;
+        CloseFd(stopFd);
+        CloseFd(wakeFd);
         ioctl(fd, TIOCNXCL);
         return fail(err);
     }
 
     nErrno = 0;
-    return std::make_unique<CPosixSerialDevice>(fd, stopFd, saved, IsPtySlave(fd));
+    return std::make_unique<CPosixSerialDevice>(fd, stopFd, wakeFd, saved, IsPtySlave(fd));
 }

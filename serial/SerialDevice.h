@@ -57,6 +57,13 @@ class CSerialDevice {
     // Sleeps for `timeout` unless the stop signal comes first.
     virtual CIoResult WaitStop(std::chrono::microseconds timeout) = 0;
 
+    // The writer's doorbell: WakeSender rings it (from any thread) and the
+    // ring is kept until WaitSendWake takes it, so a ring between the
+    // writer's last look at its queue and its wait is not lost. The wait has
+    // no time limit; the stop signal also ends it.
+    virtual void WakeSender() = 0;
+    virtual CIoResult WaitSendWake() = 0;
+
     // Never block: `done` with one byte, `wouldBlock`, `hungUp` or `failed`.
     virtual CIoResult ReadByte(std::uint8_t& byte) = 0;
 

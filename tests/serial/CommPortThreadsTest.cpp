@@ -120,6 +120,23 @@ TEST_F(CommPortThreads, ClearSendQueueFinishesTheChunkUnderWayAndKeepsTextQueued
     EXPECT_EQ(m_line->Written(), expected);
 }
 
+TEST_F(CommPortThreads, IdleWriterSleepsUntilASendWakesIt) {
+    ASSERT_TRUE(OpenFake());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto waits = [&] {
+        return m_line->Look([](CFakeLine& l) { return std::pair(l.nSendWaits, l.nTimedWaits); });
+    };
+    EXPECT_EQ(waits(), std::pair(1, 0));
+
+    m_port.Send(Text("0102FF"));
+    ASSERT_TRUE(WaitFor([&] { return m_port.GetSendPending() == 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_line->Written(), Text("0102FF"));
+    // Asleep again, without having polled in between.
+    EXPECT_LE(waits().first, 3);
+    EXPECT_EQ(waits().second, 0);
+}
+
 TEST_F(CommPortThreads, OneNotificationPerBurstAndOnePerLoneByte) {
     ASSERT_TRUE(OpenFake());
     m_line->Arrive(Text("0102FF\r\n"));

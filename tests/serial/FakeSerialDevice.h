@@ -39,6 +39,9 @@ struct CFakeLine {
     std::optional<termios> lastSet;
 
     bool bStopped = false;
+    bool bSendWake = false;
+    int nSendWaits = 0;  // how often the writer went to sleep idle
+    int nTimedWaits = 0; // how often a worker slept for a set time
 
     // Test side.
     void Arrive(const std::vector<std::uint8_t>& bytes) {
@@ -112,9 +115,26 @@ class CFakeSerialDevice final : public CSerialDevice {
 
     CIoResult WaitStop(std::chrono::microseconds timeout) override {
         std::unique_lock lock(m_line->mutex);
+        ++m_line->nTimedWaits;
         return m_line->changed.wait_for(lock, timeout, [&] { return m_line->bStopped; })
                    ? CIoResult::Of(CIoResult::stopped)
                    : CIoResult::Of(CIoResult::timedOut);
+    }
+
+    void WakeSender() override {
+        std::lock_guard lock(m_line->mutex);
+        m_line->bSendWake = true;
+        m_line->changed.notify_all();
+    }
+
+    CIoResult WaitSendWake() override {
+        std::unique_lock lock(m_line->mutex);
+        ++m_line->nSendWaits;
+        m_line->changed.wait(lock, [&] { return m_line->bStopped || m_line->bSendWake; });
+        if (m_line->bStopped)
+            return CIoResult::Of(CIoResult::stopped);
+        m_line->bSendWake = false;
+        return CIoResult::Done();
     }
 
     CIoResult ReadByte(std::uint8_t& byte) override {
