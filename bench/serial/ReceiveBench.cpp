@@ -26,9 +26,9 @@
 
 namespace {
 
-// 19200 baud with 7 data bits, no parity, 1 stop bit: 9 bits a character,
-// but counted as 10 (the line is rarely without pause) this is the figure
-// the program's speed list promises.
+// The fastest line the program offers, 19200 baud, in characters a second,
+// reckoned at the customary 10 bits a character (a 7N1 character is 9 bits
+// long; the difference is within what a real line loses to pauses).
 constexpr double kLineRate = 1920.0;
 
 double CpuSeconds(clockid_t clock) {
