@@ -7,8 +7,8 @@ namespace {
 class ArgumentType : public ModelTest {};
 
 TEST_F(ArgumentType, NonIntegerChangesNothing) {
-    const std::uint16_t entries[] = {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE, routine::SENDLINE,
-                                     routine::BEEPS};
+    const std::uint16_t entries[] = {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE,
+                                     routine::SENDLINE, routine::BEEPS};
     SetBlock(Str("SOME DATA"));
     model.TapeGap(0.1);
     model.TapeBytes(Cat({Rep(0x9C, 6), Str("X\n")}));

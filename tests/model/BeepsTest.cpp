@@ -4,11 +4,11 @@
 namespace model_test {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 
 class Beeps : public ModelTest {
-protected:
+  protected:
     std::vector<int> Beep(std::uint16_t n, pc88::CallResult& r) {
         const std::size_t from = model.BeeperTicks().size();
         r = model.Call(routine::BEEPS, n);

@@ -26,7 +26,7 @@ std::string Expected(std::uint16_t offset, const Bytes& present) {
 }
 
 class DumpLine : public ModelTest {
-protected:
+  protected:
     std::string Dump(std::uint16_t offset) {
         model.ClearLogs();
         const auto r = model.Call(routine::DUMPLINE, offset);
@@ -49,11 +49,13 @@ TEST_F(DumpLine, LastPartialLineIsBlankFilled) {
     SetBlock(block);
     Dump(0); // a full line first, so the blanks must be written again
     EXPECT_EQ(Dump(16), Expected(16, Str("0123")));
-    EXPECT_EQ(Dump(16), "0010H : 30 31 32 33                                     : 0123            \r\n");
+    EXPECT_EQ(Dump(16),
+              "0010H : 30 31 32 33                                     : 0123            \r\n");
 }
 
 TEST_F(DumpLine, CharacterColumn) {
-    const Bytes block{0x1F, 0x20, 0x7F, 0x80, 0xFF, 0x00, 0x0D, 0x41, 0x7E, 0xA1, 0xDF, 0xE0, 0x01, 0x19, 0x21, 0x0A};
+    const Bytes block{0x1F, 0x20, 0x7F, 0x80, 0xFF, 0x00, 0x0D, 0x41,
+                      0x7E, 0xA1, 0xDF, 0xE0, 0x01, 0x19, 0x21, 0x0A};
     SetBlock(block);
     const std::string line = Dump(0);
     EXPECT_EQ(line, Expected(0, block));
@@ -67,12 +69,14 @@ TEST_F(DumpLine, EveryByteValueAsHex) {
     SetBlock(block);
     for (int line = 0; line < 16; ++line)
         EXPECT_EQ(Dump(static_cast<std::uint16_t>(line * 16)),
-                  Expected(static_cast<std::uint16_t>(line * 16), Bytes(block.begin() + line * 16, block.begin() + line * 16 + 16)));
+                  Expected(static_cast<std::uint16_t>(line * 16),
+                           Bytes(block.begin() + line * 16, block.begin() + line * 16 + 16)));
 }
 
 TEST_F(DumpLine, BeforeTheFirstReadAnEmptyFrame) {
     EXPECT_EQ(model.RamWord(routine::DATALEN), 0);
-    EXPECT_EQ(Dump(0), "0000H :                                                 :                 \r\n");
+    EXPECT_EQ(Dump(0),
+              "0000H :                                                 :                 \r\n");
 }
 
 TEST_F(DumpLine, AtOrBeyondDataLenAnEmptyFrameWithTheOffset) {
@@ -85,12 +89,14 @@ TEST_F(DumpLine, HighOffsetsFromThePlanes) {
     SetDataLen(0xFFFF);
     Bytes bytes;
     for (std::uint16_t i = 0; i < 15; ++i) {
-        model.SetBufferByte(static_cast<std::uint16_t>(0xFFF0 + i), static_cast<std::uint8_t>(0x30 + i));
+        model.SetBufferByte(static_cast<std::uint16_t>(0xFFF0 + i),
+                            static_cast<std::uint8_t>(0x30 + i));
         bytes.push_back(static_cast<std::uint8_t>(0x30 + i));
     }
     EXPECT_EQ(Dump(0xFFF0), Expected(0xFFF0, bytes));
     for (std::uint16_t i = 0; i < 16; ++i)
-        model.SetBufferByte(static_cast<std::uint16_t>(0x3FF8 + i), static_cast<std::uint8_t>(0x61 + i));
+        model.SetBufferByte(static_cast<std::uint16_t>(0x3FF8 + i),
+                            static_cast<std::uint8_t>(0x61 + i));
     bytes.clear();
     for (std::uint16_t i = 0; i < 16; ++i)
         bytes.push_back(static_cast<std::uint8_t>(0x61 + i));

@@ -1,5 +1,6 @@
 // The generated loader text (Part 5.1): what Part 4.4 sends.
 #include <regex>
+#include <set>
 
 #include "loader/LoaderText.h"
 #include "model/ModelSupport.h"
@@ -28,7 +29,9 @@ std::vector<std::string> Lines() {
     return lines;
 }
 
-int Number(const std::string& line) { return std::stoi(line.substr(0, line.find(' '))); }
+int Number(const std::string& line) {
+    return std::stoi(line.substr(0, line.find(' ')));
+}
 
 std::string LineNumbered(int n) {
     for (const std::string& line : Lines())
@@ -86,7 +89,8 @@ TEST(GrebeText, CountLineAndDataLines) {
     }
     if (rest > 0) {
         const std::string last = LineNumbered(static_cast<int>(1170 + 10 * fullLines));
-        EXPECT_TRUE(std::regex_match(last, std::regex("^[0-9]{4} DATA \"[0-9A-F]{" + std::to_string(2 * rest) + "}$")))
+        EXPECT_TRUE(std::regex_match(
+            last, std::regex("^[0-9]{4} DATA \"[0-9A-F]{" + std::to_string(2 * rest) + "}$")))
             << last;
     }
     EXPECT_LE((size + 31) / 32, 40u) << "lines 1170-1560 hold at most 40";
@@ -98,8 +102,8 @@ TEST(GrebeText, LabelsAndRemarksWherePart51PutsThem) {
     for (int n : {1020, 1150, 1570, 1830, 1940, 2130, 2370})
         EXPECT_EQ(LineNumbered(n), std::to_string(n) + " '");
     const std::pair<int, const char*> labels[] = {
-        {1080, "*MCPOKE"}, {1600, "*BAUDSEL"}, {1630, "*BAUDSEL2"},    {1840, "*COMMAND"},
-        {1870, "*COMMAND2"}, {1950, "*DUMP"},  {1990, "*DUMP2"},       {2080, "*DUMP3"},
+        {1080, "*MCPOKE"},   {1600, "*BAUDSEL"},   {1630, "*BAUDSEL2"},   {1840, "*COMMAND"},
+        {1870, "*COMMAND2"}, {1950, "*DUMP"},      {1990, "*DUMP2"},      {2080, "*DUMP3"},
         {2140, "*TRANS"},    {2220, "*TRANSLOOP"}, {2320, "*TRANSABORT"}, {2380, "*QUIT"},
         {2400, "*QUIT2"},    {2450, "*QUIT3"}};
     for (const auto& [n, label] : labels)
@@ -120,16 +124,60 @@ TEST(GrebeText, UsrCallsOnTheirLines) {
 
 TEST(GrebeText, EveryScreenTextOfPart51) {
     const std::string text = Text();
-    for (const char* s :
-         {"\"Initializing...\"", "\"Select Baud Rate(1:1200, 2:600, 3:1200-Ex, 4:600-Ex) ? \";", "\"1:1200\"",
-          "\"2:600\"", "\"3:1200-Ex\"", "\"4:600-Ex\"", "\"Start Casette Read(ESC:Abort)\"",
-          "\"Finish Casette Read\"", "\"Time Out\"", "\"Abort\"", "\"Read Error\"",
-          "\"Read\";BYTES!;\"Byte(s) Data\"",
-          "\"Select Command(D:Dump, T:Transfer, R:Read, Q:Quit) ? \";", "\"D:Dump\"", "\"T:Transfer(ESC:Abort)\"",
-          "\"R:Read\"", "\"Q:Quit\"", "\"Hit Return Key(ESC:Abort)\";", "\"COM:N71XN\"", "\"ABORT\"",
-          "\"Transfer Complete\"", "\"Transfer Abort\"", "\"Sure(Y/N) ? \";", "PEEK(&HB000+3*5)",
-          "RIGHT$(\"000\"+HEX$(BYTES!),4)", "RIGHT$(\"0\"+HEX$(SUM),2)", "CHR$(&H31+((BAUD-1) MOD 2))"})
+    for (const char* s : {"\"Initializing...\"",
+                          "\"Select Baud Rate(1:1200, 2:600, 3:1200-Ex, 4:600-Ex) ? \";",
+                          "\"1:1200\"",
+                          "\"2:600\"",
+                          "\"3:1200-Ex\"",
+                          "\"4:600-Ex\"",
+                          "\"Start Casette Read(ESC:Abort)\"",
+                          "\"Finish Casette Read\"",
+                          "\"Time Out\"",
+                          "\"Abort\"",
+                          "\"Read Error\"",
+                          "\"Read\";BYTES!;\"Byte(s) Data\"",
+                          "\"Select Command(D:Dump, T:Transfer, R:Read, Q:Quit) ? \";",
+                          "\"D:Dump\"",
+                          "\"T:Transfer(ESC:Abort)\"",
+                          "\"R:Read\"",
+                          "\"Q:Quit\"",
+                          "\"Hit Return Key(ESC:Abort)\";",
+                          "\"COM:N71XN\"",
+                          "\"ABORT\"",
+                          "\"Transfer Complete\"",
+                          "\"Transfer Abort\"",
+                          "\"Sure(Y/N) ? \";",
+                          "PEEK(&HB000+3*5)",
+                          "RIGHT$(\"000\"+HEX$(BYTES!),4)",
+                          "RIGHT$(\"0\"+HEX$(SUM),2)",
+                          "CHR$(&H31+((BAUD-1) MOD 2))"})
         EXPECT_NE(text.find(s), std::string::npos) << s;
+}
+
+TEST(GrebeText, EveryJumpTargetIsALabelLine) {
+    std::set<std::string> defined;
+    for (const std::string& line : Lines()) {
+        const std::size_t blank = line.find(' ');
+        if (blank != std::string::npos && line.compare(blank + 1, 1, "*") == 0) {
+            const std::string label = line.substr(blank + 1);
+            EXPECT_TRUE(std::regex_match(label, std::regex("^\\*[A-Z0-9]+$"))) << line;
+            EXPECT_TRUE(defined.insert(label).second) << "defined twice: " << label;
+        }
+    }
+    const std::regex reference("\\*[A-Z][A-Z0-9]*");
+    for (const std::string& line : Lines()) {
+        if (line.find(" DATA ") != std::string::npos || line.find('\'') != std::string::npos)
+            continue;
+        for (auto it = std::sregex_iterator(line.begin(), line.end(), reference);
+             it != std::sregex_iterator(); ++it)
+            EXPECT_TRUE(defined.count(it->str()))
+                << "undefined label " << it->str() << " in: " << line;
+    }
+}
+
+TEST(GrebeText, LinesFitN88Basic) {
+    for (const std::string& line : Lines())
+        EXPECT_LE(line.size(), 255u) << line;
 }
 
 TEST(GrebeText, SizeFollowsTheRoutine) {

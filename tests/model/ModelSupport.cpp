@@ -4,9 +4,13 @@
 
 namespace model_test {
 
-Bytes Rep(std::uint8_t byte, std::size_t n) { return Bytes(n, byte); }
+Bytes Rep(std::uint8_t byte, std::size_t n) {
+    return Bytes(n, byte);
+}
 
-Bytes Str(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes Str(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;

@@ -34,7 +34,7 @@ inline constexpr std::uint8_t kCtrlC = 0x03;
 inline constexpr double kTickT = pc88::kClockHz / 60.0;
 
 class ModelTest : public ::testing::Test {
-protected:
+  protected:
     ModelTest();
 
     // Puts bytes into the buffer from offset 0 and sets DATALEN, as a read would.

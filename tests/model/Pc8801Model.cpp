@@ -10,9 +10,13 @@ namespace pc88 {
 namespace {
 
 // Model time of the n-th tick (1/60 s of the 4 MHz clock).
-std::uint64_t TickTime(std::uint64_t n) { return n * kClockHz / 60; }
+std::uint64_t TickTime(std::uint64_t n) {
+    return n * kClockHz / 60;
+}
 
-std::uint64_t Seconds(double s) { return static_cast<std::uint64_t>(s * static_cast<double>(kClockHz)); }
+std::uint64_t Seconds(double s) {
+    return static_cast<std::uint64_t>(s * static_cast<double>(kClockHz));
+}
 
 std::string Hex4(unsigned value) {
     char text[8];
@@ -64,20 +68,24 @@ CPc8801Model::CPc8801Model(Layout layout, std::uint32_t seed) : m_layout(layout)
     m_ram[kCellCmtFlags] = 0x41;
     m_ram[kCellSpeed] = 0x5A;
 
-    m_cpu = z80ex_create(ReadMem, this, WriteMem, this, ReadPort, this, WritePort, this, IntVector, this);
+    m_cpu = z80ex_create(ReadMem, this, WriteMem, this, ReadPort, this, WritePort, this, IntVector,
+                         this);
     z80ex_reset(m_cpu);
     z80ex_set_reg(m_cpu, regI, 0xF3);
     z80ex_set_reg(m_cpu, regIM, 2);
 }
 
-CPc8801Model::~CPc8801Model() { z80ex_destroy(m_cpu); }
+CPc8801Model::~CPc8801Model() {
+    z80ex_destroy(m_cpu);
+}
 
 void CPc8801Model::LoadRoutine(std::span<const std::uint8_t> bytes) {
     std::copy(bytes.begin(), bytes.end(), m_ram.begin() + m_layout.origin);
 }
 
 std::uint16_t CPc8801Model::RamWord(std::uint16_t address) const {
-    return static_cast<std::uint16_t>(m_ram[address] | (m_ram[static_cast<std::uint16_t>(address + 1)] << 8));
+    return static_cast<std::uint16_t>(m_ram[address] |
+                                      (m_ram[static_cast<std::uint16_t>(address + 1)] << 8));
 }
 
 void CPc8801Model::SetRamWord(std::uint16_t address, std::uint16_t value) {
@@ -108,7 +116,9 @@ void CPc8801Model::ClearLogs() {
 
 // ---- the cassette and the keyboard ------------------------------------------
 
-void CPc8801Model::TapeGap(double seconds) { m_tapeEnd += Seconds(seconds); }
+void CPc8801Model::TapeGap(double seconds) {
+    m_tapeEnd += Seconds(seconds);
+}
 
 void CPc8801Model::TapeByte(std::uint8_t byte, int baud, bool receiveError) {
     m_tapeEnd += kBitsPerTapeByte * kClockHz / static_cast<std::uint64_t>(baud);
@@ -124,7 +134,9 @@ void CPc8801Model::KeyAtSeconds(double secondsFromNow, std::uint8_t key) {
     m_keys.push_back({m_now + Seconds(secondsFromNow), 0, key});
 }
 
-void CPc8801Model::KeyAfterTapeBytes(std::size_t n, std::uint8_t key) { m_keys.push_back({0, n, key}); }
+void CPc8801Model::KeyAfterTapeBytes(std::size_t n, std::uint8_t key) {
+    m_keys.push_back({0, n, key});
+}
 
 // Moves the tape to the present; bytes whose last bit has passed the head
 // reach the ROM's cassette input when it is on and set to their speed.
@@ -164,8 +176,8 @@ bool CPc8801Model::WriteAllowed(std::uint16_t a) const {
         return true; // free space of BASIC's stack
     if (a == kArgAddress || a == kArgAddress + 1)
         return true; // the USR result
-    return a == kCellVrtcVector || a == kCellVrtcVector + 1 || a == kCellPort40 || a == kCellRxError ||
-           a == kCellCmtFlags || a == kCellSpeed;
+    return a == kCellVrtcVector || a == kCellVrtcVector + 1 || a == kCellPort40 ||
+           a == kCellRxError || a == kCellCmtFlags || a == kCellSpeed;
 }
 
 void CPc8801Model::CpuWrite(std::uint16_t address, std::uint8_t value) {
@@ -183,7 +195,8 @@ std::uint8_t CPc8801Model::ReadMem(_z80_cpu_context*, std::uint16_t address, int
     return static_cast<CPc8801Model*>(self)->CpuRead(address);
 }
 
-void CPc8801Model::WriteMem(_z80_cpu_context*, std::uint16_t address, std::uint8_t value, void* self) {
+void CPc8801Model::WriteMem(_z80_cpu_context*, std::uint16_t address, std::uint8_t value,
+                            void* self) {
     static_cast<CPc8801Model*>(self)->CpuWrite(address, value);
 }
 
@@ -192,7 +205,8 @@ std::uint8_t CPc8801Model::ReadPort(_z80_cpu_context*, std::uint16_t port, void*
     return 0xFF;
 }
 
-void CPc8801Model::WritePort(_z80_cpu_context*, std::uint16_t port, std::uint8_t value, void* self) {
+void CPc8801Model::WritePort(_z80_cpu_context*, std::uint16_t port, std::uint8_t value,
+                             void* self) {
     auto* model = static_cast<CPc8801Model*>(self);
     switch (port & 0xFF) {
     case 0x31:
@@ -217,7 +231,9 @@ void CPc8801Model::WritePort(_z80_cpu_context*, std::uint16_t port, std::uint8_t
 
 // Mode 2: the vertical-retrace request puts &H02 on the bus; with I = &HF3
 // the CPU takes the handler's address from &HF302.
-std::uint8_t CPc8801Model::IntVector(_z80_cpu_context*, void*) { return 0x02; }
+std::uint8_t CPc8801Model::IntVector(_z80_cpu_context*, void*) {
+    return 0x02;
+}
 
 // ---- running ----------------------------------------------------------------------
 
@@ -294,8 +310,10 @@ void CPc8801Model::Clobber(unsigned keep, int a, std::uint8_t flagsMask, std::ui
     for (Z80_REG_T reg : {regIX, regIY, regAF_, regBC_, regDE_, regHL_})
         z80ex_set_reg(m_cpu, reg, Random16());
     const std::uint16_t r = Random16();
-    const std::uint8_t newA = a >= 0 ? static_cast<std::uint8_t>(a) : static_cast<std::uint8_t>(r >> 8);
-    const std::uint8_t newF = static_cast<std::uint8_t>((r & ~flagsMask) | (flagsValue & flagsMask));
+    const std::uint8_t newA =
+        a >= 0 ? static_cast<std::uint8_t>(a) : static_cast<std::uint8_t>(r >> 8);
+    const std::uint8_t newF =
+        static_cast<std::uint8_t>((r & ~flagsMask) | (flagsValue & flagsMask));
     z80ex_set_reg(m_cpu, regAF, static_cast<std::uint16_t>((newA << 8) | newF));
 }
 
@@ -306,7 +324,8 @@ void CPc8801Model::ReturnFromTrap(std::uint64_t cost, unsigned stackUse) {
         m_ram[static_cast<std::uint16_t>(sp - i)] = static_cast<std::uint8_t>(m_random());
     if (sp >= m_layout.origin && sp <= 0xC000)
         m_minOwnSp = std::min<std::uint16_t>(m_minOwnSp, static_cast<std::uint16_t>(sp - stackUse));
-    const std::uint16_t ret = static_cast<std::uint16_t>(CpuRead(sp) | (CpuRead(static_cast<std::uint16_t>(sp + 1)) << 8));
+    const std::uint16_t ret = static_cast<std::uint16_t>(
+        CpuRead(sp) | (CpuRead(static_cast<std::uint16_t>(sp + 1)) << 8));
     z80ex_set_reg(m_cpu, regSP, static_cast<std::uint16_t>(sp + 2));
     z80ex_set_reg(m_cpu, regPC, ret);
     m_now += cost;
@@ -386,7 +405,8 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     case kRomRsPut:
         m_rs232 += static_cast<char>(a);
         Clobber(keepBC | keepDE, -1, 0, 0);
-        ReturnFromTrap(kBitsPerRs232Char * kClockHz / static_cast<std::uint64_t>(m_rs232Baud), kStackRsPut);
+        ReturnFromTrap(kBitsPerRs232Char * kClockHz / static_cast<std::uint64_t>(m_rs232Baud),
+                       kStackRsPut);
         break;
     case kRomCpHlDe: {
         const bool below = z80ex_get_reg(m_cpu, regHL) < z80ex_get_reg(m_cpu, regDE);
@@ -406,7 +426,8 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     }
 }
 
-CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8_t type, double maxSeconds) {
+CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8_t type,
+                              double maxSeconds) {
     SetRamWord(kArgAddress, arg);
     SetRamWord(kBasicSp - 2, kUsrReturn);
     z80ex_set_reg(m_cpu, regPC, entry);
@@ -454,7 +475,8 @@ CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8
     result.ticks = static_cast<unsigned>(m_tickCount - startTicks);
     if (returned) {
         if (z80ex_get_reg(m_cpu, regSP) != kBasicSp)
-            Fail("SP came back as " + Hex4(z80ex_get_reg(m_cpu, regSP)) + ", not " + Hex4(kBasicSp));
+            Fail("SP came back as " + Hex4(z80ex_get_reg(m_cpu, regSP)) + ", not " +
+                 Hex4(kBasicSp));
         if (z80ex_get_reg(m_cpu, regIFF1) == 0)
             Fail("returned with interrupts off");
         if (m_port31 != port31 || m_ram[kCellPort31] != cell31)
@@ -470,13 +492,14 @@ CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8
         if (m_port40 != port40 || m_ram[kCellPort40] != cell40)
             Fail("the beeper (port &H40 or &HE6C1) changed");
         if (m_acceptedInts != m_basicHandlerRuns)
-            Fail("not every tick reached BASIC's handler (" + std::to_string(m_acceptedInts) + " ticks, " +
-                 std::to_string(m_basicHandlerRuns) + " handler runs)");
+            Fail("not every tick reached BASIC's handler (" + std::to_string(m_acceptedInts) +
+                 " ticks, " + std::to_string(m_basicHandlerRuns) + " handler runs)");
     }
     if (m_minOwnSp < m_layout.routineEnd)
         Fail("the stack reached " + Hex4(m_minOwnSp) + ", into the routine's texts");
     if (m_tapeOverruns != overruns)
-        Fail(std::to_string(m_tapeOverruns - overruns) + " cassette bytes were lost: not taken in time");
+        Fail(std::to_string(m_tapeOverruns - overruns) +
+             " cassette bytes were lost: not taken in time");
     result.failures = m_failures;
     return result;
 }

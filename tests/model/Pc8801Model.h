@@ -73,14 +73,14 @@ struct RomCall {
 };
 
 struct CallResult {
-    std::uint16_t value = 0;            // the word at the argument after the call
-    std::vector<std::string> failures;  // after-call checks that did not hold
-    std::uint64_t tstates = 0;          // length of the call
-    unsigned ticks = 0;                 // interrupt requests during the call
+    std::uint16_t value = 0;           // the word at the argument after the call
+    std::vector<std::string> failures; // after-call checks that did not hold
+    std::uint64_t tstates = 0;         // length of the call
+    unsigned ticks = 0;                // interrupt requests during the call
 };
 
 class CPc8801Model {
-public:
+  public:
     struct Layout {
         std::uint16_t origin;     // first byte of the routine (&HB000)
         std::uint16_t codeEnd;    // first byte after its code: the CPU may run only below it
@@ -107,7 +107,9 @@ public:
     void TapeBytes(std::span<const std::uint8_t> bytes, int baud = 1200);
     std::size_t TapeTaken() const { return m_tapeTaken; }       // bytes handed to the routine
     std::size_t TapeOverruns() const { return m_tapeOverruns; } // bytes lost: not polled in time
-    std::size_t TapeUnheard() const { return m_tapeUnheard; }   // passed with input off or at another speed
+    std::size_t TapeUnheard() const {
+        return m_tapeUnheard;
+    } // passed with input off or at another speed
     std::uint64_t LastTapeByteTime() const { return m_lastTapeByteTime; }
     // Bytes that may wait in the ROM's cassette input before an overrun.
     void SetTapeBufferDepth(std::size_t depth) { m_tapeDepth = depth; }
@@ -139,7 +141,7 @@ public:
     std::uint8_t Port31() const { return m_port31; }
     std::uint8_t Port40() const { return m_port40; }
 
-private:
+  private:
     static std::uint8_t ReadMem(_z80_cpu_context*, std::uint16_t, int, void*);
     static void WriteMem(_z80_cpu_context*, std::uint16_t, std::uint8_t, void*);
     static std::uint8_t ReadPort(_z80_cpu_context*, std::uint16_t, void*);

@@ -7,7 +7,8 @@ namespace {
 class PeekBuf : public ModelTest {};
 
 TEST_F(PeekBuf, ReadsEveryBankWithHighByteZero) {
-    const std::uint16_t offsets[] = {0x0000, 0x3FFF, 0x4000, 0x7FFF, 0x8000, 0xBFFF, 0xC000, 0xFFFF};
+    const std::uint16_t offsets[] = {0x0000, 0x3FFF, 0x4000, 0x7FFF,
+                                     0x8000, 0xBFFF, 0xC000, 0xFFFF};
     std::uint8_t value = 0xA1;
     for (std::uint16_t offset : offsets)
         model.SetBufferByte(offset, value++);

@@ -9,7 +9,9 @@
 namespace model_test {
 namespace {
 
-std::uint8_t At(std::uint16_t address) { return routine::kImage[address - routine::kOrigin]; }
+std::uint8_t At(std::uint16_t address) {
+    return routine::kImage[address - routine::kOrigin];
+}
 
 std::uint16_t WordAt(std::uint16_t address) {
     return static_cast<std::uint16_t>(At(address) | (At(address + 1) << 8));
@@ -23,8 +25,8 @@ std::string TextAt(std::uint16_t address) {
 }
 
 TEST(RoutineBytes, JumpTableAtB000PointsAtTheEntries) {
-    const std::uint16_t entries[] = {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE, routine::SENDLINE,
-                                     routine::BEEPS};
+    const std::uint16_t entries[] = {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE,
+                                     routine::SENDLINE, routine::BEEPS};
     for (int i = 0; i < 5; ++i) {
         const std::uint16_t slot = static_cast<std::uint16_t>(0xB000 + 3 * i);
         EXPECT_EQ(At(slot), 0xC3) << "JP at " << std::hex << slot;
@@ -39,8 +41,8 @@ TEST(RoutineBytes, ResultCodeAtB00FIsZero) {
 }
 
 TEST(RoutineBytes, EveryEntryBeginsWithTheTypeTest) {
-    for (std::uint16_t entry : {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE, routine::SENDLINE,
-                                routine::BEEPS}) {
+    for (std::uint16_t entry : {routine::TAPEREAD, routine::PEEKBUF, routine::DUMPLINE,
+                                routine::SENDLINE, routine::BEEPS}) {
         EXPECT_EQ(At(entry), 0xFE) << std::hex << entry; // CP 2
         EXPECT_EQ(At(entry + 1), 0x02) << std::hex << entry;
         EXPECT_EQ(At(entry + 2), 0xC0) << std::hex << entry; // RET NZ
@@ -83,7 +85,8 @@ TEST(RoutineBytes, TextsByteForByte) {
     EXPECT_EQ(TextAt(routine::TXTDATA), "Found(Data)\r\n");
     EXPECT_EQ(TextAt(routine::TXTUNKNOWN), "Found(Unknown)\r\n");
     const std::string dump = TextAt(routine::DUMPTEXT);
-    EXPECT_EQ(dump, "XXXXH : XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX : ................\r\n");
+    EXPECT_EQ(dump,
+              "XXXXH : XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX : ................\r\n");
     EXPECT_EQ(dump.size(), 76u);
     EXPECT_EQ(routine::DUMPTEXT + 77, routine::ROUTINEEND);
 }

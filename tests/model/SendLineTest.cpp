@@ -5,7 +5,7 @@ namespace model_test {
 namespace {
 
 class SendLine : public ModelTest {
-protected:
+  protected:
     std::uint16_t Send(std::uint16_t offset) {
         model.ClearLogs();
         const auto r = model.Call(routine::SENDLINE, offset);
@@ -71,7 +71,8 @@ TEST_F(SendLine, SlowLineTakesItsTimeWithoutLosingTicks) {
     const auto r = model.Call(routine::SENDLINE, 0);
     EXPECT_CLEAN(r);
     EXPECT_GE(r.ticks, 15u); // 34 characters of 10 bits at 1200 baud: about 17 ticks
-    EXPECT_EQ(model.Rs232(), std::string(32, 'A').replace(0, 32, "5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A") + "\r\n");
+    EXPECT_EQ(model.Rs232(),
+              std::string(32, 'A').replace(0, 32, "5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A") + "\r\n");
 }
 
 } // namespace

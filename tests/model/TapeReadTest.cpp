@@ -7,17 +7,23 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-Bytes BasicHeader() { return Cat({Rep(0xD3, 10), Str("GREBE1")}); }
-Bytes BasicBody() { return Cat({Bytes{0x0A, 0x80, 0x0A, 0x00, 0x91, 0x20, 0x22, 0x00, 0x00, 0x41}, Rep(0, 10)}); }
+Bytes BasicHeader() {
+    return Cat({Rep(0xD3, 10), Str("GREBE1")});
+}
+Bytes BasicBody() {
+    return Cat({Bytes{0x0A, 0x80, 0x0A, 0x00, 0x91, 0x20, 0x22, 0x00, 0x00, 0x41}, Rep(0, 10)});
+}
 Bytes MachineCode() {
     // ":", address &HC000, check byte; two records; the record of length 0.
     return Cat({Bytes{':', 0xC0, 0x00, 0x40}, Bytes{':', 0x03, 0x3E, 0x01, 0xC9, 0x00},
                 Bytes{':', 0x02, 0x00, 0xFF, 0x01}, Bytes{':', 0x00, 0x00}});
 }
-Bytes DataBlock() { return Cat({Rep(0x9C, 6), Str("HELLO,1,2"), Bytes{0x0D, 0x0A}}); }
+Bytes DataBlock() {
+    return Cat({Rep(0x9C, 6), Str("HELLO,1,2"), Bytes{0x0D, 0x0A}});
+}
 
 class TapeRead : public ModelTest {
-protected:
+  protected:
     // The ROM calls of a read: motor on, input on, ..., input off, motor off.
     void ExpectCassetteCalls(std::uint8_t speed) {
         const auto& calls = model.RomCalls();
@@ -178,7 +184,8 @@ TEST_F(TapeRead, TenZerosEndBasicProgram) {
 }
 
 TEST_F(TapeRead, NineZerosDoNotEndBasicProgram) {
-    const Bytes body = Cat({Bytes{0x01}, Rep(0, 9), Bytes{0x02}, Rep(0, 9), Bytes{0x03}, Rep(0, 10)});
+    const Bytes body =
+        Cat({Bytes{0x01}, Rep(0, 9), Bytes{0x02}, Rep(0, 9), Bytes{0x03}, Rep(0, 10)});
     model.TapeGap(0.5);
     model.TapeBytes(BasicHeader());
     model.TapeBytes(body);
@@ -252,13 +259,15 @@ TEST_F(TapeRead, RecordNotBeginningWithColonIsReadError) {
     model.SetBufferByte(static_cast<std::uint16_t>(good.size()), 0x00);
     const auto r = Read(1);
     ExpectRead(r, good, 3);
-    EXPECT_EQ(model.BufferByte(static_cast<std::uint16_t>(good.size())), 0x00) << "the bad byte is not stored";
+    EXPECT_EQ(model.BufferByte(static_cast<std::uint16_t>(good.size())), 0x00)
+        << "the bad byte is not stored";
 }
 
 // ---- raw capture --------------------------------------------------------------------
 
 TEST_F(TapeRead, RawCaptureSkipsLeadingZerosAndFFsAndEndsOnGap) {
-    const Bytes data = Cat({Bytes{0x41, 0x00, 0xFF, 0x42}, Rep(0x00, 5), Rep(0xFF, 3), Bytes{0x43}});
+    const Bytes data =
+        Cat({Bytes{0x41, 0x00, 0xFF, 0x42}, Rep(0x00, 5), Rep(0xFF, 3), Bytes{0x43}});
     model.TapeGap(0.5);
     model.TapeBytes(Cat({Rep(0x00, 20), Rep(0xFF, 20), Bytes{0x00}}));
     model.TapeBytes(data);
@@ -343,6 +352,22 @@ TEST_F(TapeRead, EscInRawCaptureWaitingAndInsideData) {
     EXPECT_CLEAN(r);
     EXPECT_EQ(ResultCode(), 2);
     EXPECT_GE(r.value, 20);
+}
+
+TEST_F(TapeRead, EscBetweenMachineCodeRecordsGivesCode2) {
+    model.TapeGap(0.5);
+    model.TapeBytes(Bytes{':', 0xC0, 0x00, 0x40, ':', 0x01, 0x11, 0x22});
+    model.KeyAfterTapeBytes(8, kEsc);
+    const auto r = Read(1);
+    ExpectRead(r, Bytes{':', 0xC0, 0x00, 0x40, ':', 0x01, 0x11, 0x22}, 2);
+}
+
+TEST_F(TapeRead, CtrlCInRawCaptureDataGivesCode2) {
+    model.TapeGap(0.5);
+    model.TapeBytes(Rep(0x31, 40));
+    model.KeyAfterTapeBytes(40, kCtrlC);
+    const auto r = Read(3);
+    ExpectRead(r, Rep(0x31, 40), 2);
 }
 
 TEST_F(TapeRead, OtherKeysAreDropped) {
