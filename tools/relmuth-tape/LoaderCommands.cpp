@@ -62,7 +62,9 @@ int CmdSendLoader(const Args& args) {
         }
     }
     std::fputc('\n', stderr);
-    port.Close(); // closing the line waits for what the system still holds
+    // A chunk leaves the queue only once the line has sent it, so nothing is
+    // left to wait for when the count reaches 0.
+    port.Close();
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     if (bCancelled) {
         std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");
