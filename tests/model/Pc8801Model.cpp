@@ -35,7 +35,6 @@ constexpr std::uint64_t kCostMotor = 20'000;
 constexpr std::uint64_t kCostCmtStart = 3'000;
 constexpr std::uint64_t kCostCmtStop = 1'000;
 constexpr std::uint64_t kCostPoll = 250;
-constexpr std::uint64_t kCostPutChar = 1'200;
 constexpr std::uint64_t kCostCpHlDe = 60;
 constexpr std::uint64_t kCostVrtcHandler = 1'500;
 constexpr unsigned kStackCassette = 16;
@@ -148,9 +147,10 @@ void CPc8801Model::AdvanceTape() {
         const TapeItem& item = m_tape[m_tapeNext++];
         if (!m_input || item.baud != m_inputBaud)
             ++m_tapeUnheard;
-        else if (m_tapeFifo.size() >= m_tapeDepth)
-            ++m_tapeOverruns;
-        else
+        else if (m_tapeFifo.size() >= m_tapeDepth) {
+            ++m_tapeOverruns; // the USART's overrun error: the ROM reports it as a receive error
+            m_ram[kCellRxError] = 0x01;
+        } else
             m_tapeFifo.push_back(item);
     }
 }
@@ -245,7 +245,9 @@ void CPc8801Model::Fail(const std::string& what) {
 void CPc8801Model::ServiceTicks() {
     while (m_now >= TickTime(m_tickCount + 1)) {
         ++m_tickCount;
-        if (m_intPending)
+        // A stand-in that takes longer than a tick stands for ROM code that
+        // would have taken the tick itself; only the routine can lose one.
+        if (m_intPending && !m_inStandIn)
             Fail("a tick was lost: interrupts stayed off for more than 1/60 s");
         m_intPending = true;
         m_beeperTicks.push_back((m_port40 & 0x20) != 0);
@@ -329,7 +331,9 @@ void CPc8801Model::ReturnFromTrap(std::uint64_t cost, unsigned stackUse) {
     z80ex_set_reg(m_cpu, regSP, static_cast<std::uint16_t>(sp + 2));
     z80ex_set_reg(m_cpu, regPC, ret);
     m_now += cost;
+    m_inStandIn = true;
     ServiceTicks();
+    m_inStandIn = false;
 }
 
 void CPc8801Model::RunTrap(std::uint16_t pc) {
@@ -400,7 +404,7 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     case kRomPutChar:
         m_screen += static_cast<char>(a);
         Clobber(keepHL, -1, 0, 0);
-        ReturnFromTrap(kCostPutChar, kStackPutChar);
+        ReturnFromTrap(a == 0x0A ? m_lineFeedCost : m_putCharCost, kStackPutChar);
         break;
     case kRomRsPut:
         m_rs232 += static_cast<char>(a);

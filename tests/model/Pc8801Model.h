@@ -128,6 +128,11 @@ class CPc8801Model {
     std::uint64_t Now() const { return m_now; }
     std::uint64_t TickCount() const { return m_tickCount; }
     void SetRs232Baud(int baud) { m_rs232Baud = baud; }
+    // T-states &H3E0D takes for a character, and for a line feed (a scroll).
+    void SetPutCharCost(std::uint64_t character, std::uint64_t lineFeed) {
+        m_putCharCost = character;
+        m_lineFeedCost = lineFeed;
+    }
 
     // Main RAM as the CPU sees it with the ROM and the planes mapped out.
     std::uint8_t Ram(std::uint16_t address) const { return m_ram[address]; }
@@ -189,6 +194,7 @@ class CPc8801Model {
     std::uint64_t m_now = 0;
     std::uint64_t m_tickCount = 0;
     bool m_intPending = false;
+    bool m_inStandIn = false;
 
     // per call
     bool m_inCall = false;
@@ -219,6 +225,8 @@ class CPc8801Model {
     std::string m_screen;
     std::string m_rs232;
     int m_rs232Baud = 9600;
+    std::uint64_t m_putCharCost = 1'200;
+    std::uint64_t m_lineFeedCost = 1'200;
     std::vector<bool> m_beeperTicks;
     std::vector<RomCall> m_romCalls;
 };

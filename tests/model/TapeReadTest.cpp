@@ -136,6 +136,36 @@ TEST_F(TapeRead, HighByteSetKeepsModeAndReads1200) {
     EXPECT_EQ(Buffer(DataBlock().size()), DataBlock());
 }
 
+TEST_F(TapeRead, FoundTextsKeepUpWithAScrollingLineFeed) {
+    // "Found(...)" is printed while the block's bytes go on coming. With the
+    // ROM's cassette input holding one byte, printing may take up to about a
+    // byte's time: a 5 ms scroll at 1200 baud, a 15 ms one at 600.
+    const Bytes basic = Cat({BasicHeader(), BasicBody()});
+    const Bytes raw = Str("RAW DATA");
+    const struct {
+        Bytes tape;
+        std::uint16_t mode;
+        Bytes block;
+    } cases[] = {{basic, 1, basic},
+                 {MachineCode(), 1, MachineCode()},
+                 {DataBlock(), 1, DataBlock()},
+                 {raw, 3, raw}};
+    for (const auto& [baud, lineFeed] : {std::pair{1200, 20'000}, std::pair{600, 60'000}}) {
+        for (const auto& c : cases) {
+            pc88::CPc8801Model m({routine::kOrigin, routine::CODEEND, routine::ROUTINEEND});
+            m.LoadRoutine(routine::kImage);
+            m.SetPutCharCost(1'500, lineFeed);
+            m.TapeGap(0.5);
+            m.TapeBytes(c.tape, baud);
+            const auto r =
+                m.Call(routine::TAPEREAD, static_cast<std::uint16_t>(c.mode + (baud == 600)));
+            EXPECT_CLEAN(r);
+            EXPECT_EQ(r.value, c.block.size()) << baud << " baud, mode " << c.mode;
+            EXPECT_EQ(m.Ram(routine::RESCODE), 0);
+        }
+    }
+}
+
 // ---- the restart rule -------------------------------------------------------------
 
 TEST_F(TapeRead, BasicRunBrokenByColonStartsMachineCode) {
