@@ -1,4 +1,4 @@
-// Build-time generator of the loader text (Part 5.1).
+// Build-time generator of the loader text.
 //
 //   relmuth_grebe_gen TEMPLATE ROUTINE.BIN ROUTINE.SYM OUT.BAS OUT.CPP OUT.H
 //
@@ -7,7 +7,7 @@
 // DATA lines from 1170, 32 bytes (64 upper-case hex digits) each with no
 // closing quote, the last line holding the rest. Lines end with CR LF.
 //
-// It checks what Part 5.1 requires of the result and fails (exit 1, nothing
+// It checks what the loader text must be and fails (exit 1, nothing
 // written) when any of it does not hold: numbered lines 1000-2460 in
 // ascending steps of 10 with room for the DATA lines, 7-bit ASCII without
 // NUL, "BEEP" only as the last line, a routine of 1 to 1,280 bytes.

@@ -1,5 +1,5 @@
 // The loader text: Grebe, the N88-BASIC program with its Z80 routine in DATA
-// lines (Parts 5.1 and 5.2), generated at build time from loader/Grebe.bas.in
+// lines, generated at build time from loader/Grebe.bas.in
 // and loader/routine.asm. It stands for the Windows program's resource
 // "TEXT" 130.
 #pragma once

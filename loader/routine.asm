@@ -1,7 +1,7 @@
 ; ===========================================================================
-; Grebe's machine-code routine (Part 5.2) for the NEC PC-8801 under N88-BASIC.
+; Grebe's machine-code routine for the NEC PC-8801 under N88-BASIC.
 ;
-; Grebe (Part 5.1) places these bytes at &HB000 from its DATA lines and calls
+; Grebe places these bytes at &HB000 from its DATA lines and calls
 ; the five entries of the jump table as USR1 to USR5. The routine reads one
 ; cassette block into a 64 KB buffer, prints it as dump lines, sends it as
 ; transfer lines over the RS-232C line and sounds the beeper.
@@ -19,7 +19,7 @@
 ; stack grows down from STACKTOP towards the texts.
 ; ===========================================================================
 
-; ---- N88-BASIC ROM entry points (only what Part 5.2's table promises) -----
+; ---- N88-BASIC ROM entry points (only what the ROM promises) -----
 CMTMOTOR    equ 7F35h   ; A = 1: cassette motor on, A = 0: off. Keeps nothing.
 CMTSTART    equ 7ED0h   ; starts cassette input at the speed in SPEEDCELL. Keeps nothing.
 CMTSTOP     equ 7F15h   ; ends cassette input. Keeps nothing.

@@ -6,7 +6,7 @@
 namespace model_test {
 namespace {
 
-// The line of Part 5.2 for the bytes that lie below DATALEN.
+// The dump line for the bytes that lie below DATALEN.
 std::string Expected(std::uint16_t offset, const Bytes& present) {
     char part[16];
     std::snprintf(part, sizeof part, "%04XH : ", offset);

@@ -1,6 +1,6 @@
 // Both ends of the cable: a block read from the model's cassette and sent
 // line by line through SENDLINE, framed as Grebe's transfer (lines 2160-2290
-// of Part 5.1), arrives in Relmuth's receiver as the same block.
+// of the loader), arrives in Relmuth's receiver as the same block.
 #include <cstdio>
 
 #include "model/ModelSupport.h"

@@ -1,4 +1,4 @@
-// The generated loader text (Part 5.1): what Part 4.4 sends.
+// The generated loader text: what the program sends to the PC-8801.
 #include <regex>
 #include <set>
 

@@ -1,5 +1,5 @@
 // A model of the NEC PC-8801 under N88-BASIC, as far as Grebe's routine
-// (Part 5.2) meets it, on the Z80 core of libz80ex.
+// meets it, on the Z80 core of libz80ex.
 //
 // Memory: 64 KB main RAM; the ROM is read at &H0000-&H7FFF unless port &H31
 // bit 1 is set (writes there always reach the RAM); graphic planes 0-2 at
@@ -7,7 +7,7 @@
 // Interrupts: mode 2, I = &HF3, the vertical-retrace vector at &HF302, one
 // request every 1/60 s of a 4 MHz clock; BASIC's handler is a stand-in.
 //
-// The ROM entries of Part 5.2's Interfaces table are traps: when the CPU is
+// The ROM entries the routine calls are traps: when the CPU is
 // about to run one, the model does what the table says, changes every
 // register, flag and alternate register the table does not promise to keep
 // to random values, writes random bytes below SP as a ROM routine's own
@@ -30,7 +30,7 @@ struct _z80_cpu_context;
 
 namespace pc88 {
 
-// ROM entry points (Part 5.2, Interfaces).
+// ROM entry points the routine calls.
 inline constexpr std::uint16_t kRomCmtMotor = 0x7F35;
 inline constexpr std::uint16_t kRomCmtStart = 0x7ED0;
 inline constexpr std::uint16_t kRomCmtStop = 0x7F15;
@@ -43,7 +43,7 @@ inline constexpr std::uint16_t kRomCpHlDe = 0x0020;
 inline constexpr std::uint16_t kBasicVrtcHandler = 0x2B40;
 inline constexpr std::uint16_t kUsrReturn = 0x1A60;
 
-// Work-area cells (Part 5.2, Interfaces).
+// Work-area cells the routine uses.
 inline constexpr std::uint16_t kCellVrtcVector = 0xF302;
 inline constexpr std::uint16_t kCellPort40 = 0xE6C1;
 inline constexpr std::uint16_t kCellPort31 = 0xE6C2;
@@ -139,7 +139,7 @@ class CPc8801Model {
     void SetRam(std::uint16_t address, std::uint8_t value) { m_ram[address] = value; }
     std::uint16_t RamWord(std::uint16_t address) const;
     void SetRamWord(std::uint16_t address, std::uint16_t value);
-    // The buffer place of a buffer offset (Part 5.2's buffer table).
+    // The buffer place of a buffer offset (the buffer's bank table).
     std::uint8_t BufferByte(std::uint16_t offset) const;
     void SetBufferByte(std::uint16_t offset, std::uint8_t value);
 

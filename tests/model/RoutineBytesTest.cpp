@@ -1,4 +1,4 @@
-// The assembled routine itself: the fixed places of Part 5.2 and its texts,
+// The assembled routine itself: its fixed places and its texts,
 // byte for byte (pasmo truncates out-of-range operands without a word, so the
 // bytes are checked here rather than trusted).
 #include <cstring>
