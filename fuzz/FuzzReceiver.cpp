@@ -3,7 +3,8 @@
 //
 // Checked on every input:
 // - a block is appended only at the end, with exactly the declared count of
-//   bytes, the header's speed, and a byte sum equal to the running checksum;
+//   bytes, the header's speed, a byte sum equal to the running checksum, and
+//   no more than about twice its size in storage;
 //   the progress display opens and closes in turn and shows 0-100;
 // - the pieces the bytes arrive in change nothing, even when a message box
 //   feeds the next piece from inside its own event loop: the same blocks,
@@ -47,6 +48,8 @@ private:
     std::uint64_t m_state;
 };
 
+constexpr std::size_t kCapacitySlack = 64;
+
 // Stands in for the window: checks every call it gets and keeps the messages.
 class CFuzzUi final : public CReceiveUi {
 public:
@@ -86,6 +89,11 @@ public:
         for (std::uint8_t b : block.m_data)
             sum += b;
         FUZZ_CHECK(static_cast<int>(sum & 0xFF) == m_pContext->GetRecvChecksum());
+        // Room taken for a declared count must not stay with a smaller block:
+        // a block holds at most about twice its bytes (growth by doubling
+        // past the up-front reserve), or a few bytes of hostile counts would
+        // tie up a mebibyte each.
+        FUZZ_CHECK(block.m_data.capacity() <= 2 * block.m_data.size() + kCapacitySlack);
     }
 
     std::vector<res::StringId> m_messages;

@@ -6,6 +6,7 @@
 #
 # Corpora grow in build-fuzz/corpus/TARGET across runs; a failing input is
 # kept as build-fuzz/artifacts/TARGET-crash-* (or -timeout-, -oom-, -leak-).
+# Inputs that once failed live in fuzz/regressions/TARGET and run first.
 # Exits non-zero when any target finds a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,11 +27,13 @@ mkdir -p "$build/artifacts"
 failed=()
 for t in "${targets[@]}"; do
   mkdir -p "$build/corpus/$t"
+  inputs=("$build/corpus/$t" "$build/seeds/$t")
+  [ -d "fuzz/regressions/$t" ] && inputs+=("fuzz/regressions/$t")
   echo "== fuzz_$t for ${seconds} s"
   # -timeout: an input that takes this long counts as a hang.
   # -rss_limit_mb / -malloc_limit_mb: an input that makes us take this much
   # memory counts as unbounded allocation.
-  if ! "$build/fuzz/fuzz_$t" "$build/corpus/$t" "$build/seeds/$t" \
+  if ! "$build/fuzz/fuzz_$t" "${inputs[@]}" \
       -dict="fuzz/$t.dict" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=8192 -print_final_stats=1 \
       -artifact_prefix="$build/artifacts/$t-" 2>"$build/fuzz_$t.log"; then
