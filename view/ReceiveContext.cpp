@@ -96,7 +96,11 @@ void CReceiveContext::OnRecvProgress() {
 
 void CReceiveContext::OnRecvComplete() {
     // The bytes move into the block: a copy of a large block would double
-    // the memory it needs. Nothing reads them here afterwards.
+    // the memory it needs. Nothing reads them here afterwards. Room taken
+    // for a count that was never sent (a hostile one, or one left from an
+    // earlier transfer) is given back first, so the tape holds its bytes only.
+    if (m_recvData.capacity() > 2 * m_recvData.size() + kCapacitySlack)
+        m_recvData.shrink_to_fit();
     m_doc.AppendBlock(std::move(m_recvData), m_nRecvBaud);
     m_recvData.clear();
     m_ui.SelectBlock(m_doc.m_blocks.size() - 1);

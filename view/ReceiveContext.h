@@ -36,6 +36,8 @@ class CReceiveContext final : public CRecvOwner {
     // At most this much room is taken up front for a transfer; the data grows
     // as it really arrives, so a hostile byte count costs nothing.
     static constexpr int kMaxUpfrontReserve = 1024 * 1024;
+    // A stored block keeps at most twice its size, plus this, in storage.
+    static constexpr std::size_t kCapacitySlack = 64;
 
     CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui);
     ~CReceiveContext() override;

@@ -185,6 +185,12 @@ TEST_F(Receiver, HostileByteCountReservesLittleAndStillReceives) {
     EXPECT_EQ(ui.events, (Events{"open 2147483647", "0%"}));
 }
 
+TEST_F(Receiver, RoomForAnAbandonedHostileCountIsNotKeptByTheNextBlock) {
+    SerialLines({"CAS1", "7FFFFFFF", "0102", "ABORT", "CAS1", "1", "41", "41"});
+    ASSERT_EQ(doc.m_blocks, std::vector<CTapeBlock>{BlockOf({0x41}, 1200)});
+    EXPECT_LE(doc.m_blocks[0].m_data.capacity(), 2 + CReceiveContext::kCapacitySlack);
+}
+
 TEST_F(Receiver, NegativeByteCountLeavesRoomForNoLineAtAll) {
     SerialLines({"CAS1", "-10", ""});
     EXPECT_TRUE(doc.m_blocks.empty());
