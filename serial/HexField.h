@@ -14,13 +14,22 @@
 
 std::optional<std::int32_t> ParseHexField(std::string_view field);
 
+namespace hexfield_detail {
+// The value of every byte as a hex digit, -1 where it is none.
+inline constexpr auto kDigitValues = [] {
+    struct Table {
+        signed char v[256];
+    } t{};
+    for (int c = 0; c < 256; ++c)
+        t.v[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                 : -1);
+    return t;
+}();
+}  // namespace hexfield_detail
+
 // The value of one hex digit, or -1.
 inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return hexfield_detail::kDigitValues.v[static_cast<unsigned char>(c)];
 }

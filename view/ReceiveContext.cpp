@@ -48,8 +48,8 @@ void CReceiveContext::DeliverPending() {
     while (!m_pendingLines.empty()) {
         std::string line = std::move(m_pendingLines.front());
         m_pendingLines.pop_front();
-        if (!m_pReceiver)
-            InstallReceiver();
+        if (!m_pReceiver)  // not installed yet: wait for a header, keep the partial line
+            SetReceiver(std::make_unique<CRecvHeaderState>(this));
         m_pReceiver->OnLine(line);
         m_pRetired.reset();
         m_serialFramer.Recycle(std::move(line));

@@ -191,6 +191,16 @@ TEST_F(Receiver, RoomForAnAbandonedHostileCountIsNotKeptByTheNextBlock) {
     EXPECT_LE(doc.m_blocks[0].m_data.capacity(), 2 + CReceiveContext::kCapacitySlack);
 }
 
+TEST(ReceiverBeforeInstall, BytesBeforeTheFirstInstallAreNotLost) {
+    CRelmuthDoc doc;
+    RecordingUi ui;
+    CReceiveContext context(doc, ui);
+    const std::string first = "\r\nCAS1\r\n0002\r\n01", second = "02\r\n03\r\n";
+    context.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()});
+    context.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(second.data()), second.size()});
+    EXPECT_EQ(doc.m_blocks, (std::vector<CTapeBlock>{CTapeBlock{{1, 2}, 1200}}));
+}
+
 TEST_F(Receiver, NegativeByteCountLeavesRoomForNoLineAtAll) {
     SerialLines({"CAS1", "-10", ""});
     EXPECT_TRUE(doc.m_blocks.empty());
