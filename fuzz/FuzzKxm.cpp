@@ -45,17 +45,7 @@ std::vector<CStart> AllowedStarts(const std::vector<CTapeBlock>& blocks) {
     for (const CTapeBlock& block : blocks) {
         const std::size_t n = block.m_data.size();
         starts.push_back({nOffset, ExpectedBaud(block)});
-        std::size_t nHeader = 0;
-        switch (IdentifyBlock(block.m_data.data(), n)) {
-        case BLOCK_BASIC:
-            nHeader = kBasicHeaderSize;
-            break;
-        case BLOCK_NAMED_MACHINE:
-            nHeader = kNamedMachineHeaderSize;
-            break;
-        default:
-            break;
-        }
+        const std::size_t nHeader = NamedHeaderSize(block.m_data.data(), n);
         if (nHeader != 0 && nHeader < n)
             starts.push_back({nOffset + nHeader, ExpectedBaud(block)});
         nOffset += n;

@@ -63,6 +63,17 @@ int IdentifyBlock(const std::uint8_t* pData, std::size_t nLength) {
     return BLOCK_UNKNOWN;
 }
 
+std::size_t NamedHeaderSize(const std::uint8_t* pData, std::size_t nLength) {
+    switch (IdentifyBlock(pData, nLength)) {
+    case BLOCK_BASIC:
+        return kBasicHeaderSize;
+    case BLOCK_NAMED_MACHINE:
+        return kNamedMachineHeaderSize;
+    default:
+        return 0;
+    }
+}
+
 void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                   std::string& strType, std::string& strName) {
     strBaud = std::to_string(block.m_nBaud);

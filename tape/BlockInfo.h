@@ -29,6 +29,10 @@ inline constexpr std::size_t kFileNameSize = 6;
 // length of the kind it tests.
 int IdentifyBlock(const std::uint8_t* pData, std::size_t nLength);
 
+// The size of the named header (BASIC or "$$$") that starts the block, which
+// the KXM format keeps in a record of its own; 0 for every other kind.
+std::size_t NamedHeaderSize(const std::uint8_t* pData, std::size_t nLength);
+
 // The four texts of a block's row: speed, byte count, type, and the file name
 // in UTF-8. Each output is overwritten.
 void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,

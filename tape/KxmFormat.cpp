@@ -167,8 +167,7 @@ void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& block
             CTapeBlock& block = blocks.emplace_back();
             block.m_nBaud = (flags & kFlagFastBit) ? kBaudFast : kBaudSlow;
             block.m_data.assign(bytes.begin(), bytes.end());
-            const int kind = IdentifyBlock(bytes.data(), bytes.size());
-            bJoin = kind == BLOCK_BASIC || kind == BLOCK_NAMED_MACHINE;
+            bJoin = NamedHeaderSize(bytes.data(), bytes.size()) != 0;
         } else {
             ByteArray& data = blocks.back().m_data;
             data.insert(data.end(), bytes.begin(), bytes.end());
@@ -193,17 +192,7 @@ void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
         std::size_t nLeft = block.m_data.size();
 
         // A named header goes in a record of its own, apart from its body.
-        std::size_t nHeader = 0;
-        switch (IdentifyBlock(p, nLeft)) {
-        case BLOCK_BASIC:
-            nHeader = kBasicHeaderSize;
-            break;
-        case BLOCK_NAMED_MACHINE:
-            nHeader = kNamedMachineHeaderSize;
-            break;
-        default:
-            break;
-        }
+        std::size_t nHeader = NamedHeaderSize(p, nLeft);
 
         out.Gap(kTagOuterGap, kLeadingOuterGap);
         out.Gap(kTagInnerGap, kLeadingInnerGap);
