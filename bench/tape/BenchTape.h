@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tape/TapeBlock.h"
+#include "view/ReceiveContext.h"
 
 namespace bench {
 
@@ -93,5 +94,15 @@ inline std::size_t TapeBytes(const std::vector<CTapeBlock>& blocks) {
         n += block.m_data.size();
     return n;
 }
+
+// Receiving without a window: messages are only counted.
+class CQuietUi final : public CReceiveUi {
+public:
+    void OpenRecvProgress(int) override {}
+    void SetRecvProgress(int) override {}
+    void CloseRecvProgress() override {}
+    void ShowMessage(res::StringId) override { ++m_nMessages; }
+    int m_nMessages = 0;
+};
 
 }  // namespace bench

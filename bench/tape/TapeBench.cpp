@@ -134,15 +134,6 @@ void BM_RawReadRandomBytes(benchmark::State& state) {
                             static_cast<std::int64_t>(image.size()));
 }
 
-// A window that shows nothing.
-class CQuietUi final : public CReceiveUi {
-public:
-    void OpenRecvProgress(int) override {}
-    void SetRecvProgress(int) override {}
-    void CloseRecvProgress() override {}
-    void ShowMessage(res::StringId) override { ++m_nMessages; }
-    int m_nMessages = 0;
-};
 
 // The transfer text of the whole tape, in pieces of state.range(0) bytes as
 // the serial port hands them over.
@@ -158,7 +149,7 @@ void BM_Receive(benchmark::State& state) {
 
     for (auto _ : state) {
         CRelmuthDoc doc;
-        CQuietUi ui;
+        bench::CQuietUi ui;
         CReceiveContext context(doc, ui);
         context.InstallReceiver();
         for (std::size_t i = 0; i < text.size(); i += nPiece)

@@ -28,14 +28,6 @@
 
 namespace {
 
-class CQuietUi final : public CReceiveUi {
-public:
-    void OpenRecvProgress(int) override {}
-    void SetRecvProgress(int) override {}
-    void CloseRecvProgress() override {}
-    void ShowMessage(res::StringId) override { ++m_nMessages; }
-    int m_nMessages = 0;
-};
 
 ByteArray LoadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -80,7 +72,7 @@ std::size_t Run(const std::string& op, const std::string& path) {
     }
     if (op == "receive") {
         CRelmuthDoc doc;
-        CQuietUi ui;
+        bench::CQuietUi ui;
         CReceiveContext context(doc, ui);
         context.InstallReceiver();
         // The text is made block by block, as the loader sends it, and fed
