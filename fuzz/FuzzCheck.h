@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: a check that stops the run with a message
 // libFuzzer keeps, and a sink that keeps results from being optimised away.
 #pragma once
@@ -10,13 +11,12 @@
 
 #include "tape/TapeBlock.h"
 
-#define FUZZ_CHECK(condition)                                                        \
-    do {                                                                             \
-        if (!(condition)) {                                                          \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, \
-                         #condition);                                                \
-            std::abort();                                                            \
-        }                                                                            \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (false)
 
 namespace fuzz {
@@ -32,7 +32,7 @@ inline void Keep(const std::vector<CTapeBlock>& blocks) {
             n += block.m_data.front() + block.m_data.back();
     }
     sink = n;
-    static_cast<void>(sink);  // a volatile read: the store above must happen
+    static_cast<void>(sink); // a volatile read: the store above must happen
 }
 
 // The bytes of all blocks, one after the other.
@@ -43,4 +43,4 @@ inline ByteArray Concatenate(const std::vector<CTapeBlock>& blocks) {
     return all;
 }
 
-}  // namespace fuzz
+} // namespace fuzz

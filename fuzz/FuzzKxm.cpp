@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The KXM reader on any bytes, and the writer on any tape.
 //
 // Reading may fail only with CArchiveException, and the document reads the
@@ -21,14 +22,16 @@
 
 namespace {
 
-constexpr char kMagic[] = "PC-8801 Tape Image(KXM)";  // with its zero byte: 24 bytes
+constexpr char kMagic[] = "PC-8801 Tape Image(KXM)"; // with its zero byte: 24 bytes
 constexpr std::size_t kMagicSize = sizeof kMagic;
 
 constexpr std::size_t kMaxBuiltBlocks = 32;
-constexpr std::size_t kChunkSize = 0x8000;  // the writer's largest data record
-constexpr std::size_t kMaxBuiltTapeSize = 3 * kChunkSize;  // keeps runs quick
+constexpr std::size_t kChunkSize = 0x8000;                // the writer's largest data record
+constexpr std::size_t kMaxBuiltTapeSize = 3 * kChunkSize; // keeps runs quick
 
-int ExpectedBaud(const CTapeBlock& block) { return block.IsSlow() ? kBaudSlow : kBaudFast; }
+int ExpectedBaud(const CTapeBlock& block) {
+    return block.IsSlow() ? kBaudSlow : kBaudFast;
+}
 
 // Where a block read back may start, with the speed it must then have:
 // where a written block starts, or where the body of a written BASIC or
@@ -107,7 +110,7 @@ void CheckRead(std::span<const std::uint8_t> image) {
         FUZZ_CHECK(block.m_nBaud == kBaudSlow || block.m_nBaud == kBaudFast);
         nTotal += block.m_data.size();
     }
-    FUZZ_CHECK(nTotal <= image.size());  // the reader invents no bytes
+    FUZZ_CHECK(nTotal <= image.size()); // the reader invents no bytes
     CheckWriteThenRead(blocks);
 }
 
@@ -122,18 +125,18 @@ std::vector<CTapeBlock> BuildTape(FuzzedDataProvider& in) {
         constexpr std::array<int, 4> kSpeeds{kBaudSlow, kBaudFast, 2400, 0};
         block.m_nBaud = kSpeeds[in.ConsumeIntegralInRange<std::size_t>(0, kSpeeds.size() - 1)];
         switch (in.ConsumeIntegralInRange(0, 4)) {
-        case 0:  // a BASIC header
+        case 0: // a BASIC header
             block.m_data.assign(10, 0xD3);
             break;
-        case 1:  // a named machine-code header
+        case 1: // a named machine-code header
             block.m_data.assign(3, '$');
             break;
-        case 2:  // a block near a multiple of the 32 KiB chunk: a short pattern repeated
+        case 2: // a block near a multiple of the 32 KiB chunk: a short pattern repeated
         {
             const auto pattern = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(1, 8));
             const std::size_t nChunks = in.ConsumeIntegralInRange(0, 2);
             const std::size_t nEdge = nChunks * kChunkSize + in.ConsumeIntegralInRange(0, 300);
-            const std::size_t nWanted = nEdge >= 2 ? nEdge - 2 : 0;  // from 2 below the edge
+            const std::size_t nWanted = nEdge >= 2 ? nEdge - 2 : 0; // from 2 below the edge
             const std::size_t n =
                 std::min(nWanted, nTotal < kMaxBuiltTapeSize ? kMaxBuiltTapeSize - nTotal : 0);
             block.m_data.resize(pattern.empty() ? 0 : n);
@@ -152,7 +155,7 @@ std::vector<CTapeBlock> BuildTape(FuzzedDataProvider& in) {
     return blocks;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> input(data, size);

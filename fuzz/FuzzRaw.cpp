@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The raw scanner on any bytes: the blocks it finds partition the image
 // (every byte in exactly one block, in order, no block empty), all of them
 // at 600 baud; writing them gives the image back, and the document reading
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> image(data, size);
 
     std::vector<CTapeBlock> blocks;
-    ReadRaw(image, blocks);  // throws nothing: every input is a raw image
+    ReadRaw(image, blocks); // throws nothing: every input is a raw image
     fuzz::Keep(blocks);
 
     std::size_t nOffset = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial framing and the transfer receiver on any bytes, through the receive
 // context as the view drives it.
 //
@@ -28,7 +29,7 @@ namespace {
 // Piece sizes and choices, drawn from the input itself so that a crash
 // replays from the input alone.
 class CChooser {
-public:
+  public:
     explicit CChooser(std::span<const std::uint8_t> bytes, std::uint64_t salt) {
         std::uint64_t h = 0xCBF29CE484222325u ^ salt;
         for (std::uint8_t b : bytes)
@@ -44,7 +45,7 @@ public:
     std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
     bool OneIn(std::size_t n) { return Below(n) == 0; }
 
-private:
+  private:
     std::uint64_t m_state;
 };
 
@@ -52,7 +53,7 @@ constexpr std::size_t kCapacitySlack = 64;
 
 // Stands in for the window: checks every call it gets and keeps the messages.
 class CFuzzUi final : public CReceiveUi {
-public:
+  public:
     explicit CFuzzUi(CRelmuthDoc& doc) : m_doc(doc) {}
     void Attach(const CReceiveContext* pContext) { m_pContext = pContext; }
 
@@ -74,7 +75,7 @@ public:
                    nMessage == res::IDS_RECV_BAD_CHECKSUM);
         m_messages.push_back(nMessage);
         if (m_onMessage)
-            m_onMessage();  // the message box's event loop
+            m_onMessage(); // the message box's event loop
     }
     void SelectBlock(std::size_t nIndex) override {
         FUZZ_CHECK(m_bOpen);
@@ -99,7 +100,7 @@ public:
     std::vector<res::StringId> m_messages;
     std::function<void()> m_onMessage;
 
-private:
+  private:
     CRelmuthDoc& m_doc;
     const CReceiveContext* m_pContext = nullptr;
     bool m_bOpen = false;
@@ -132,7 +133,7 @@ std::span<const std::uint8_t> AsBytes(std::string_view text) {
 // Feeds the input in pieces of random size; a message box may take the next
 // piece from inside, up to a few boxes deep.
 class CPieceFeeder {
-public:
+  public:
     CPieceFeeder(std::span<const std::uint8_t> input, CReceiver& receiver, std::uint64_t salt,
                  bool bMixed)
         : m_input(input), m_receiver(receiver), m_choose(input, salt), m_bMixed(bMixed) {
@@ -153,7 +154,7 @@ public:
             FeedOne();
     }
 
-private:
+  private:
     static constexpr int kMaxDepth = 4;
 
     void FeedOne() {
@@ -182,7 +183,7 @@ private:
 // The text of a block received brings the block back by either way in.
 void CheckTextRoundTrip(const CTapeBlock& block) {
     if (block.m_data.empty())
-        return;  // the text of an empty block has no empty data line to end its data
+        return; // the text of an empty block has no empty data line to end its data
     const std::string text = GetBlockText(block);
 
     CReceiver serial;
@@ -196,7 +197,7 @@ void CheckTextRoundTrip(const CTapeBlock& block) {
     FUZZ_CHECK(pasted.doc.m_blocks.size() == 1 && pasted.doc.m_blocks[0] == block);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> input(data, size);

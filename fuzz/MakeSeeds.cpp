@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small seed corpora for the fuzz targets, made by our own writers:
 //
 //   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/raw/*, DIR/receiver/*
@@ -26,7 +27,9 @@ CTapeBlock Block(ByteArray data, int nBaud = kBaudSlow) {
     return block;
 }
 
-ByteArray Repeat(std::uint8_t b, std::size_t n) { return ByteArray(n, b); }
+ByteArray Repeat(std::uint8_t b, std::size_t n) {
+    return ByteArray(n, b);
+}
 
 ByteArray Join(std::initializer_list<ByteArray> parts) {
     ByteArray all;
@@ -68,7 +71,7 @@ ByteArray Kxm(const std::vector<CTapeBlock>& tape) {
     return image;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {

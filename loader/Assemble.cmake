@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Assembles the loader routine with pasmo; run with cmake -P.
 #   PASMO: the assembler; SOURCE: the .asm file; BIN, SYM, LST: the outputs.
 # pasmo truncates out-of-range operands silently and prints warnings only on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build-time generator of the loader text.
 //
 //   relmuth_grebe_gen TEMPLATE ROUTINE.BIN ROUTINE.SYM OUT.BAS OUT.CPP OUT.H
@@ -6,6 +7,8 @@
 // routine goes; the generator puts there line 1160 "DATA <count>" and the
 // DATA lines from 1170, 32 bytes (64 upper-case hex digits) each with no
 // closing quote, the last line holding the rest. Lines end with CR LF.
+// Lines of the template that begin with "#" (its licence line) are notes
+// on the template and are left out of the loader text.
 //
 // It checks what the loader text must be and fails (exit 1, nothing
 // written) when any of it does not hold: numbered lines 1000-2460 in
@@ -36,6 +39,7 @@ constexpr std::size_t kBytesPerDataLine = 32;
 constexpr std::size_t kMaxRoutineBytes = 40 * kBytesPerDataLine; // lines 1170-1560
 constexpr unsigned kOrigin = 0xB000;
 constexpr const char* kMarker = "@ROUTINE@";
+constexpr char kTemplateNote = '#';
 
 [[noreturn]] void Fail(const std::string& why) {
     throw std::runtime_error(why);
@@ -126,6 +130,8 @@ std::string BuildText(const std::string& templ, const std::vector<std::uint8_t>&
     std::string out;
     int markers = 0;
     for (const std::string& line : SplitLines(templ)) {
+        if (!line.empty() && line.front() == kTemplateNote)
+            continue;
         if (line == kMarker) {
             out += DataLines(routine);
             ++markers;

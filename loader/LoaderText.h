@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loader text: Grebe, the N88-BASIC program with its Z80 routine in DATA
 // lines, generated at build time from loader/Grebe.bas.in
 // and loader/routine.asm. It stands for the Windows program's resource

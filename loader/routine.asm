@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; ===========================================================================
 ; Grebe's machine-code routine for the NEC PC-8801 under N88-BASIC.
 ;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text the user sees, keyed by string id. The numbers of the
 // framework-style ids follow the classic document/view resource numbering so
 // that a text keeps one key across the whole program.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build needs, when any is missing.
 # Sourced by run.sh and test.sh; needs root or sudo only when it installs.
 
@@ -5,7 +6,7 @@ RELMUTH_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   pasmo libz80ex-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 relmuth_install_deps() {

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang in build-fuzz and runs each for a bounded
 # time (default 60 seconds each), one after the other.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and shows relmuth-tape at work on the
 # sample tape the build makes: its block list, then one block as transfer text.
 set -euo pipefail

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything and runs every test: once in a
 # plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 relmuth_install_deps
+
+# An unformatted file or one without its licence line fails at once, with the list.
+bash scripts/format.sh --check
 
 jobs=$(nproc)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port to the PC-8801: opens and sets up the line, and runs two
 // worker threads that move bytes between the line and two memory buffers.
 // The owner takes what arrived, queues what to send, asks how much is still

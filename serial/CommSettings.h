@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The choice of the communication settings dialog, turned into the
 // arguments of `CCommPort::Open`. The dialog lists the ports "COM1" to "COM4"
 // and the speeds "1200", "2400", "4800", "9600", "19200", in that order; the

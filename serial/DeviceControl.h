@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line settings of the serial port, from the flag values its owner
 // passes to `CCommPort::Open`, through a device-control string such as
 // "baud=96 data=7 stop=1 parity=N", to the terminal settings of the device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hex fields of the transfer text: the byte count, each two-character pair of
 // a data line, and the checksum are each read as one field:
 //
@@ -27,7 +28,7 @@ inline constexpr auto kDigitValues = [] {
                                                                  : -1);
     return t;
 }();
-}  // namespace hexfield_detail
+} // namespace hexfield_detail
 
 // The value of one hex digit, or -1.
 inline int HexDigitValue(char c) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting the transfer text into lines.
 //
 // Serial stream: only CR LF ends a line. A LF that does not follow a CR, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial line on a POSIX terminal device. The stop signal is an eventfd
 // that is written once and never read, so it stays readable and every poll
 // that includes it returns at once from then on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few things the serial port's threads need of a serial line, behind an
 // interface of our own: a POSIX terminal device in the program, an in-memory
 // line in tests that must decide exactly when a byte arrives or a write ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiver: four states that turn the lines of one transfer into a block.
 //
 //   Header    "CAS1" / "CAS2" (any case)       -> Byte count

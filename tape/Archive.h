@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The archive a tape image is loaded from or stored to: a direction, the file
 // behind it (name and length), Read and Write. Format code sees only this;
 // only the archive touches files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a block is, read from its first bytes: the headers that PC-8801 BASIC
 // and machine-code files carry on cassette.
 //

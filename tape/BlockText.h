@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A block in the transfer text form, as the loader sends it and as Copy puts
 // it on the clipboard:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors of the tape document. Each carries the id of the message the user
 // sees and, for failures of the system, the system's reason.
 #pragma once

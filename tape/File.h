@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file descriptor that closes itself, and the safe way of replacing a file.
 #pragma once
 

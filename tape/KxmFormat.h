@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KXM tape images: the tape as a time line of records.
 //
 //   magic     "PC-8801 Tape Image(KXM)" 00                      24 bytes

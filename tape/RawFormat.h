@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Raw cassette images (.CMT, .CAS): the bytes of the blocks back to back,
 // with nothing between them. Reading finds the block boundaries again by
 // looking for the headers of BASIC programs and machine-code files:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document: the tape as an ordered list of blocks, with the file side of
 // a document (modified flag, path name, title, open, save) and the format
 // dispatch by file name.

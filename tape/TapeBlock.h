@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One block of a cassette tape: the bytes exactly as they were on tape,
 // headers included, and the speed they were recorded at.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules of the tape file name prompt: its filter list, its default
 // extension and its fixed flags. The window program's file dialog follows
 // them; the rules themselves need no window.

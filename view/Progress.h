@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Progress bars show count x 100 / total, truncated and kept within 0..100.
 #pragma once
 

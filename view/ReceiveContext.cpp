@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "view/ReceiveContext.h"
 
 #include <algorithm>
@@ -48,7 +49,7 @@ void CReceiveContext::DeliverPending() {
     while (!m_pendingLines.empty()) {
         std::string line = std::move(m_pendingLines.front());
         m_pendingLines.pop_front();
-        if (!m_pReceiver)  // not installed yet: wait for a header, keep the partial line
+        if (!m_pReceiver) // not installed yet: wait for a header, keep the partial line
             SetReceiver(std::make_unique<CRecvHeaderState>(this));
         m_pReceiver->OnLine(line);
         m_pRetired.reset();

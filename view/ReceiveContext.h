@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiving side of the block list: serial bytes and pasted text become
 // lines, the lines go to the current receiver state, and a transfer that
 // completes becomes a new block at the end of the document.

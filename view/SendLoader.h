@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending the loader to the PC-8801: the loader text goes onto the port's
 // send queue unchanged, and a progress display polls the queue until it is
 // empty or the user cancels.

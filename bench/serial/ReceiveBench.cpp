@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive path of the serial port through a pseudo-terminal: how fast
 // it can take bytes in (one-byte reads), as a multiple of the fastest line
 // the program offers, and what it costs while bytes come at that line's rate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tape the tape benchmarks and the memory driver work on: 64 MiB in
 // blocks of 32 KiB, taking turns between a BASIC program (600 baud) and a
 // machine-code file of ':' records (1200 baud), the two kinds the raw
@@ -22,14 +23,14 @@ inline constexpr std::size_t kBlockCount = kTapeSize / kBlockSize;
 // BASIC body early, and never ':' or 'n' (which the scanner would take for
 // the start of another file when met outside a block).
 class CFiller {
-public:
+  public:
     std::uint8_t Next() {
         m_state = m_state * 6364136223846793005u + 1442695040888963407u;
         auto b = static_cast<std::uint8_t>(m_state >> 56);
         return b == 0x00 || b == ':' || b == 'n' ? 0x20 : b;
     }
 
-private:
+  private:
     std::uint64_t m_state = 0x5EED;
 };
 
@@ -52,7 +53,7 @@ inline CTapeBlock BasicBlock(CFiller& fill, std::size_t nSize) {
 inline CTapeBlock MachineBlock(CFiller& fill, std::size_t nSize) {
     constexpr std::size_t kHeader = 4;
     constexpr std::size_t kEnd = 3;
-    constexpr std::size_t kRecordOverhead = 3;  // ':', count, sum
+    constexpr std::size_t kRecordOverhead = 3; // ':', count, sum
     CTapeBlock block;
     block.m_nBaud = kBaudFast;
     block.m_data = {':', 0xC0, 0x00, 0x40};
@@ -97,7 +98,7 @@ inline std::size_t TapeBytes(const std::vector<CTapeBlock>& blocks) {
 
 // Receiving without a window: messages are only counted.
 class CQuietUi final : public CReceiveUi {
-public:
+  public:
     void OpenRecvProgress(int) override {}
     void SetRecvProgress(int) override {}
     void CloseRecvProgress() override {}
@@ -105,4 +106,4 @@ public:
     int m_nMessages = 0;
 };
 
-}  // namespace bench
+} // namespace bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the tape formats, the document's open and save, and the
 // receiver, on a tape of 64 MiB in blocks of 32 KiB (see BenchTape.h).
 // Bytes per second are the tape's bytes, except for the receiver, which
@@ -54,7 +55,7 @@ void SetTapeBytes(benchmark::State& state) {
 // A sink into memory that keeps its storage from one run to the next, so
 // that the writer is measured and not the growth of a vector.
 class CReusedSink final : public CByteSink {
-public:
+  public:
     void Write(const void* pData, std::size_t nCount) override {
         const auto* p = static_cast<const std::uint8_t*>(pData);
         m_bytes.insert(m_bytes.end(), p, p + nCount);
@@ -76,7 +77,7 @@ void BM_KxmWrite(benchmark::State& state) {
 }
 
 void BM_KxmRead(benchmark::State& state) {
-    const ByteArray& image = KxmImage();  // made before the clock runs
+    const ByteArray& image = KxmImage(); // made before the clock runs
     std::size_t nBlocks = 0;
     for (auto _ : state) {
         std::vector<CTapeBlock> blocks;
@@ -134,14 +135,13 @@ void BM_RawReadRandomBytes(benchmark::State& state) {
                             static_cast<std::int64_t>(image.size()));
 }
 
-
 // The transfer text of the whole tape, in pieces of state.range(0) bytes as
 // the serial port hands them over.
 void BM_Receive(benchmark::State& state) {
     std::string text;
     text.reserve(bench::TapeBytes(Tape()) * 9 / 4);
     for (const CTapeBlock& block : Tape()) {
-        text += "\r\n";  // the loader's empty line before each header
+        text += "\r\n"; // the loader's empty line before each header
         text += GetBlockText(block);
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -172,7 +172,7 @@ void BM_Receive(benchmark::State& state) {
 
 // A file of the benchmark's own that is removed when it ends.
 class CBenchFile {
-public:
+  public:
     explicit CBenchFile(const char* extension)
         : m_path(fs::temp_directory_path() /
                  ("relmuth-bench-" + std::to_string(::getpid()) + extension)) {}
@@ -182,7 +182,7 @@ public:
     }
     std::string Path() const { return m_path.string(); }
 
-private:
+  private:
     fs::path m_path;
 };
 
@@ -210,8 +210,12 @@ void OpenBenchmark(benchmark::State& state, const char* extension) {
     SetTapeBytes(state);
 }
 
-void BM_OpenRaw(benchmark::State& state) { OpenBenchmark(state, ".cas"); }
-void BM_OpenKxm(benchmark::State& state) { OpenBenchmark(state, ".kxm"); }
+void BM_OpenRaw(benchmark::State& state) {
+    OpenBenchmark(state, ".cas");
+}
+void BM_OpenKxm(benchmark::State& state) {
+    OpenBenchmark(state, ".kxm");
+}
 
 // Save writes a temporary file, flushes it to the disk and renames it: the
 // disk's own speed is part of the figure, which is why it is timed by the
@@ -229,10 +233,14 @@ void SaveBenchmark(benchmark::State& state, const char* extension) {
     SetTapeBytes(state);
 }
 
-void BM_SaveKxm(benchmark::State& state) { SaveBenchmark(state, ".kxm"); }
-void BM_SaveRaw(benchmark::State& state) { SaveBenchmark(state, ".cas"); }
+void BM_SaveKxm(benchmark::State& state) {
+    SaveBenchmark(state, ".kxm");
+}
+void BM_SaveRaw(benchmark::State& state) {
+    SaveBenchmark(state, ".cas");
+}
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_KxmRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KxmWrite)->Unit(benchmark::kMillisecond);

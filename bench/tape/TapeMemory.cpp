@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of one tape operation on the 64 MiB benchmark tape. Each run
 // does one operation and prints the process's peak resident size against
 // the tape's size; bench/tape/peak_memory.sh runs them all.
@@ -28,7 +29,6 @@
 
 namespace {
 
-
 ByteArray LoadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return ByteArray((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -37,7 +37,7 @@ ByteArray LoadFile(const std::string& path) {
 double PeakMiB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB
 }
 
 // Runs the operation; returns the tape bytes it handled, or 0 on failure.
@@ -90,7 +90,7 @@ std::size_t Run(const std::string& op, const std::string& path) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {

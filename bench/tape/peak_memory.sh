@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Peak memory of each tape operation on the 64 MiB benchmark tape, one
 # process per operation (a process's peak only grows).
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every entry returns at once, changing nothing, for a non-integer argument.
 #include "model/ModelSupport.h"
 

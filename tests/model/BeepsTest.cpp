@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BEEPS (USR5): n short beeps counted by the tick hook.
 #include "model/ModelSupport.h"
 

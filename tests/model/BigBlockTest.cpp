@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A block of 65,535 bytes crosses all four banks of the buffer; every byte
 // reads back through PEEKBUF and SENDLINE. A 65,536th byte does not fit.
 #include <cstdio>

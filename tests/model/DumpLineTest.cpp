@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DUMPLINE (USR3): one dump line on the screen, byte for byte.
 #include <cstdio>
 

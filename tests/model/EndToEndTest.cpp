@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both ends of the cable: a block read from the model's cassette and sent
 // line by line through SENDLINE, framed as Grebe's transfer (lines 2160-2290
 // of the loader), arrives in Relmuth's receiver as the same block.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated loader text: what the program sends to the PC-8801.
 #include <regex>
 #include <set>

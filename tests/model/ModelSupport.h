@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the model tests: the fixture that loads the routine from
 // Grebe's DATA lines into a fresh model, and small byte-building helpers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A model of the NEC PC-8801 under N88-BASIC, as far as Grebe's routine
 // meets it, on the Z80 core of libz80ex.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PEEKBUF (USR2): the byte at any buffer offset, from any bank.
 #include "model/ModelSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembled routine itself: its fixed places and its texts,
 // byte for byte (pasmo truncates out-of-range operands without a word, so the
 // bytes are checked here rather than trusted).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SENDLINE (USR4): one transfer data line over the RS-232C line, and its sum.
 #include "model/ModelSupport.h"
 

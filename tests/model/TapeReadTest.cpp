@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAPEREAD (USR1): block recognition, raw capture, time limits, result codes.
 #include "model/ModelSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port over a real pseudo-terminal: the test plays the PC-8801 on the
 // master side, the port opens the slave by its path.
 #include <gtest/gtest.h>

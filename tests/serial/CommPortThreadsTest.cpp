@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port's reader and writer driven through an in-memory line, for what a
 // pseudo-terminal cannot show exactly: where each chunk ends, a non-empty
 // system output queue, a clear racing a send, read and write failures.

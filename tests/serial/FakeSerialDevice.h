@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-memory serial line for the port's thread logic: the test decides
 // when bytes arrive, when the line takes a write, what the system's output
 // queue holds and when the line fails. The test keeps a shared handle to the

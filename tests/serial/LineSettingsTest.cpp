@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the owner's flags to the device-control string and on to the
 // terminal settings a real device is given, and the dialog's choice to the
 // flags.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair standing in for the cable: the port opens the slave
 // by its path, the test plays the PC-8801 on the master.
 #pragma once

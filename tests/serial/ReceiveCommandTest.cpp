@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // relmuth-tape receive over a pseudo-terminal: the test plays the PC-8801
 // and sends transfers made here from bytes of its own, then reads the tape.
 #include <gtest/gtest.h>

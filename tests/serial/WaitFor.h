@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting in tests: generous limits, because CI machines are loaded and a
 // limit that is reached means a failure, never a slow success.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // relmuth-tape as a user runs it: arguments in, standard output, standard
 // error and exit status out.
 #include <gtest/gtest.h>
@@ -182,7 +183,9 @@ TEST_F(Tool, WrongArgumentsExitWithTwo) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("list FILE"), std::string::npos);
-    EXPECT_EQ(Run({"--version"}).out, "relmuth-tape (Relmuth) 1.0.2.3\n");
+    EXPECT_EQ(Run({"--version"}).out,
+              "relmuth-tape (Relmuth) 1.0.2.3\nLicense GPL-3.0-or-later: GNU GPL version 3 or "
+              "later <https://gnu.org/licenses/gpl.html>\n");
 }
 
 TEST_F(Tool, LoaderPrintsTheTextThatIsSent) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/relmuth-tape/CliHost.h"
 
 void PrintLine(std::FILE* stream, const std::string& line) {

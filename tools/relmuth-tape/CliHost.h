@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the command-line tool shows what the window program shows in boxes:
 // every message on a line of its own on standard error.
 #pragma once

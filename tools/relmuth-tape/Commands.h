@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of relmuth-tape. Each takes its arguments (without the
 // command name) and returns the exit status.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands for the loader: print it, or send it to the PC-8801.
 #include <csignal>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port arguments of the commands that use the line: PORT is COMn
 // or a device path; --baud N is 1200, 2400, 4800, 9600 or 19200 (9600 when
 // not given). The frame is always the program's: 7 data bits, no parity,

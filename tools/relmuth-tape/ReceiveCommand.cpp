@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // relmuth-tape receive PORT OUT [--baud N] [--count K]: capture blocks from
 // the PC-8801 into a tape file without a window.
 //

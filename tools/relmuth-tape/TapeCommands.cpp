@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands on tape files: list, convert, text, import.
 #include <cerrno>
 #include <charconv>

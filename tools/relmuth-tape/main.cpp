@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // relmuth-tape: the tape document, its formats and the receiver without a
 // window, for scripts, conversions and captures.
 #include <cstdio>
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (name == "--version") {
-        std::printf("relmuth-tape (%s) %s\n", res::kAppName, res::kVersionDotted);
+        std::printf("relmuth-tape (%s) %s\n%s\n", res::kAppName, res::kVersionDotted,
+                    res::kLicenseLine);
         return kExitOk;
     }
     const Args args(argv + 2, argv + argc);
