@@ -6,6 +6,8 @@ RELMUTH_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   pasmo libz80ex-dev
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libqt6svg6 fonts-ipafont-gothic
+  libsndfile1-dev
   clang libclang-rt-14-dev clang-format
 )
 
