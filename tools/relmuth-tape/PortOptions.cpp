@@ -5,23 +5,7 @@
 
 #include "res/Strings.h"
 #include "serial/CommSettings.h"
-
-namespace {
-
-// "COMn" with n from 1: the port number, else 0.
-int ComPortNumber(const std::string& name) {
-    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
-        return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || n > 999)
-            return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
-} // namespace
+#include "serial/PortNames.h"
 
 bool ParsePortOptions(const Args& args, CPortOptions& options) {
     options.nBaudFlag = BaudFlagFromRate(9600);
@@ -51,8 +35,7 @@ bool ParsePortOptions(const Args& args, CPortOptions& options) {
 
 bool OpenCliPort(CCommPort& port, const CPortOptions& options) {
     const CCommOpenArgs frame = CommOpenArgsFromDialog(0, kDefaultBaudIndex);
-    const int nPort = ComPortNumber(options.strPort);
-    const std::string path = nPort > 0 ? CCommPort::PortDevicePath(nPort) : options.strPort;
+    const std::string path = PortDevicePathFromName(options.strPort);
     if (port.Open(path, options.nBaudFlag, frame.nDataBits, frame.nStopBits, frame.nParity,
                   frame.bXonXoff))
         return true;
