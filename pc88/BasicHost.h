@@ -47,8 +47,6 @@ class CBasicHost {
     // The text screen: one character as N88-BASIC's console prints it
     // (CR and LF end a line; PRINT's line end is CR LF).
     virtual void PutChar(std::uint8_t c) = 0;
-    // SCREEN and the like: the screen is cleared and the cursor homed.
-    virtual void ClearScreen() = 0;
 
     // The keyboard. WaitKey waits until a key is pressed (INPUT$(1), and
     // the line input of direct mode); PollKey takes a key that is waiting
