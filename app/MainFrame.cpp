@@ -117,7 +117,6 @@ void CMainFrame::createMenus() {
             }
         }
     }
-    SetRecentFiles({});
 }
 
 void CMainFrame::createToolBars() {

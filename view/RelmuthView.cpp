@@ -147,7 +147,12 @@ void CRelmuthView::AppendRows(std::vector<CRowTexts> rows) {
 }
 
 void CRelmuthView::DeleteRow(int nIndex) {
+    // The list would select the next row in the deleted one's place; after a
+    // Delete no row is selected.
+    const bool bWasSelected = GetSelectedRow() == nIndex;
     m_model->deleteRow(nIndex);
+    if (bWasSelected)
+        selectionModel()->clearSelection();
 }
 
 void CRelmuthView::DeleteAllRows() {

@@ -60,6 +60,7 @@ class CRelmuthView : public QTreeView,
 
     CCommPort& GetCommPort() { return m_commPort; }
     CRecvProgressDlg* GetRecvDlg() const { return m_pRecvDlg.get(); }
+    const CReceiveContext& GetReceiveContext() const { return m_receive; }
     bool HasColumns() const;
 
     // CDocumentView

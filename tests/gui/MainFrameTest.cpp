@@ -181,16 +181,16 @@ class MainFrameTest : public QObject {
         }
 
         // Hovering shows the prompt in the message pane; idle, it says "レディ".
+        program.Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&program.Frame()));
         QStatusBar* status = program.Frame().statusBar();
-        program.Command(32771).hover();
-        QCOMPARE(status->currentMessage(), QString::fromUtf8("プログラムを送信するでおさる"));
-        QStatusTipEvent leave{QString()};
-        QCoreApplication::sendEvent(&program.Frame(), &leave);
-        QVERIFY(status->currentMessage().isEmpty());
+        QTest::mouseMove(bar->widgetForAction(&program.Command(32771)));
+        QTRY_COMPARE(status->currentMessage(), QString::fromUtf8("プログラムを送信するでおさる"));
+        QTest::mouseMove(&program.View());
+        QTRY_VERIFY(status->currentMessage().isEmpty());
         QCOMPARE(program.Frame().GetIdleText(), QString::fromUtf8("レディ"));
 
         // The View menu shows and hides the bars, with check marks.
-        program.Frame().show();
         QVERIFY(program.Command(59392).isChecked());
         program.Command(59392).trigger();
         QVERIFY(bar->isHidden());
@@ -270,7 +270,7 @@ class MainFrameTest : public QObject {
         QVERIFY(program.Enabled(57637));
 
         // The Delete key deletes the selected block.
-        program.Frame().show();
+        program.Frame().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&program.Frame()));
         view.setFocus();
         view.SelectRow(1);
@@ -313,7 +313,7 @@ class MainFrameTest : public QObject {
             QVERIFY(doc.OnSaveDocument(good.toStdString()));
             QFile file(bad);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("not a tape image at all");
+            file.write("This is a text file, not a tape image at all.\n");
         }
         CStartedProgram program;
         QVERIFY(program.Start(good.toStdString()));

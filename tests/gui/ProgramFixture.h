@@ -4,6 +4,7 @@
 // helper that answers several modal windows in turn.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>

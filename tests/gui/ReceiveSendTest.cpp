@@ -69,18 +69,20 @@ class ReceiveSendTest : public QObject {
     void aTransferArrivingWhileTheMessageIsOpenIsReceivedWhole() {
         CStartedProgram program;
         QVERIFY(program.Start());
-        bool bHeldWhileOpen = false;
+        std::size_t nHeldWhileOpen = 0;
         CModalAnswers answers({[&](QWidget* box) {
-            // The message box's own event loop takes the bytes; their lines
-            // wait until the line under way has been handled.
+            // The message box's own event loop takes the bytes; their five
+            // lines wait until the line under way has been handled.
             QVERIFY(program.pty.Write(kGoodTransfer));
-            QTest::qWait(300);
-            bHeldWhileOpen = program.Doc().m_blocks.empty();
+            const CReceiveContext& receive = program.View().GetReceiveContext();
+            QTRY_COMPARE_WITH_TIMEOUT(receive.GetPendingLineCount(), 5u, kPatienceMs);
+            nHeldWhileOpen = receive.GetPendingLineCount();
+            QVERIFY(program.Doc().m_blocks.empty());
             static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
         }});
         QVERIFY(program.pty.Write(kBadChecksum));
         QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 1, kPatienceMs);
-        QVERIFY(bHeldWhileOpen);
+        QCOMPARE(nHeldWhileOpen, 5u);
         QCOMPARE(answers.Count(), 1);
         QCOMPARE(program.Doc().m_blocks.front(), (CTapeBlock{kGoodBytes, 1200}));
     }
