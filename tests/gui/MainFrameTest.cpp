@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -303,7 +304,7 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("無題[*] - Relmuth"));
     }
 
-    void failedOpenShowsItsMessageAndEmptiesTheList() {
+    void aDroppedFileOpensAndAFailedOpenEmptiesTheList() {
         QTemporaryDir dir;
         const QString good = dir.filePath("good.kxm");
         const QString bad = dir.filePath("bad.kxm");
@@ -315,8 +316,17 @@ class MainFrameTest : public QObject {
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("This is a text file, not a tape image at all.\n");
         }
+        // A tape file dropped on the window opens as with Open.
         CStartedProgram program;
-        QVERIFY(program.Start(good.toStdString()));
+        QVERIFY(program.Start());
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(good)});
+        QDragEnterEvent enter({10, 10}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QCoreApplication::sendEvent(&program.Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop({10, 10}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&program.Frame(), &drop);
         QCOMPARE(program.View().GetRowCount(), 2);
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("good.kxm[*] - Relmuth"));
         QCOMPARE(program.app.GetRecentFiles(), QStringList{good});
