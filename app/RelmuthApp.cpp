@@ -2,7 +2,6 @@
 #include "app/RelmuthApp.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -54,7 +53,6 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     m_pMainWnd->SetRecentFiles(m_recentFiles);
 
     connect(m_pView, &CRelmuthView::commandStateChanged, this, &CRelmuthApp::OnIdle);
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CRelmuthApp::OnIdle);
     connect(m_pView, &CRelmuthView::linkLost, m_pMainWnd.get(), &CMainFrame::ShowLinkLost);
     connect(m_pView, &CRelmuthView::portOpened, m_pMainWnd.get(), &CMainFrame::ClearLinkLost);
     connect(m_pView, &CRelmuthView::closeRequested, this, [this] {

@@ -34,11 +34,14 @@ constexpr int kColumnUnits[CBlockListModel::kColumnCount] = {10, 10, 20, 20};
 } // namespace
 
 std::string CQtClipboard::GetText() const {
-    return QGuiApplication::clipboard()->text().toStdString();
+    if (!m_text)
+        m_text = QGuiApplication::clipboard()->text().toStdString();
+    return *m_text;
 }
 
 void CQtClipboard::SetText(const std::string& text) {
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    m_text.reset();
 }
 
 CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
@@ -62,12 +65,18 @@ CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
     m_commPort.SetLinkLostCallback([this](const CCommError& error) {
         QCoreApplication::postEvent(this, new CCommLostEvent(error));
     });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+        m_clipboard.OnChanged();
+        emit commandStateChanged(); // Paste may come or go
+    });
     m_doc.AddView(this);
 }
 
 CRelmuthView::~CRelmuthView() {
     m_doc.RemoveView(this);
-    OnDestroy();
+    // The port's threads end before anything they post to goes.
+    m_commPort.Close();
+    m_pRecvDlg.reset();
 }
 
 void CRelmuthView::OnDestroy() {
@@ -337,8 +346,11 @@ void CRelmuthView::OnCommSettings() {
     m_commPort.Close();
     if (!first.OpenPort(m_commPort)) {
         ShowPortUnusableMessage(window(), first.GetPortName(), m_commPort.GetOpenError());
-        if (!RunCommSettingsLoop(window()))
+        if (!RunCommSettingsLoop(window())) {
+            // No port now: said where a lost line is said, until one opens.
+            emit linkLost(QString::fromStdString(m_commPort.GetOpenError().strReason));
             return;
+        }
     }
     if (!HasColumns())
         InsertColumns();

@@ -29,11 +29,17 @@ struct CStartPort {
     unsigned nBaudFlag = 0;
 };
 
-// The system clipboard as plain text.
+// The system clipboard as plain text. The update rule of Paste reads it
+// after every selection change; on X11 each read asks the program that owns
+// the clipboard, so the text is kept until the clipboard says it changed.
 class CQtClipboard : public CClipboard {
   public:
     std::string GetText() const override;
     void SetText(const std::string& text) override;
+    void OnChanged() { m_text.reset(); }
+
+  private:
+    mutable std::optional<std::string> m_text;
 };
 
 class CRelmuthView : public QTreeView,

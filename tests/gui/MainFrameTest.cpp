@@ -270,11 +270,13 @@ class MainFrameTest : public QObject {
         clipboard->setText("CAS2\r\n0003\r\n410102\r\n44\r\n");
         QVERIFY(program.Enabled(57637));
 
-        // The Delete key deletes the selected block.
+        // Keys reach the commands, not the list's own handling of them.
         program.Frame().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&program.Frame()));
         view.setFocus();
         view.SelectRow(1);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QString("CAS1\r\n0003\r\n420102\r\n45\r\n"));
         QTest::keyClick(&view, Qt::Key_Delete);
         QCOMPARE(Names(doc), QString("CA"));
         doc.SetModifiedFlag(false);
@@ -349,11 +351,17 @@ class MainFrameTest : public QObject {
         doc.UpdateAllViews(nullptr);
         const QString question = QString::fromUtf8("無題 への変更を保存しますか?");
 
+        QString saveButton;
         {
-            CModalAnswers answers({Press(QMessageBox::Cancel)});
+            CModalAnswers answers({[&](QWidget* box) {
+                saveButton = static_cast<QMessageBox*>(box)->button(QMessageBox::Save)->text();
+                Press(QMessageBox::Cancel)(box);
+            }});
             program.Command(57600).trigger();
             QCOMPARE(answers.Texts(), QStringList{question});
         }
+        // Qt's own buttons speak Japanese too.
+        QVERIFY2(saveButton.contains(QString::fromUtf8("保存")), qPrintable(saveButton));
         QCOMPARE(program.View().GetRowCount(), 1);
         QVERIFY(doc.IsModified());
         {
