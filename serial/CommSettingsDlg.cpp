@@ -111,16 +111,10 @@ bool CCommSettingsDlg::OpenPort(CCommPort& port) const {
                      frame.bXonXoff);
 }
 
-std::unique_ptr<QMessageBox> CreatePortUnusableMessage(QWidget* parent, const std::string& portName,
-                                                       const CCommError& error) {
-    auto box =
-        std::make_unique<QMessageBox>(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
-                                      res::Text(res::IDS_PORT_UNUSABLE), QMessageBox::Ok, parent);
-    box->setInformativeText(FromStd(PortOpenErrorDetail(portName, error)));
-    return box;
-}
-
 void ShowPortUnusableMessage(QWidget* parent, const std::string& portName,
                              const CCommError& error) {
-    CreatePortUnusableMessage(parent, portName, error)->exec();
+    QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
+                    res::Text(res::IDS_PORT_UNUSABLE), QMessageBox::Ok, parent);
+    box.setInformativeText(FromStd(PortOpenErrorDetail(portName, error)));
+    box.exec();
 }

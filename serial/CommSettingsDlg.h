@@ -18,7 +18,6 @@
 
 #include <QDialog>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +25,6 @@
 #include "serial/PortList.h"
 
 class QComboBox;
-class QMessageBox;
 class CCommPort;
 struct CCommError;
 
@@ -66,9 +64,7 @@ class CCommSettingsDlg : public QDialog {
 };
 
 // The message after a failed open: "指定されたポートは使えまへんがな(;_;)" with the
-// application's title and an OK button, the system's reason below it, and
-// for a refused permission the hint to join the dialout group.
-std::unique_ptr<QMessageBox> CreatePortUnusableMessage(QWidget* parent, const std::string& portName,
-                                                       const CCommError& error);
-// Shows that message and waits for OK.
+// application's title and an OK button, the port and the system's reason
+// below it, and for a refused permission the hint to join the dialout group.
+// Waits for OK.
 void ShowPortUnusableMessage(QWidget* parent, const std::string& portName, const CCommError& error);
