@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "res/Strings.h"
@@ -26,30 +27,21 @@ bool LeadsSomewhere(const fs::path& path) {
     return fs::exists(path, ec);
 }
 
-} // namespace
-
-bool NaturalLess(const std::string& a, const std::string& b) {
+// "ttyUSB2" sorts before "ttyUSB10": runs of digits compare by value (device
+// numbers have no leading zeros, so the longer run is the larger number).
+bool NaturalLess(std::string_view a, std::string_view b) {
+    constexpr std::string_view kDigits = "0123456789";
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (IsDigit(a[i]) && IsDigit(b[j])) {
-            std::size_t iEnd = i, jEnd = j;
-            while (iEnd < a.size() && IsDigit(a[iEnd]))
-                ++iEnd;
-            while (jEnd < b.size() && IsDigit(b[jEnd]))
-                ++jEnd;
-            // Leading zeros carry no value: compare the significant digits,
-            // first by how many there are, then digit by digit.
-            while (i + 1 < iEnd && a[i] == '0')
-                ++i;
-            while (j + 1 < jEnd && b[j] == '0')
-                ++j;
-            const std::string_view da(a.data() + i, iEnd - i), db(b.data() + j, jEnd - j);
+            const std::string_view da = a.substr(i, a.find_first_not_of(kDigits, i) - i);
+            const std::string_view db = b.substr(j, b.find_first_not_of(kDigits, j) - j);
             if (da.size() != db.size())
                 return da.size() < db.size();
             if (da != db)
                 return da < db;
-            i = iEnd;
-            j = jEnd;
+            i += da.size();
+            j += db.size();
             continue;
         }
         if (a[i] != b[j])
@@ -57,10 +49,10 @@ bool NaturalLess(const std::string& a, const std::string& b) {
         ++i;
         ++j;
     }
-    if ((a.size() - i) != (b.size() - j))
-        return a.size() - i < b.size() - j;
-    return a < b; // equal by value ("ttyS01", "ttyS1"): any fixed order
+    return a.size() - i < b.size() - j;
 }
+
+} // namespace
 
 std::vector<std::string> ListSerialByIdPaths(const std::string& folder) {
     std::vector<std::string> paths;

@@ -41,6 +41,3 @@ std::vector<CPortEntry> BuildPortEntries(std::vector<CSerialDeviceInfo> devices,
 // The list as this machine has it now: the given devices, the by-id folder,
 // and the virtual PC-8801's link when it leads to its line.
 std::vector<CPortEntry> CurrentPortEntries(std::vector<CSerialDeviceInfo> devices);
-
-// "ttyUSB2" sorts before "ttyUSB10": runs of digits compare by value.
-bool NaturalLess(const std::string& a, const std::string& b);

