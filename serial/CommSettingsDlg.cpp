@@ -43,8 +43,12 @@ CCommSettingsDlg::CCommSettingsDlg(QWidget* parent)
 
 void CCommSettingsDlg::createControls() {
     m_portList = new QComboBox;
-    for (const CPortEntry& entry : m_ports)
+    for (const CPortEntry& entry : m_ports) {
         m_portList->addItem(FromStd(entry.strLabel));
+        // Where the entry leads, for the long names the list cuts short.
+        m_portList->setItemData(m_portList->count() - 1,
+                                FromStd(PortDevicePathFromName(entry.strName)), Qt::ToolTipRole);
+    }
     m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_portList->setMinimumContentsLength(kPortListVisibleChars);
     m_portList->view()->setMinimumWidth(m_portList->view()->sizeHintForColumn(0) +
