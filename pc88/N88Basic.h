@@ -39,7 +39,11 @@ struct SBasicOutcome {
 
 class CN88Basic {
   public:
-    // Machine time of one statement, in T-states of the 4 MHz clock.
+    // Machine time of one statement, in T-states of the 4 MHz clock: 1 ms,
+    // an estimate for a simple statement of Microsoft's Z80 BASIC (about a
+    // thousand simple statements a second at 4 MHz). Grebe's statements are
+    // of that kind; its real work is in the routine, which the machine runs
+    // and times itself.
     static constexpr std::uint64_t kStatementTStates = 4000;
     // Columns of the text screen and of a PRINT zone.
     static constexpr int kScreenWidth = 80;

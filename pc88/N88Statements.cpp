@@ -594,27 +594,33 @@ void CN88Basic::DoLoad() {
     // Lines end with CR; the LF after it is dropped. The first line without
     // a number ends the program text and runs as a direct statement.
     std::string line;
-    for (;;) {
-        const std::uint8_t c = m_host.ComRead();
-        if (c == '\n')
-            continue;
-        if (c == kEndOfFile)
-            break;
-        if (c != '\r') {
-            line += static_cast<char>(c);
-            continue;
-        }
-        const std::size_t first = line.find_first_not_of(' ');
-        if (first == std::string::npos) {
+    try {
+        for (;;) {
+            const std::uint8_t c = m_host.ComRead();
+            if (c == '\n')
+                continue;
+            if (c == kEndOfFile)
+                break;
+            if (c != '\r') {
+                line += static_cast<char>(c);
+                continue;
+            }
+            const std::size_t first = line.find_first_not_of(' ');
+            if (first == std::string::npos) {
+                line.clear();
+                continue;
+            }
+            if (line[first] < '0' || line[first] > '9') {
+                m_pendingDirect = line.substr(first);
+                break;
+            }
+            EnterNumberedLine(std::string_view(line).substr(first));
             line.clear();
-            continue;
         }
-        if (line[first] < '0' || line[first] > '9') {
-            m_pendingDirect = line.substr(first);
-            break;
-        }
-        EnterNumberedLine(std::string_view(line).substr(first));
-        line.clear();
+    } catch (const SBasicFault&) {
+        // A line the program store refuses ends the LOAD; the line is closed.
+        m_host.ComClose();
+        throw;
     }
     m_host.ComClose();
     SkipToLineEnd();
