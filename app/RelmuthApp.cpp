@@ -126,20 +126,28 @@ void CRelmuthApp::OnIdle() {
 }
 
 bool CRelmuthApp::SaveModified() {
-    if (!m_doc.IsModified())
-        return true;
-    QMessageBox box(QMessageBox::Question, res::Text(res::AFX_IDS_APP_TITLE),
-                    res::Text(res::AFX_IDP_ASK_TO_SAVE).arg(DecodeName(m_doc.GetTitle())),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                    m_pMainWnd.get());
-    box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
-    case QMessageBox::Save:
-        return OnFileSave();
-    case QMessageBox::Discard:
-        return true;
-    default:
-        return false;
+    // Receiving goes on while the question is open. A block that arrives
+    // meanwhile was not there when the user chose to discard, so it is not
+    // thrown away unasked: the question comes again.
+    for (;;) {
+        if (!m_doc.IsModified())
+            return true;
+        const std::size_t nBlocksAsked = m_doc.m_blocks.size();
+        QMessageBox box(QMessageBox::Question, res::Text(res::AFX_IDS_APP_TITLE),
+                        res::Text(res::AFX_IDP_ASK_TO_SAVE).arg(DecodeName(m_doc.GetTitle())),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                        m_pMainWnd.get());
+        box.setDefaultButton(QMessageBox::Save);
+        switch (box.exec()) {
+        case QMessageBox::Save:
+            return OnFileSave();
+        case QMessageBox::Discard:
+            if (m_doc.m_blocks.size() == nBlocksAsked)
+                return true;
+            break;
+        default:
+            return false;
+        }
     }
 }
 

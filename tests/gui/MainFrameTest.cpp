@@ -365,9 +365,16 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.View().GetRowCount(), 1);
         QVERIFY(doc.IsModified());
         {
-            CModalAnswers answers({Press(QMessageBox::Discard)});
+            // A block that arrives while the question is open is not
+            // discarded with the rest unasked: the question comes again.
+            CModalAnswers answers({[&](QWidget* box) {
+                                       QVERIFY(program.pty.Write("CAS1\r\n0001\r\n07\r\n07\r\n"));
+                                       QTRY_COMPARE(program.View().GetRowCount(), 2);
+                                       Press(QMessageBox::Discard)(box);
+                                   },
+                                   Press(QMessageBox::Discard)});
             program.Command(57600).trigger();
-            QCOMPARE(answers.Texts(), QStringList{question});
+            QCOMPARE(answers.Texts(), (QStringList{question, question}));
         }
         QCOMPARE(program.View().GetRowCount(), 0);
         QVERIFY(doc.m_blocks.empty());
