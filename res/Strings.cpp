@@ -51,6 +51,15 @@ constexpr std::array kStrings{
     Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
     Entry{IDS_PORT_UNUSABLE, "指定されたポートは使えまへんがな(;_;)"},
     Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
+    Entry{IDS_RECORDING_RATE_TOO_LOW,
+          "録音のサンプリング周波数が低すぎます。8000 Hz 以上で録音してください。"},
+    Entry{IDS_RECORDING_CANCELLED, "録音の読み込みを中止しました。"},
+    Entry{IDS_RECORDING_DAMAGED, "録音の一部のバイトを正しく読み取れませんでした。ブロックは最善の"
+                                 "読み取りで残してあります:"},
+    Entry{IDS_RECORDING_FAULT_LINE, "ブロック %1、%2 バイト目 (録音の %3): %4"},
+    Entry{IDS_FAULT_FRAMING, "ストップビットが不正"},
+    Entry{IDS_FAULT_UNDECIDED, "判定できないビット"},
+    Entry{IDS_FAULT_LOST, "信号が途切れて読めない"},
 };
 
 } // namespace

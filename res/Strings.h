@@ -53,6 +53,14 @@ enum StringId : unsigned {
     IDS_RECV_BAD_CHECKSUM = 40012,
     IDS_PORT_UNUSABLE = 40020, // the chosen serial port cannot be opened
     IDS_PORT_LOST = 40021,     // the serial link went away while open
+    // Cassette recordings.
+    IDS_RECORDING_RATE_TOO_LOW = 40030, // sample rate under 8000 Hz
+    IDS_RECORDING_CANCELLED = 40031,    // the user stopped a decode
+    IDS_RECORDING_DAMAGED = 40032,      // heading of the list of damaged bytes
+    IDS_RECORDING_FAULT_LINE = 40033,   // %1 block, %2 byte offset, %3 time, %4 what
+    IDS_FAULT_FRAMING = 40034,
+    IDS_FAULT_UNDECIDED = 40035,
+    IDS_FAULT_LOST = 40036,
 };
 
 // The text for an id; empty for an id that has no text.
