@@ -36,10 +36,8 @@ constexpr double kMarkHalf = 0.5 / kMarkHz;
 constexpr double kSpaceHalf = 0.5 / kSpaceHz;
 constexpr double kLongestHalf = 1.7; // times a space half: longer is no carrier
 
-// Speed tracking: the gain per half-period, the largest step it believes,
-// the range of speeds it follows.
+// Speed tracking: the gain per half-period, the range of speeds it follows.
 constexpr double kSpeedGain = 0.03;
-constexpr double kSpeedTrust = 0.2;
 constexpr double kSpeedMin = 0.8;
 constexpr double kSpeedMax = 1.25;
 
@@ -159,10 +157,16 @@ void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
     if (bCarrier && half < kLongestHalf * kSpaceHalf * m_dSpeed) {
         // The threshold between the tones is their geometric mean.
         tone = half < std::numbers::sqrt2 * kMarkHalf * m_dSpeed ? Tone::mark : Tone::space;
+        // The speed is learnt from half-periods inside runs of one tone:
+        // where the tone changes, the filters stretch or shorten them.
         const double ratio = half / (tone == Tone::mark ? kMarkHalf : kSpaceHalf);
-        if (std::fabs(ratio - m_dSpeed) < kSpeedTrust * m_dSpeed)
-            m_dSpeed = std::clamp(m_dSpeed + kSpeedGain * (ratio - m_dSpeed), kSpeedMin, kSpeedMax);
+        if (m_prevTone == tone && m_prevPrevTone == tone && m_dPrevRatio > kSpeedMin &&
+            m_dPrevRatio < kSpeedMax)
+            m_dSpeed += kSpeedGain * (m_dPrevRatio - m_dSpeed);
+        m_dPrevRatio = ratio;
     }
+    m_prevPrevTone = m_prevTone;
+    m_prevTone = tone;
     AddToRun(tone, t0, t1);
 }
 

@@ -159,6 +159,8 @@ class CCassetteDecoder {
 
     // Speed tracking and the run being built.
     double m_dSpeed = 1.0;
+    Tone m_prevTone = Tone::none, m_prevPrevTone = Tone::none;
+    double m_dPrevRatio = 1.0;
     bool m_bHaveRun = false;
     Run m_cur{};
     std::deque<Run> m_runs;
