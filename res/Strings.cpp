@@ -60,6 +60,7 @@ constexpr std::array kStrings{
     Entry{IDS_FAULT_FRAMING, "ストップビットが不正"},
     Entry{IDS_FAULT_UNDECIDED, "判定できないビット"},
     Entry{IDS_FAULT_LOST, "信号が途切れて読めない"},
+    Entry{IDS_RECORDING_PROGRESS, "録音を読み込み中 %1%"},
 };
 
 } // namespace

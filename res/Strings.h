@@ -61,6 +61,7 @@ enum StringId : unsigned {
     IDS_FAULT_FRAMING = 40034,
     IDS_FAULT_UNDECIDED = 40035,
     IDS_FAULT_LOST = 40036,
+    IDS_RECORDING_PROGRESS = 40037, // %1 percent of the recording read
 };
 
 // The text for an id; empty for an id that has no text.
