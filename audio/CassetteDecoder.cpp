@@ -27,6 +27,7 @@ constexpr double kTiny = 1e-20; // keeps the filters out of denormal numbers
 // of the loudest carrier of the last minute.
 constexpr double kCarrierShare = 0.25;
 constexpr double kCarrierSeconds = 1.0;
+constexpr double kLostCarrierSeconds = 4.0;
 constexpr double kLongShare = 0.05;
 constexpr double kLongSeconds = 60.0;
 constexpr double kSilence = 1e-6;
@@ -34,7 +35,7 @@ constexpr double kSilence = 1e-6;
 // Half-periods at the nominal speed.
 constexpr double kMarkHalf = 0.5 / kMarkHz;
 constexpr double kSpaceHalf = 0.5 / kSpaceHz;
-constexpr double kLongestHalf = 1.7; // times a space half: longer is no carrier
+constexpr double kLongestHalf = 1.4; // times a space half: longer is no carrier
 
 // Speed tracking: the gain per half-period, the range of speeds it follows.
 constexpr double kSpeedGain = 0.03;
@@ -148,10 +149,13 @@ void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
         return;
 
     m_dEnv = 0.7 * m_dEnv + 0.3 * dPeak;
-    m_dRef = std::max(dPeak, m_dRef * std::exp(-half / kCarrierSeconds));
+    const double ref = m_dRef * std::exp(-half / kCarrierSeconds);
     m_dRefLong = std::max(dPeak, m_dRefLong * std::exp(-half / kLongSeconds));
     const bool bCarrier =
-        dPeak >= kCarrierShare * m_dRef && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
+        dPeak >= kCarrierShare * ref && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
+    // The reference follows a fading carrier, but holds longer through a
+    // loss of it, so that hiss in a dropout does not pass for signal.
+    m_dRef = bCarrier ? std::max(dPeak, ref) : m_dRef * std::exp(-half / kLostCarrierSeconds);
 
     Tone tone = Tone::none;
     if (bCarrier && half < kLongestHalf * kSpaceHalf * m_dSpeed) {
@@ -212,10 +216,11 @@ void CCassetteDecoder::Process(bool bFinal) {
                 return;
             }
             const double leader = MarkBefore(k);
-            if (leader < kMinLeader) {
+            if (leader < kMinLeader && !m_bResumeWithoutLeader) {
                 m_tHunt = std::nextafter(tEdge, 1e300);
                 continue;
             }
+            m_bResumeWithoutLeader = false;
             if (m_nBaud == 0 && !DecideBaud(k, bFinal))
                 return;
             BeginRecord(tEdge, leader);
@@ -230,6 +235,7 @@ void CCassetteDecoder::Process(bool bFinal) {
             return;
         }
         std::size_t nLost = 0;
+        bool bForced = false;
         const double tb = BitSeconds(m_nBaud) * SpeedAt(tEdge);
         if (!m_bytes.empty()) {
             const double since = tEdge - m_tLastByteEnd;
@@ -239,19 +245,44 @@ void CCassetteDecoder::Process(bool bFinal) {
             // carrier that lasts too long or that a leader follows.
             if (mark >= kRecordGap ||
                 (none > 0.5 * tb && (since > kMaxDropout || mark >= kMinLeader))) {
+                if (none > 0.5 * tb && mark < kMinLeader) {
+                    // Data again after a long loss, without a leader: the
+                    // block was cut. Say so, and go on in a new one.
+                    AppendByte(0, m_tLastByteEnd, true, ByteFault::lost);
+                    m_bResumeWithoutLeader = true;
+                }
                 EndRecord();
                 continue;
             }
-            if (none > 0.5 * tb)
-                nLost = static_cast<std::size_t>(std::lround(since / (kBitsPerByte * tb)));
+            if (none > 0.5 * tb) {
+                bool bWait = false;
+                tEdge = ResumeEdge(k, tEdge, bFinal, bWait);
+                if (bWait)
+                    return;
+                nLost = static_cast<std::size_t>(
+                    std::lround((tEdge - m_tLastByteEnd) / (kBitsPerByte * tb)));
+            } else if (m_bOnGrid) {
+                // Bytes follow back to back: space before the edge found
+                // means the start bit where the last byte ended was not
+                // seen clearly. The byte is read there, not from an edge
+                // inside it.
+                double markTime = 0, spaceTime = 0, noneTime = 0;
+                ToneTimes(m_tLastByteEnd, tEdge, markTime, spaceTime, noneTime);
+                if (spaceTime > 0.4 * tb) {
+                    tEdge = m_tLastByteEnd;
+                    bForced = true;
+                }
+            }
         }
         Cells cells;
         if (!DecodeByte(tEdge, bFinal, cells))
             return;
-        if (cells.bits[0] || cells.undecided[0]) {
+        if (cells.bits[0] && !bForced) {
             m_tHunt = std::nextafter(tEdge, 1e300); // not a start bit after all
             continue;
         }
+        if (cells.bits[0])
+            cells.undecided[0] = true;
         for (std::size_t i = 0; i < nLost; ++i)
             AppendByte(0, m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb, true,
                        ByteFault::lost);
@@ -274,9 +305,39 @@ void CCassetteDecoder::Process(bool bFinal) {
         AppendByte(byte, tEdge, bUndecided || bFraming,
                    bUndecided ? ByteFault::undecided : ByteFault::framing);
         m_tLastByteEnd = cells.edges[kBitsPerByte];
+        m_bOnGrid = !bFraming && !bUndecided;
         m_tHunt = cells.edges[nHuntCell] - 0.4 * tb;
         DropRunsBefore(std::min(m_tHunt, m_tLastByteEnd));
     }
+}
+
+double CCassetteDecoder::ResumeEdge(std::size_t nRun, double tFirst, bool bFinal,
+                                    bool& bWait) const {
+    // Where the carrier comes back, the first edge may lie inside a byte.
+    // The start of a byte is the edge from which two bytes read cleanly
+    // back to back; failing that, the first edge.
+    const double tb = BitSeconds(m_nBaud) * SpeedAt(tFirst);
+    double tEdge = tFirst;
+    std::size_t k = nRun;
+    while (tEdge < tFirst + kBitsPerByte * tb) {
+        Cells first, second;
+        if (!DecodeByte(tEdge, bFinal, first) ||
+            !DecodeByte(first.edges[kBitsPerByte], bFinal, second)) {
+            bWait = !bFinal;
+            return tFirst;
+        }
+        bool bClean = !first.bits[0] && !second.bits[0];
+        for (int i = 0; i < kBitsPerByte; ++i) {
+            bClean = bClean && !first.undecided[i] && !second.undecided[i];
+            if (i > kDataBits)
+                bClean = bClean && first.bits[i] && second.bits[i];
+        }
+        if (bClean)
+            return tEdge;
+        if (!FindStartEdge(std::nextafter(tEdge, 1e300), k, tEdge))
+            break;
+    }
+    return tFirst;
 }
 
 bool CCassetteDecoder::FindStartEdge(double tFrom, std::size_t& nRun, double& tEdge) const {
@@ -414,6 +475,7 @@ void CCassetteDecoder::BeginRecord(double tEdge, double dLeader) {
     m_tRecordStart = tEdge;
     m_tLastByteEnd = tEdge;
     m_tHunt = tEdge;
+    m_bOnGrid = false;
     m_bytes.clear();
     m_faults.clear();
 }

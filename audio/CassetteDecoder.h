@@ -125,6 +125,7 @@ class CCassetteDecoder {
     // Stage 3: runs to bytes and records.
     void Process(bool bFinal);
     bool FindStartEdge(double tFrom, std::size_t& nRun, double& tEdge) const;
+    double ResumeEdge(std::size_t nRun, double tFirst, bool bFinal, bool& bWait) const;
     double MarkBefore(std::size_t nRun) const;
     double NoneBetween(double t0, double t1) const;
     bool DecideBaud(std::size_t nFirst, bool bFinal);
@@ -171,6 +172,8 @@ class CCassetteDecoder {
     double m_tHunt = 0;
     double m_tRecordStart = 0;
     double m_tLastByteEnd = 0;
+    bool m_bResumeWithoutLeader = false; // a record cut by a long loss goes on
+    bool m_bOnGrid = false;              // the last byte was clean: the next starts where it ended
     double m_tGapFrom = 0;
     std::vector<std::uint8_t> m_bytes;
     std::vector<CByteFaultAt> m_faults;
