@@ -260,7 +260,7 @@ void CCassetteDecoder::Process(bool bFinal) {
                 if (bWait)
                     return;
                 nLost = static_cast<std::size_t>(
-                    std::lround((tEdge - m_tLastByteEnd) / (kBitsPerByte * tb)));
+                    std::lround(std::max(0.0, tEdge - m_tLastByteEnd) / (kBitsPerByte * tb)));
             } else if (m_bOnGrid) {
                 // Bytes follow back to back: space before the edge found
                 // means the start bit where the last byte ended was not
@@ -487,9 +487,12 @@ void CCassetteDecoder::EndRecord() {
         m_sink.OnRecord(nStart, Ticks(m_tLastByteEnd) - nStart, m_nBaud, m_bytes, m_faults);
         m_tGapFrom = m_tLastByteEnd;
     }
+    // Hunting goes on after the last byte; after a record that found none,
+    // after its start edge, which is not to be taken again.
+    m_tHunt =
+        m_bytes.empty() ? std::max(m_tHunt, std::nextafter(m_tRecordStart, 1e300)) : m_tLastByteEnd;
     m_bytes.clear();
     m_faults.clear();
-    m_tHunt = m_tLastByteEnd;
     m_nBaud = m_nForceBaud;
 }
 
