@@ -249,6 +249,21 @@ TEST(Recording, DropoutIsReportedNotGuessed) {
     }
 }
 
+// A start edge after a leader that turned out to be no start bit, at the
+// very end of the recording, once made the decoder start the same record
+// over and over (the input the fuzz target found: a WAV file after one
+// byte that chooses the road).
+TEST(Recording, FalseStartAtTheEndDoesNotHang) {
+    std::ifstream in(RELMUTH_SOURCE_DIR "/fuzz/regressions/recording/restart-at-the-same-edge",
+                     std::ios::binary);
+    const ByteArray file((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(file.size(), 1u);
+    std::vector<CTapeBlock> blocks;
+    const auto damage = ReadRecording(std::span(file).subspan(1), {}, blocks);
+    for (const CDamagedByte& d : damage)
+        EXPECT_LT(d.nOffset, blocks.at(d.nBlock).m_data.size());
+}
+
 class RecordingFile : public testing::Test {
   protected:
     void SetUp() override {
