@@ -71,13 +71,17 @@ int ReportRecordingDamage(const CRelmuthDoc& doc) {
     return kExitDamaged;
 }
 
-bool ConvertImageToRecording(const std::string& strIn, const std::string& strOut) {
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut) {
     try {
         CFile file = CFile::OpenForReading(strIn);
         CFileArchive in(file, CArchive::load);
         const ByteArray image = in.ReadAll();
         std::vector<CTapeBlock> check; // a bad image fails before OUT is touched
-        ReadKxm(image, check);
+        try {
+            ReadKxm(image, check);
+        } catch (const CArchiveException&) {
+            return ImageToRecording::notKxm;
+        }
         CSafeFileWriter writer(strOut);
         CFileArchive out(writer.GetFile(), CArchive::store);
         WriteRecording([&image](CTapeRecordSink& sink) { ReadKxmRecords(image, sink); }, out);
@@ -85,7 +89,7 @@ bool ConvertImageToRecording(const std::string& strIn, const std::string& strOut
         writer.Commit();
     } catch (const CRelmuthException& e) {
         CCliDocumentHost().ReportSaveLoadException(e);
-        return false;
+        return ImageToRecording::failed;
     }
-    return true;
+    return ImageToRecording::done;
 }

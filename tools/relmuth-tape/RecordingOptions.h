@@ -30,5 +30,7 @@ class CTerminalProgress final : public CDecodeProgress {
 int ReportRecordingDamage(const CRelmuthDoc& doc);
 
 // Plays the time line of the KXM image IN (its own gaps) into the WAV file
-// OUT; false when either file failed (reported).
-bool ConvertImageToRecording(const std::string& strIn, const std::string& strOut);
+// OUT. notKxm (nothing reported, OUT untouched) when IN is readable but no
+// KXM image, for the document to read as whatever it is.
+enum class ImageToRecording { done, failed, notKxm };
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut);

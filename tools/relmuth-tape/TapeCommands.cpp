@@ -68,9 +68,12 @@ int CmdConvert(const Args& arguments) {
         UsageError("convert takes IN and OUT [--baud 600|1200] [--channel left|right|mix]");
         return kExitUsage;
     }
-    // A tape image played into a recording keeps the image's own gaps.
-    if (IsRecordingName(args[1]) && !IsRecordingName(args[0]) && !IsRawImageName(args[0]))
-        return ConvertImageToRecording(args[0], args[1]) ? kExitOk : kExitFailed;
+    // A KXM image played into a recording keeps the image's own gaps.
+    if (IsRecordingName(args[1]) && !IsRecordingName(args[0]) && !IsRawImageName(args[0])) {
+        const ImageToRecording result = ConvertImageToRecording(args[0], args[1]);
+        if (result != ImageToRecording::notKxm)
+            return result == ImageToRecording::done ? kExitOk : kExitFailed;
+    }
     CTerminalProgress progress;
     doc.m_pDecodeProgress = &progress;
     if (!doc.OnOpenDocument(args[0]))
