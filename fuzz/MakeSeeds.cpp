@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/Recording.h"
 #include "tape/Archive.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     }
     try {
         const fs::path root(argv[1]);
-        for (const char* sub : {"kxm", "raw", "receiver"})
+        for (const char* sub : {"kxm", "raw", "receiver", "recording"})
             fs::create_directories(root / sub);
 
         const auto tapes = Tapes();
@@ -99,6 +100,38 @@ int main(int argc, char** argv) {
             for (const CTapeBlock& block : tapes[i])
                 text += GetBlockText(block);
             Save(root / "receiver" / stem, text.data(), text.size());
+        }
+
+        // A short block at 1200 baud, then at 600, as 8-bit samples at
+        // 8 kHz (first byte 0: raw samples, 8000 Hz, mono) and as a WAV
+        // file of 16-bit samples (first byte 1).
+        for (const int nBaud : {kBaudFast, kBaudSlow}) {
+            const std::vector<CTapeBlock> tape{Block({0x3A, 0x9C, 0x00}, nBaud)};
+            ByteArray wav;
+            {
+                CMemoryArchive sink(wav);
+                WriteRecording(
+                    [&tape](CTapeRecordSink& s) {
+                        s.OnGap(TapeGap::inner, 0, 240);
+                        s.OnData(240, 3 * TicksPerByte(tape[0].m_nBaud), tape[0].m_nBaud,
+                                 tape[0].m_data);
+                        s.OnGap(TapeGap::inner, 240 + 3 * TicksPerByte(tape[0].m_nBaud), 240);
+                    },
+                    sink, 8000);
+            }
+            // The encoder lays 2 s of leader after silence: keep the end.
+            const std::size_t nKeep = std::min<std::size_t>(wav.size() - 44, 6000);
+            ByteArray samples{0};
+            for (std::size_t i = wav.size() - nKeep; i + 1 < wav.size(); i += 2) {
+                const auto v = static_cast<std::int16_t>(wav[i] | (wav[i + 1] << 8));
+                samples.push_back(static_cast<std::uint8_t>(128 + v / 256));
+            }
+            const std::string stem = "baud" + std::to_string(nBaud);
+            Save(root / "recording" / (stem + "-samples"), samples.data(), samples.size());
+            ByteArray file{1};
+            file.insert(file.end(), wav.begin(), wav.begin() + 44);
+            file.insert(file.end(), wav.end() - static_cast<std::ptrdiff_t>(nKeep), wav.end());
+            Save(root / "recording" / (stem + "-wav"), file.data(), file.size());
         }
 
         // Two images end to end read as one tape.

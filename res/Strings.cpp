@@ -61,6 +61,16 @@ constexpr std::array kStrings{
           "このポートを使う権限がありません。ユーザーを dialout グループに加えて"
           "(sudo usermod -aG dialout $USER)、ログインし直してください。"},
     Entry{IDS_PORT_PC88_LINK, "仮想 PC-8801 (relmuth-pc88)"},
+    Entry{IDS_RECORDING_RATE_TOO_LOW,
+          "録音のサンプリング周波数が低すぎます。8000 Hz 以上で録音してください。"},
+    Entry{IDS_RECORDING_CANCELLED, "録音の読み込みを中止しました。"},
+    Entry{IDS_RECORDING_DAMAGED, "録音の一部のバイトを正しく読み取れませんでした。ブロックは最善の"
+                                 "読み取りで残してあります:"},
+    Entry{IDS_RECORDING_FAULT_LINE, "ブロック %1、%2 バイト目 (録音の %3): %4"},
+    Entry{IDS_FAULT_FRAMING, "ストップビットが不正"},
+    Entry{IDS_FAULT_UNDECIDED, "判定できないビット"},
+    Entry{IDS_FAULT_LOST, "信号が途切れて読めない"},
+    Entry{IDS_RECORDING_PROGRESS, "録音を読み込み中 %1%"},
 
     Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
     Entry{IDD_SEND_PROGRESS, "プログラム送信"},

@@ -67,6 +67,15 @@ enum StringId : unsigned {
     IDS_PORT_LOST = 40021,            // the serial link went away while open
     IDS_PORT_PERMISSION_HINT = 40022, // the port was refused for lack of permission
     IDS_PORT_PC88_LINK = 40023,       // the port list's entry for the virtual PC-8801
+    // Cassette recordings.
+    IDS_RECORDING_RATE_TOO_LOW = 40030, // sample rate under 8000 Hz
+    IDS_RECORDING_CANCELLED = 40031,    // the user stopped a decode
+    IDS_RECORDING_DAMAGED = 40032,      // heading of the list of damaged bytes
+    IDS_RECORDING_FAULT_LINE = 40033,   // %1 block, %2 byte offset, %3 time, %4 what
+    IDS_FAULT_FRAMING = 40034,
+    IDS_FAULT_UNDECIDED = 40035,
+    IDS_FAULT_LOST = 40036,
+    IDS_RECORDING_PROGRESS = 40037, // %1 percent of the recording read
 
     // Dialog titles, keyed by the dialog's number.
     IDD_ABOUTBOX = 100,

@@ -3,7 +3,7 @@
 # Builds the fuzz targets with clang in build-fuzz and runs each for a bounded
 # time (default 60 seconds each), one after the other.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: kxm raw receiver
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: kxm raw receiver recording
 #
 # Corpora grow in build-fuzz/corpus/TARGET across runs; a failing input is
 # kept as build-fuzz/artifacts/TARGET-crash-* (or -timeout-, -oom-, -leak-).
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(kxm raw receiver)
+[ ${#targets[@]} -eq 0 ] && targets=(kxm raw receiver recording)
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -30,12 +30,14 @@ for t in "${targets[@]}"; do
   mkdir -p "$build/corpus/$t"
   inputs=("$build/corpus/$t" "$build/seeds/$t")
   [ -d "fuzz/regressions/$t" ] && inputs+=("fuzz/regressions/$t")
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   echo "== fuzz_$t for ${seconds} s"
   # -timeout: an input that takes this long counts as a hang.
   # -rss_limit_mb / -malloc_limit_mb: an input that makes us take this much
   # memory counts as unbounded allocation.
   if ! "$build/fuzz/fuzz_$t" "${inputs[@]}" \
-      -dict="fuzz/$t.dict" -max_total_time="$seconds" -timeout=10 \
+      "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=8192 -print_final_stats=1 \
       -artifact_prefix="$build/artifacts/$t-" 2>"$build/fuzz_$t.log"; then
     failed+=("$t")

@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "audio/SoundFile.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "tape/File.h"
@@ -49,12 +50,15 @@ CRelmuthDoc::~CRelmuthDoc() = default;
 void CRelmuthDoc::Serialize(CArchive& ar) {
     if (ar.HasFile() && IsRawImageName(ar.GetFileName()))
         SerializeRaw(ar);
+    else if (ar.HasFile() && IsRecordingName(ar.GetFileName()))
+        SerializeRecording(ar);
     else
         SerializeKXM(ar);
 }
 
 void CRelmuthDoc::DeleteContents() {
     m_blocks.clear();
+    m_recordingDamage.clear();
 }
 
 bool CRelmuthDoc::OnNewDocument() {
@@ -172,6 +176,23 @@ void CRelmuthDoc::SerializeRaw(CArchive& ar) {
     if (ar.Read(image.data(), image.size()) < image.size())
         throw CArchiveException(CArchiveException::generic);
     ReadRaw(image, m_blocks);
+}
+
+void CRelmuthDoc::SerializeRecording(CArchive& ar) {
+    if (ar.IsStoring()) {
+        WriteRecording(m_blocks, ar);
+        return;
+    }
+    m_recordingDamage.clear();
+    // libsndfile reads a file by its name, seeking as it likes; bytes in
+    // memory it reads in place.
+    if (const auto* pFile = dynamic_cast<const CFileArchive*>(&ar)) {
+        m_recordingDamage =
+            ReadRecording(pFile->GetFileName(), m_recordingOptions, m_blocks, m_pDecodeProgress);
+        return;
+    }
+    const ByteArray bytes = ar.ReadAll();
+    m_recordingDamage = ReadRecording(bytes, m_recordingOptions, m_blocks, m_pDecodeProgress);
 }
 
 void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,

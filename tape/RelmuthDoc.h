@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/Recording.h"
 #include "res/Strings.h"
 #include "tape/Archive.h"
 #include "tape/Errors.h"
@@ -49,6 +50,13 @@ class CRelmuthDoc {
 
     std::vector<CTapeBlock> m_blocks; // the tape, first block first
 
+    // How the next recording is decoded, and who hears of its progress.
+    CRecordingOptions m_recordingOptions;
+    CDecodeProgress* m_pDecodeProgress = nullptr;
+    // The bytes of the last recording opened that did not decode cleanly,
+    // by block index and offset as they were when it was opened.
+    std::vector<CDamagedByte> m_recordingDamage;
+
     // Load or store the whole tape; the format follows the file's extension.
     virtual void Serialize(CArchive& ar);
     virtual void DeleteContents();
@@ -57,6 +65,10 @@ class CRelmuthDoc {
     virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
     virtual void SerializeKXM(CArchive& ar);
     virtual void SerializeRaw(CArchive& ar);
+    // A cassette recording: decoded when loading (with m_recordingOptions,
+    // progress to m_pDecodeProgress, damaged bytes into m_recordingDamage),
+    // written as a WAV file when storing.
+    virtual void SerializeRecording(CArchive& ar);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;
     virtual std::string GetBlockText(const CTapeBlock& block) const;

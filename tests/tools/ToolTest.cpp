@@ -144,6 +144,40 @@ TEST_F(Tool, ImportReceivesLikeThePortAndReportsEveryMessageInOrder) {
     EXPECT_EQ(Run({"list", P("out.kxm")}).out, "0\t1200\t3\tUnknown\t\n1\t600\t2\tUnknown\t\n");
 }
 
+// A tape played into a recording and read back, at both speeds; a
+// recording read at the wrong forced speed is written all the same, with
+// exit status 3 and every doubtful byte on standard error.
+TEST_F(Tool, RecordingsConvertBothWaysAndDamageExitsWithThree) {
+    const std::vector<CTapeBlock> tape{B({':', 0x9C, 0x3A, 0, 0xFF}, 600),
+                                       B({1, 2, 3, 0x3A}, 1200)};
+    PutTape("in.kxm", tape);
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("tape.WAV")}).status, 0);
+    const Result back = Run({"convert", P("tape.WAV"), P("back.kxm")});
+    EXPECT_EQ(back.status, 0);
+    EXPECT_EQ(back.err, "");
+    EXPECT_EQ(Get("back.kxm"), Get("in.kxm"));
+    EXPECT_EQ(Run({"list", P("tape.WAV"), "--channel", "left"}).out,
+              "0\t600\t5\tMachine Code\t\n1\t1200\t4\tUnknown\t\n");
+
+    const Result forced = Run({"convert", "--baud", "600", P("tape.WAV"), P("forced.cas")});
+    EXPECT_EQ(forced.status, 3);
+    EXPECT_NE(forced.err.find("ブロック 1、0 バイト目 (録音の 0:"), std::string::npos)
+        << forced.err;
+    EXPECT_FALSE(Get("forced.cas").empty());
+
+    EXPECT_EQ(Run({"convert", P("tape.WAV"), P("x.kxm"), "--baud", "300"}).status, 2);
+    EXPECT_EQ(Run({"list", P("tape.WAV"), "--channel"}).status, 2);
+}
+
+TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
+    Put("letter.wav", "RIFF? no, just a letter.\n");
+    Put("out.kxm", "precious");
+    const Result r = Run({"convert", P("letter.wav"), P("out.kxm")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "予期しないﾌｧｲﾙ形式です。\n");
+    EXPECT_EQ(Get("out.kxm"), "precious");
+}
+
 TEST_F(Tool, UnreadableInputFailsAndLeavesTheOutputAlone) {
     Put("out.kxm", "precious");
     const Result missing = Run({"convert", P("none.kxm"), P("out.kxm")});

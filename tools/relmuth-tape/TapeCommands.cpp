@@ -6,8 +6,10 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "audio/SoundFile.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/RecordingOptions.h"
 
 namespace {
 
@@ -37,33 +39,56 @@ bool ReadInput(const std::string& path, std::string& bytes, std::string& error) 
 
 } // namespace
 
-int CmdList(const Args& args) {
+int CmdList(const Args& arguments) {
+    CCliDocumentHost host;
+    CRelmuthDoc doc(&host);
+    Args args = arguments;
+    if (!TakeRecordingOptions(args, doc))
+        return kExitUsage;
     if (args.size() != 1) {
         UsageError("list takes one FILE");
         return kExitUsage;
     }
-    CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CTerminalProgress progress;
+    doc.m_pDecodeProgress = &progress;
     if (!doc.OnOpenDocument(args[0]))
         return kExitFailed;
     for (std::size_t i = 0; i < doc.m_blocks.size(); ++i)
         PrintLine(stdout, BlockListLine(doc, i));
-    return kExitOk;
+    return ReportRecordingDamage(doc);
 }
 
-int CmdConvert(const Args& args) {
-    if (args.size() != 2) {
-        UsageError("convert takes IN and OUT");
-        return kExitUsage;
-    }
+int CmdConvert(const Args& arguments) {
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
+    Args args = arguments;
+    if (!TakeRecordingOptions(args, doc))
+        return kExitUsage;
+    if (args.size() != 2) {
+        UsageError("convert takes IN and OUT [--baud 600|1200] [--channel left|right|mix]");
+        return kExitUsage;
+    }
+    // A KXM image played into a recording keeps the image's own gaps.
+    if (IsRecordingName(args[1]) && !IsRecordingName(args[0]) && !IsRawImageName(args[0])) {
+        const ImageToRecording result = ConvertImageToRecording(args[0], args[1]);
+        if (result != ImageToRecording::notKxm)
+            return result == ImageToRecording::done ? kExitOk : kExitFailed;
+    }
+    CTerminalProgress progress;
+    doc.m_pDecodeProgress = &progress;
     if (!doc.OnOpenDocument(args[0]))
         return kExitFailed;
-    return doc.OnSaveDocument(args[1]) ? kExitOk : kExitFailed;
+    doc.m_pDecodeProgress = nullptr;
+    const int status = ReportRecordingDamage(doc);
+    return doc.OnSaveDocument(args[1]) ? status : kExitFailed;
 }
 
-int CmdText(const Args& args) {
+int CmdText(const Args& arguments) {
+    CCliDocumentHost host;
+    CRelmuthDoc doc(&host);
+    Args args = arguments;
+    if (!TakeRecordingOptions(args, doc))
+        return kExitUsage;
     if (args.empty() || args.size() > 2) {
         UsageError("text takes FILE and an optional INDEX");
         return kExitUsage;
@@ -77,8 +102,8 @@ int CmdText(const Args& args) {
             return kExitUsage;
         }
     }
-    CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CTerminalProgress progress;
+    doc.m_pDecodeProgress = &progress;
     if (!doc.OnOpenDocument(args[0]))
         return kExitFailed;
     if (args.size() == 2 && nIndex >= doc.m_blocks.size()) {
@@ -92,7 +117,9 @@ int CmdText(const Args& args) {
         const std::string text = doc.GetBlockText(doc.m_blocks[i]);
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
-    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    if (std::fflush(stdout) != 0)
+        return kExitFailed;
+    return ReportRecordingDamage(doc);
 }
 
 int CmdImport(const Args& args) {

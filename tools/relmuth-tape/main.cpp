@@ -24,12 +24,21 @@ constexpr Command kCommands[] = {
 
 constexpr const char* kHelp =
     "Usage: relmuth-tape COMMAND ARGS...\n"
-    "PC-8801 cassette tape images (.kxm, .cmt, .cas) without a window.\n"
+    "PC-8801 cassette tapes as images (.kxm, .cmt, .cas) and recordings (.wav\n"
+    ".flac .ogg .aif .aiff .mp3) without a window.\n"
     "\n"
     "  list FILE              one line per block: INDEX BAUD BYTES TYPE NAME (tabs)\n"
     "  convert IN OUT         read IN and write OUT; the format follows each name:\n"
-    "                         .cmt or .cas is a raw image, anything else KXM\n"
+    "                         .cmt or .cas is a raw image, .wav .flac .ogg .aif\n"
+    "                         .aiff .mp3 a recording (decoded; .wav is written as\n"
+    "                         44.1 kHz 16-bit mono a PC-8801 loads), anything else\n"
+    "                         KXM\n"
     "  text FILE [INDEX]      the transfer text of one block, or of every block\n"
+    "    with a recording, list, convert and text also take\n"
+    "      --baud 600|1200      read every block at this speed (found per block\n"
+    "                           when not given)\n"
+    "      --channel left|right|mix\n"
+    "                           the channel to read (the better one when not given)\n"
     "  import TEXTFILE OUT    feed transfer text (- for standard input) through the\n"
     "                         receiver as if it came from the serial port; save the\n"
     "                         blocks that complete as OUT\n"
@@ -49,7 +58,9 @@ constexpr const char* kHelp =
     "  --version              the program's version\n"
     "\n"
     "Messages go to standard error. Exit status: 0 done, 1 a file could not be\n"
-    "read or written (OUT is then left as it was), 2 wrong arguments.\n";
+    "read or written (OUT is then left as it was), 2 wrong arguments, 3 done but\n"
+    "a recording held bytes that did not decode cleanly (each listed on standard\n"
+    "error; the blocks keep their best reading).\n";
 
 } // namespace
 

@@ -1,0 +1,518 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/CassetteDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "audio/CassetteSignal.h"
+
+namespace {
+
+// Band of the signal that the filters keep.
+constexpr double kHighPassHz = 600.0;
+constexpr double kLowPassHz = 3600.0;
+constexpr double kLowPassMaxOfRate = 0.45; // at low rates, below Nyquist
+
+// Crossing detector: the hysteresis as a share of the recent level; the
+// level decays once no crossing came for a while, so that a fade is
+// followed.
+constexpr double kHysteresis = 0.3;
+constexpr double kQuietSeconds = 0.0015;
+constexpr double kQuietDecaySeconds = 0.005;
+constexpr double kTiny = 1e-20; // keeps the filters out of denormal numbers
+
+// Carrier: a half-period counts when its peak reaches this share of the
+// recent carrier level (which falls with a time constant of a second) and
+// of the loudest carrier of the last minute.
+constexpr double kCarrierShare = 0.25;
+constexpr double kCarrierSeconds = 1.0;
+constexpr double kLostCarrierSeconds = 4.0;
+constexpr double kLongShare = 0.05;
+constexpr double kLongSeconds = 60.0;
+constexpr double kSilence = 1e-6;
+
+// Half-periods at the nominal speed.
+constexpr double kMarkHalf = 0.5 / kMarkHz;
+constexpr double kSpaceHalf = 0.5 / kSpaceHz;
+constexpr double kLongestHalf = 1.4; // times a space half: longer is no carrier
+
+// Speed tracking: the gain per half-period, the range of speeds it follows.
+constexpr double kSpeedGain = 0.03;
+constexpr double kSpeedMin = 0.8;
+constexpr double kSpeedMax = 1.25;
+
+// Time line. A leader is at least kMinLeader of mark (a byte never holds
+// more than 10 bit periods of mark: 17 ms at 600 baud). Mark of kRecordGap
+// or more ends a record; no carrier for up to kMaxDropout inside a record
+// is a dropout, longer ends it.
+constexpr double kMinLeader = 0.030;
+constexpr double kRecordGap = 0.25;
+constexpr double kMaxDropout = 1.0;
+constexpr double kGlitch = 0.0005; // shorter non-mark runs do not break a leader
+constexpr double kHistory = 0.5;   // runs kept behind the reading position
+
+// Baud from bit cells: runs measured in 1200-baud bit periods; the share of
+// odd ones that marks 1200 baud; how many runs are enough to judge.
+constexpr double kUnitTolerance = 0.3;
+constexpr int kOddShareDivisor = 10;
+constexpr std::size_t kBaudRuns = 64;
+
+// Cells: how far an edge may be from where a cell should end to set it;
+// how clearly one tone must fill a cell.
+constexpr double kResync = 0.3;
+constexpr double kClear = 0.3;
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// RBJ biquad, Q = 1/sqrt(2): b0 b1 b2 a1 a2, a0 divided out.
+void Biquad(double* c, double fc, double rate, bool bHighPass) {
+    const double w = kTwoPi * fc / rate;
+    const double cw = std::cos(w);
+    const double alpha = std::sin(w) / std::numbers::sqrt2;
+    const double a0 = 1.0 + alpha;
+    const double b = bHighPass ? (1.0 + cw) / 2.0 : (1.0 - cw) / 2.0;
+    c[0] = b / a0;
+    c[1] = (bHighPass ? -2.0 * b : 2.0 * b) / a0;
+    c[2] = b / a0;
+    c[3] = -2.0 * cw / a0;
+    c[4] = (1.0 - alpha) / a0;
+}
+
+std::uint32_t Ticks(double t) {
+    return static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>(std::llround(std::max(t, 0.0) * kTicksPerSecond)));
+}
+
+} // namespace
+
+struct CCassetteDecoder::Cells {
+    double edges[kBitsPerByte + 1];
+    bool bits[kBitsPerByte];
+    bool undecided[kBitsPerByte];
+};
+
+CCassetteDecoder::CCassetteDecoder(double dSampleRate, CDecodedRecordSink& sink, int nForceBaud)
+    : m_sink(sink), m_dRate(dSampleRate),
+      m_nForceBaud(nForceBaud == kBaudSlow || nForceBaud == kBaudFast ? nForceBaud : 0) {
+    Biquad(m_hp, kHighPassHz, m_dRate, true);
+    Biquad(m_lp, std::min(kLowPassHz, kLowPassMaxOfRate * m_dRate), m_dRate, false);
+    m_dDecay = std::exp(-1.0 / (kQuietDecaySeconds * m_dRate));
+    m_nDecayAfter = static_cast<std::uint32_t>(kQuietSeconds * m_dRate) + 1;
+    m_nBaud = m_nForceBaud;
+}
+
+void CCassetteDecoder::Feed(const float* pSamples, std::size_t nFrames, std::size_t nStride) {
+    const double hp0 = m_hp[0], hp1 = m_hp[1], hp2 = m_hp[2], hpA1 = m_hp[3], hpA2 = m_hp[4];
+    const double lp0 = m_lp[0], lp1 = m_lp[1], lp2 = m_lp[2], lpA1 = m_lp[3], lpA2 = m_lp[4];
+    double hz1 = m_hpZ1, hz2 = m_hpZ2, lz1 = m_lpZ1, lz2 = m_lpZ2;
+    double prev = m_dPrev;
+    for (std::size_t i = 0; i < nFrames; ++i) {
+        const double x = pSamples[i * nStride] + ((m_nSample & 1) != 0 ? kTiny : -kTiny);
+        const double h = hp0 * x + hz1;
+        hz1 = hp1 * x - hpA1 * h + hz2;
+        hz2 = hp2 * x - hpA2 * h;
+        const double v = lp0 * h + lz1;
+        lz1 = lp1 * h - lpA1 * v + lz2;
+        lz2 = lp2 * h - lpA2 * v;
+
+        const std::uint64_t n = m_nSample++;
+        if ((v >= 0.0) != (prev >= 0.0))
+            m_tZero = static_cast<double>(n) - 1.0 + prev / (prev - v);
+        const double a = std::fabs(v);
+        if (a > m_dPeak)
+            m_dPeak = a;
+        const double threshold = kHysteresis * m_dEnv + kSilence;
+        if (m_nSign > 0 ? v < -threshold : v > threshold) {
+            m_nSign = -m_nSign;
+            OnHalfPeriod(m_tZero, m_dPeak);
+            m_dPeak = a;
+            m_nQuietFrom = n + m_nDecayAfter;
+        } else if (n > m_nQuietFrom) {
+            m_dEnv *= m_dDecay;
+        }
+        prev = v;
+    }
+    m_hpZ1 = hz1;
+    m_hpZ2 = hz2;
+    m_lpZ1 = lz1;
+    m_lpZ2 = lz2;
+    m_dPrev = prev;
+}
+
+void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
+    const double t0 = m_tLastCross / m_dRate;
+    const double t1 = tCross / m_dRate;
+    m_tLastCross = tCross;
+    const double half = t1 - t0;
+    if (half <= 0.0)
+        return;
+
+    m_dEnv = 0.7 * m_dEnv + 0.3 * dPeak;
+    const double ref = m_dRef * std::exp(-half / kCarrierSeconds);
+    m_dRefLong = std::max(dPeak, m_dRefLong * std::exp(-half / kLongSeconds));
+    const bool bCarrier =
+        dPeak >= kCarrierShare * ref && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
+    // The reference follows a fading carrier, but holds longer through a
+    // loss of it, so that hiss in a dropout does not pass for signal.
+    m_dRef = bCarrier ? std::max(dPeak, ref) : m_dRef * std::exp(-half / kLostCarrierSeconds);
+
+    Tone tone = Tone::none;
+    if (bCarrier && half < kLongestHalf * kSpaceHalf * m_dSpeed) {
+        // The threshold between the tones is their geometric mean.
+        tone = half < std::numbers::sqrt2 * kMarkHalf * m_dSpeed ? Tone::mark : Tone::space;
+        // The speed is learnt from half-periods inside runs of one tone:
+        // where the tone changes, the filters stretch or shorten them.
+        const double ratio = half / (tone == Tone::mark ? kMarkHalf : kSpaceHalf);
+        if (m_prevTone == tone && m_prevPrevTone == tone && m_dPrevRatio > kSpeedMin &&
+            m_dPrevRatio < kSpeedMax)
+            m_dSpeed += kSpeedGain * (m_dPrevRatio - m_dSpeed);
+        m_dPrevRatio = ratio;
+    }
+    m_prevPrevTone = m_prevTone;
+    m_prevTone = tone;
+    AddToRun(tone, t0, t1);
+}
+
+void CCassetteDecoder::AddToRun(Tone tone, double t0, double t1) {
+    if (m_bHaveRun && m_cur.tone == tone) {
+        m_cur.t1 = t1;
+        m_cur.speed = m_dSpeed;
+        return;
+    }
+    if (m_bHaveRun)
+        PushRun(m_cur);
+    m_cur = Run{tone, t0, t1, m_dSpeed};
+    m_bHaveRun = true;
+}
+
+void CCassetteDecoder::PushRun(const Run& run) {
+    m_runs.push_back(run);
+    Process(false);
+}
+
+void CCassetteDecoder::Finish() {
+    if (m_bHaveRun) {
+        m_runs.push_back(m_cur);
+        m_bHaveRun = false;
+    }
+    Process(true);
+    const double tEnd = static_cast<double>(m_nSample) / m_dRate;
+    if (m_bInRecord)
+        EndRecord();
+    EmitGap(TapeGap::outer, m_tGapFrom, tEnd);
+    m_tGapFrom = tEnd;
+    m_runs.clear();
+}
+
+void CCassetteDecoder::Process(bool bFinal) {
+    for (;;) {
+        std::size_t k = 0;
+        double tEdge = 0;
+        if (!m_bInRecord) {
+            if (!FindStartEdge(m_tHunt, k, tEdge)) {
+                if (!m_runs.empty())
+                    DropRunsBefore(m_runs.back().t1);
+                return;
+            }
+            const double leader = MarkBefore(k);
+            if (leader < kMinLeader && !m_bResumeWithoutLeader) {
+                m_tHunt = std::nextafter(tEdge, 1e300);
+                continue;
+            }
+            m_bResumeWithoutLeader = false;
+            if (m_nBaud == 0 && !DecideBaud(k, bFinal))
+                return;
+            BeginRecord(tEdge, leader);
+        }
+
+        if (!FindStartEdge(m_tHunt, k, tEdge)) {
+            const bool bOver = !m_runs.empty() && m_runs.back().t1 > m_tLastByteEnd + kMaxDropout;
+            if (bFinal || bOver) {
+                EndRecord();
+                continue;
+            }
+            return;
+        }
+        std::size_t nLost = 0;
+        bool bForced = false;
+        const double tb = BitSeconds(m_nBaud) * SpeedAt(tEdge);
+        if (!m_bytes.empty()) {
+            const double since = tEdge - m_tLastByteEnd;
+            const double none = NoneBetween(m_tLastByteEnd, tEdge);
+            const double mark = MarkBefore(k);
+            // Mark long enough to be idle ends a record; so does a loss of
+            // carrier that lasts too long or that a leader follows.
+            if (mark >= kRecordGap ||
+                (none > 0.5 * tb && (since > kMaxDropout || mark >= kMinLeader))) {
+                if (none > 0.5 * tb && mark < kMinLeader) {
+                    // Data again after a long loss, without a leader: the
+                    // block was cut. Say so, and go on in a new one.
+                    AppendByte(0, m_tLastByteEnd, true, ByteFault::lost);
+                    m_bResumeWithoutLeader = true;
+                }
+                EndRecord();
+                continue;
+            }
+            if (none > 0.5 * tb) {
+                bool bWait = false;
+                tEdge = ResumeEdge(k, tEdge, bFinal, bWait);
+                if (bWait)
+                    return;
+                nLost = static_cast<std::size_t>(
+                    std::lround(std::max(0.0, tEdge - m_tLastByteEnd) / (kBitsPerByte * tb)));
+            } else if (m_bOnGrid) {
+                // Bytes follow back to back: space before the edge found
+                // means the start bit where the last byte ended was not
+                // seen clearly. The byte is read there, not from an edge
+                // inside it.
+                double markTime = 0, spaceTime = 0, noneTime = 0;
+                ToneTimes(m_tLastByteEnd, tEdge, markTime, spaceTime, noneTime);
+                if (spaceTime > 0.4 * tb) {
+                    tEdge = m_tLastByteEnd;
+                    bForced = true;
+                }
+            }
+        }
+        Cells cells;
+        if (!DecodeByte(tEdge, bFinal, cells))
+            return;
+        if (cells.bits[0] && !bForced) {
+            m_tHunt = std::nextafter(tEdge, 1e300); // not a start bit after all
+            continue;
+        }
+        if (cells.bits[0])
+            cells.undecided[0] = true;
+        for (std::size_t i = 0; i < nLost; ++i)
+            AppendByte(0, m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb, true,
+                       ByteFault::lost);
+
+        std::uint8_t byte = 0;
+        bool bUndecided = false;
+        for (int i = 0; i < kBitsPerByte; ++i)
+            bUndecided = bUndecided || cells.undecided[i];
+        for (int i = 0; i < kDataBits; ++i)
+            byte |= static_cast<std::uint8_t>(cells.bits[1 + i] ? 1u << i : 0u);
+        // The next start bit may come where a stop bit failed.
+        int nHuntCell = kBitsPerByte;
+        for (int i = 1 + kDataBits; i < kBitsPerByte; ++i) {
+            if (!cells.bits[i]) {
+                nHuntCell = i;
+                break;
+            }
+        }
+        const bool bFraming = nHuntCell != kBitsPerByte;
+        AppendByte(byte, tEdge, bUndecided || bFraming,
+                   bUndecided ? ByteFault::undecided : ByteFault::framing);
+        m_tLastByteEnd = cells.edges[kBitsPerByte];
+        m_bOnGrid = !bFraming && !bUndecided;
+        m_tHunt = cells.edges[nHuntCell] - 0.4 * tb;
+        DropRunsBefore(std::min(m_tHunt, m_tLastByteEnd));
+    }
+}
+
+double CCassetteDecoder::ResumeEdge(std::size_t nRun, double tFirst, bool bFinal,
+                                    bool& bWait) const {
+    // Where the carrier comes back, the first edge may lie inside a byte.
+    // The start of a byte is the edge from which two bytes read cleanly
+    // back to back; failing that, the first edge.
+    const double tb = BitSeconds(m_nBaud) * SpeedAt(tFirst);
+    double tEdge = tFirst;
+    std::size_t k = nRun;
+    while (tEdge < tFirst + kBitsPerByte * tb) {
+        Cells first, second;
+        if (!DecodeByte(tEdge, bFinal, first) ||
+            !DecodeByte(first.edges[kBitsPerByte], bFinal, second)) {
+            bWait = !bFinal;
+            return tFirst;
+        }
+        bool bClean = !first.bits[0] && !second.bits[0];
+        for (int i = 0; i < kBitsPerByte; ++i) {
+            bClean = bClean && !first.undecided[i] && !second.undecided[i];
+            if (i > kDataBits)
+                bClean = bClean && first.bits[i] && second.bits[i];
+        }
+        if (bClean)
+            return tEdge;
+        if (!FindStartEdge(std::nextafter(tEdge, 1e300), k, tEdge))
+            break;
+    }
+    return tFirst;
+}
+
+bool CCassetteDecoder::FindStartEdge(double tFrom, std::size_t& nRun, double& tEdge) const {
+    auto it = std::partition_point(m_runs.begin(), m_runs.end(),
+                                   [tFrom](const Run& r) { return r.t1 < tFrom; });
+    for (; it != m_runs.end() && it + 1 != m_runs.end(); ++it) {
+        if (it->tone == Tone::mark && (it + 1)->tone == Tone::space && it->t1 >= tFrom) {
+            nRun = static_cast<std::size_t>(it + 1 - m_runs.begin());
+            tEdge = it->t1;
+            return true;
+        }
+    }
+    return false;
+}
+
+double CCassetteDecoder::MarkBefore(std::size_t nRun) const {
+    double mark = 0;
+    for (std::size_t i = nRun; i-- > 0;) {
+        const Run& r = m_runs[i];
+        const double d = r.t1 - r.t0;
+        if (r.tone == Tone::mark)
+            mark += d;
+        else if (d >= kGlitch)
+            break;
+    }
+    return mark;
+}
+
+double CCassetteDecoder::NoneBetween(double t0, double t1) const {
+    double mark = 0, space = 0, none = 0;
+    ToneTimes(t0, t1, mark, space, none);
+    return none;
+}
+
+bool CCassetteDecoder::DecideBaud(std::size_t nFirst, bool bFinal) {
+    std::size_t nTotal = 0, nOdd = 0;
+    bool bEnough = false;
+    for (std::size_t i = nFirst; i < m_runs.size(); ++i) {
+        const Run& r = m_runs[i];
+        const double d = r.t1 - r.t0;
+        if (r.tone == Tone::none || (r.tone == Tone::mark && d >= kMinLeader)) {
+            bEnough = true; // the record (or its first stretch) ends here
+            break;
+        }
+        const double units = d / (BitSeconds(kBaudFast) * r.speed);
+        const long n = std::lround(units);
+        if (n >= 1 && std::fabs(units - static_cast<double>(n)) <= kUnitTolerance) {
+            ++nTotal;
+            nOdd += static_cast<std::size_t>(n & 1);
+        }
+        if (i + 1 - nFirst >= kBaudRuns) {
+            bEnough = true;
+            break;
+        }
+    }
+    if (!bEnough && !bFinal)
+        return false;
+    const bool bFast = nTotal == 0 || (nOdd >= 1 && nOdd * kOddShareDivisor >= nTotal);
+    m_nBaud = bFast ? kBaudFast : kBaudSlow;
+    return true;
+}
+
+bool CCassetteDecoder::DecodeByte(double tEdge, bool bFinal, Cells& cells) const {
+    const double tb = BitSeconds(m_nBaud) * SpeedAt(tEdge);
+    if (!bFinal && (m_runs.empty() || m_runs.back().t1 < tEdge + (kBitsPerByte + 1) * tb))
+        return false;
+
+    cells.edges[0] = tEdge;
+    auto it = std::partition_point(m_runs.begin(), m_runs.end(),
+                                   [tEdge](const Run& r) { return r.t1 <= tEdge; });
+    for (int i = 0; i < kBitsPerByte; ++i) {
+        const double start = cells.edges[i];
+        const double nominal = start + tb;
+        double end = nominal;
+        // The tone edge nearest to where the cell should end, if close.
+        while (it != m_runs.end() && it->t1 < nominal - kResync * tb)
+            ++it;
+        double best = kResync * tb;
+        for (auto j = it; j != m_runs.end() && j + 1 != m_runs.end(); ++j) {
+            if (j->t1 > nominal + kResync * tb)
+                break;
+            const Tone a = j->tone, b = (j + 1)->tone;
+            if (a != Tone::none && b != Tone::none && a != b && std::fabs(j->t1 - nominal) < best &&
+                j->t1 > start + 0.5 * tb) {
+                best = std::fabs(j->t1 - nominal);
+                end = j->t1;
+            }
+        }
+        cells.edges[i + 1] = end;
+        double mark = 0, space = 0, none = 0;
+        ToneTimes(start, end, mark, space, none);
+        const double len = end - start;
+        cells.bits[i] = mark >= space;
+        cells.undecided[i] = none >= 0.5 * len || std::fabs(mark - space) < kClear * len;
+    }
+    return true;
+}
+
+void CCassetteDecoder::ToneTimes(double t0, double t1, double& mark, double& space,
+                                 double& none) const {
+    mark = space = 0;
+    double covered = 0;
+    auto it = std::partition_point(m_runs.begin(), m_runs.end(),
+                                   [t0](const Run& r) { return r.t1 <= t0; });
+    double noneRuns = 0;
+    for (; it != m_runs.end() && it->t0 < t1; ++it) {
+        const double d = std::min(it->t1, t1) - std::max(it->t0, t0);
+        if (d <= 0)
+            continue;
+        covered += d;
+        if (it->tone == Tone::mark)
+            mark += d;
+        else if (it->tone == Tone::space)
+            space += d;
+        else
+            noneRuns += d;
+    }
+    // What no run covers (the end of the recording) has no carrier.
+    none = noneRuns + std::max(0.0, (t1 - t0) - covered);
+}
+
+double CCassetteDecoder::SpeedAt(double t) const {
+    auto it =
+        std::partition_point(m_runs.begin(), m_runs.end(), [t](const Run& r) { return r.t1 < t; });
+    if (it == m_runs.end())
+        return m_dSpeed;
+    return it->speed;
+}
+
+void CCassetteDecoder::BeginRecord(double tEdge, double dLeader) {
+    const double tLeader = std::max(m_tGapFrom, tEdge - dLeader);
+    EmitGap(TapeGap::outer, m_tGapFrom, tLeader);
+    EmitGap(TapeGap::inner, tLeader, tEdge);
+    m_bInRecord = true;
+    m_tRecordStart = tEdge;
+    m_tLastByteEnd = tEdge;
+    m_tHunt = tEdge;
+    m_bOnGrid = false;
+    m_bytes.clear();
+    m_faults.clear();
+}
+
+void CCassetteDecoder::EndRecord() {
+    m_bInRecord = false;
+    if (!m_bytes.empty()) {
+        const std::uint32_t nStart = Ticks(m_tRecordStart);
+        m_sink.OnRecord(nStart, Ticks(m_tLastByteEnd) - nStart, m_nBaud, m_bytes, m_faults);
+        m_tGapFrom = m_tLastByteEnd;
+    }
+    // Hunting goes on after the last byte; after a record that found none,
+    // after its start edge, which is not to be taken again.
+    m_tHunt =
+        m_bytes.empty() ? std::max(m_tHunt, std::nextafter(m_tRecordStart, 1e300)) : m_tLastByteEnd;
+    m_bytes.clear();
+    m_faults.clear();
+    m_nBaud = m_nForceBaud;
+}
+
+void CCassetteDecoder::AppendByte(std::uint8_t byte, double t, bool bFault, ByteFault fault) {
+    if (bFault) {
+        m_faults.push_back(CByteFaultAt{m_bytes.size(), t, fault});
+        ++m_nFaults;
+    }
+    m_bytes.push_back(byte);
+    ++m_nBytes;
+}
+
+void CCassetteDecoder::DropRunsBefore(double t) {
+    while (!m_runs.empty() && m_runs.front().t1 < t - kHistory)
+        m_runs.pop_front();
+}
+
+void CCassetteDecoder::EmitGap(TapeGap kind, double t0, double t1) {
+    const std::uint32_t nStart = Ticks(t0);
+    const std::uint32_t nEnd = Ticks(t1);
+    if (nEnd > nStart)
+        m_sink.OnGap(kind, nStart, nEnd - nStart);
+}

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Decodes the PC-8801's cassette signal, one channel of samples at a time,
+// into a time line of data records and gaps.
+//
+// The signal, as public descriptions of the hardware and emulators give it:
+//
+//   Modulation  frequency-shift keying of an asynchronous serial line: the
+//               PC-8801 frames bytes with its 8251 USART, and the cassette
+//               interface turns the line into two tones and back.
+//   Tones       1200 Hz for a 0 bit (space), 2400 Hz for a 1 bit (mark).
+//   1200 baud   bit period 833 us: a 0 is one cycle of 1200 Hz, a 1 two
+//               cycles of 2400 Hz. A byte lasts 9.17 ms (44 ticks).
+//   600 baud    bit period 1667 us: a 0 is two cycles of 1200 Hz, a 1 four
+//               cycles of 2400 Hz. A byte lasts 18.3 ms (88 ticks).
+//   Byte        a start bit (0), eight data bits lowest first, two stop
+//               bits (1): 11 bit periods. Bytes of a block follow back to
+//               back; the line between them idles at mark.
+//   Leader      a steady mark tone (2400 Hz at either speed) before a
+//               block. The tone alone does not tell the speed: the bit
+//               cells do.
+//   Header gap  a BASIC program's or named machine-code file's header (ten
+//               D3 or "$$$", and a six-byte name) is followed by its body
+//               after a short pause; Grebe waits up to 5 s for it and up to
+//               1 s between any other two bytes of a block.
+//   Speed       N88-BASIC reads "CAS1:" at 1200 baud and "CAS2:" at 600
+//               baud; one tape may change speed from one block to the next.
+//
+// Sources: the cassette chapter of the Basic Master Level 3 emulator's
+// documentation (s-sasaji, "bml3mk5", tape.htm: cycles per bit at both
+// speeds, one start and two stop bits on a 1200/2400 Hz interface); the
+// Sega SC-3000 tape chart published by SMS Power ("Tape format": 1200 baud
+// with one 1200 Hz cycle for 0 and two 2400 Hz cycles for 1, start bit 0,
+// lowest bit first, stop bits 1, a steady-1 leader); electrelic's
+// "磁気テープ (4)" (the PC-8001mkII sends 600 bps start-stop serial data as
+// 1200/2400 Hz FSK); the PC88 MiSTer core's cassette input (pull request 70:
+// the PC-8801 demodulates the tape and frames it with its 8251 at the speed
+// port 30h selects, CAS1 1200 / CAS2 600 baud, tapes switching speed between
+// blocks); Manuke's T88 format description (1/4800 s ticks; 44 ticks a byte
+// at 1200 baud, that is 11 bits); Grebe's reading routine (the time limits).
+//
+// How it decodes, for each channel:
+//   1. A band-pass (2nd-order high-pass at 600 Hz, low-pass at 3.6 kHz)
+//      removes DC offset, hum and hiss; zero crossings with hysteresis
+//      relative to the signal's own level give half-periods, whatever the
+//      polarity, level or clipping.
+//   2. Each half-period is short (mark), long (space) or no carrier (too
+//      quiet against the recent level, or too long). The short and long
+//      half-periods track the tape's speed (error, wow and flutter).
+//   3. Half-periods of one kind make runs; a leader is a mark run of at
+//      least 30 ms. The speed of each block is found from its own bit
+//      cells: every byte at 1200 baud holds a run of an odd number of
+//      1200-baud bit periods (its 11 bit periods cannot all pair up), while
+//      at 600 baud every run is an even number of them.
+//   4. Bytes are read like a UART: a start edge, then 11 cells of the bit
+//      period, each decided by the tone that fills most of it and kept in
+//      step by the edges between cells. A cell that no tone fills clearly
+//      is an undecided bit; stop bits that are not mark are a framing
+//      error; a stretch without carrier inside a block is counted out in
+//      lost bytes. Each such byte is kept with its best reading and
+//      reported.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <vector>
+
+#include "tape/TapeRecords.h"
+
+// Why a decoded byte is not clean.
+enum class ByteFault : std::uint8_t {
+    framing,   // a stop bit was not mark
+    undecided, // a bit whose tone could not be told
+    lost,      // no signal where the byte should be: its value is unknown (0)
+};
+
+struct CByteFaultAt {
+    std::size_t nIndex; // byte index in its record
+    double dSeconds;    // where the byte starts in the recording
+    ByteFault fault;
+};
+
+// Takes what a decoder finds, in time order.
+class CDecodedRecordSink {
+  public:
+    virtual ~CDecodedRecordSink() = default;
+    // A run of bytes back to back (pauses shorter than a gap kept inside),
+    // its times in ticks of 1/4800 s of the recording, the faulty bytes.
+    virtual void OnRecord(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
+                          std::span<const std::uint8_t> bytes,
+                          std::span<const CByteFaultAt> faults) = 0;
+    virtual void OnGap(TapeGap /*kind*/, std::uint32_t /*nStart*/, std::uint32_t /*nDuration*/) {}
+};
+
+class CCassetteDecoder {
+  public:
+    // nForceBaud 600 or 1200 reads every block at that speed; 0 finds it.
+    CCassetteDecoder(double dSampleRate, CDecodedRecordSink& sink, int nForceBaud = 0);
+
+    // The next nFrames samples, taken from pSamples at every nStride-th float.
+    void Feed(const float* pSamples, std::size_t nFrames, std::size_t nStride = 1);
+    // The recording has ended: the last record is passed on.
+    void Finish();
+
+    // Bytes decoded so far, and how many of them were not clean: a measure
+    // of how good the channel is.
+    std::size_t GetByteCount() const { return m_nBytes; }
+    std::size_t GetFaultCount() const { return m_nFaults; }
+
+  private:
+    enum class Tone : std::uint8_t { mark, space, none };
+    struct Run {
+        Tone tone;
+        double t0, t1; // seconds
+        double speed;  // tape speed factor at its end
+    };
+    struct Cells; // one byte's cells, decided
+
+    // Stage 1: samples to half-periods.
+    void OnHalfPeriod(double tCross, double dPeak);
+    // Stage 2: half-periods to runs.
+    void AddToRun(Tone tone, double t0, double t1);
+    void PushRun(const Run& run);
+    // Stage 3: runs to bytes and records.
+    void Process(bool bFinal);
+    bool FindStartEdge(double tFrom, std::size_t& nRun, double& tEdge) const;
+    double ResumeEdge(std::size_t nRun, double tFirst, bool bFinal, bool& bWait) const;
+    double MarkBefore(std::size_t nRun) const;
+    double NoneBetween(double t0, double t1) const;
+    bool DecideBaud(std::size_t nFirst, bool bFinal);
+    bool DecodeByte(double tEdge, bool bFinal, Cells& cells) const;
+    void ToneTimes(double t0, double t1, double& mark, double& space, double& none) const;
+    double SpeedAt(double t) const;
+    void BeginRecord(double tEdge, double dLeader);
+    void EndRecord();
+    void AppendByte(std::uint8_t byte, double t, bool bFault, ByteFault fault);
+    void DropRunsBefore(double t);
+    void EmitGap(TapeGap kind, double t0, double t1);
+
+    CDecodedRecordSink& m_sink;
+    const double m_dRate;
+    const int m_nForceBaud;
+
+    // Filters (biquad, transposed direct form II) and the crossing detector.
+    double m_hp[5], m_lp[5];
+    double m_hpZ1 = 0, m_hpZ2 = 0, m_lpZ1 = 0, m_lpZ2 = 0;
+    std::uint64_t m_nSample = 0;
+    double m_dPrev = 0;
+    double m_tZero = 0;      // last raw zero crossing, in samples
+    double m_tLastCross = 0; // last accepted crossing, in samples
+    double m_dPeak = 0;      // largest |x| since then
+    double m_dEnv = 0;       // level of recent half-periods
+    double m_dRef = 0;       // slowly falling carrier reference
+    double m_dRefLong = 0;   // the loudest carrier of the last minute
+    int m_nSign = 1;
+    std::uint64_t m_nQuietFrom = 0; // sample from which the level decays
+    double m_dDecay;                // per-sample decay of the level when quiet
+    std::uint32_t m_nDecayAfter;
+
+    // Speed tracking and the run being built.
+    double m_dSpeed = 1.0;
+    Tone m_prevTone = Tone::none, m_prevPrevTone = Tone::none;
+    double m_dPrevRatio = 1.0;
+    bool m_bHaveRun = false;
+    Run m_cur{};
+    std::deque<Run> m_runs;
+
+    // Records.
+    bool m_bInRecord = false;
+    int m_nBaud = 0; // of the record; 0 while not yet found
+    double m_tHunt = 0;
+    double m_tRecordStart = 0;
+    double m_tLastByteEnd = 0;
+    bool m_bResumeWithoutLeader = false; // a record cut by a long loss goes on
+    bool m_bOnGrid = false;              // the last byte was clean: the next starts where it ended
+    double m_tGapFrom = 0;
+    std::vector<std::uint8_t> m_bytes;
+    std::vector<CByteFaultAt> m_faults;
+    std::size_t m_nBytes = 0;
+    std::size_t m_nFaults = 0;
+};

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Cassette recordings as a tape format: a sound file decoded into blocks
+// (with a list of the bytes that did not decode cleanly), and blocks or a
+// time line written as a WAV file a PC-8801 loads.
+//
+// Decoding reads the file in chunks: memory follows the tape's bytes, not
+// the length of the recording. Progress goes to an optional callback,
+// which can cancel.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "audio/CassetteDecoder.h"
+#include "tape/Archive.h"
+#include "tape/Errors.h"
+#include "tape/TapeBlock.h"
+#include "tape/TapeRecords.h"
+
+class CSoundFileReader;
+
+enum class RecordingChannel { automatic, left, right, mix };
+
+struct CRecordingOptions {
+    int nBaud = 0; // 600 or 1200 forces that speed for every block; 0 finds it
+    RecordingChannel channel = RecordingChannel::automatic; // automatic: the better one
+};
+
+// A byte of a decoded block that is not clean; the block holds its best
+// reading (0 for a lost byte).
+struct CDamagedByte {
+    std::size_t nBlock;  // index among the blocks the decoding appended
+    std::size_t nOffset; // byte offset in that block
+    double dSeconds;     // where the byte starts in the recording
+    ByteFault fault;
+    friend bool operator==(const CDamagedByte&, const CDamagedByte&) = default;
+};
+
+// The user's line for a damaged byte: its block, offset, the time in the
+// recording (m:ss.sss) and what is wrong.
+std::string DescribeDamage(const CDamagedByte& damage);
+
+// Told how far decoding has got; returning false cancels it.
+class CDecodeProgress {
+  public:
+    virtual ~CDecodeProgress() = default;
+    // dFraction from 0 to 1, of the file's frames (0 until the end where
+    // the format does not say how many there are).
+    virtual bool OnDecodeProgress(double dFraction) = 0;
+};
+
+// Decoding was cancelled through CDecodeProgress; nothing was appended.
+class CRecordingCancelled : public CRelmuthException {
+  public:
+    CRecordingCancelled();
+};
+
+// Decodes frames of samples as they come (interleaved, -1.0 to 1.0), each
+// channel that may be the better one by a decoder of its own.
+class CRecordingDecoder {
+  public:
+    CRecordingDecoder(double dSampleRate, int nChannels, const CRecordingOptions& options);
+    ~CRecordingDecoder();
+    CRecordingDecoder(const CRecordingDecoder&) = delete;
+    CRecordingDecoder& operator=(const CRecordingDecoder&) = delete;
+
+    void Feed(const float* pFrames, std::size_t nFrames);
+    // Ends the recording: appends the blocks of the better channel to
+    // blocks and returns its damaged bytes, in block and offset order.
+    std::vector<CDamagedByte> Finish(std::vector<CTapeBlock>& blocks);
+
+  private:
+    struct Candidate;
+    int m_nChannels;
+    std::vector<std::unique_ptr<Candidate>> m_candidates;
+    std::vector<float> m_mix;
+};
+
+// Decodes the recording and appends its blocks to blocks; returns the
+// damaged bytes in block and offset order. Throws CArchiveException for a
+// file that is not sound, CRelmuthException for one libsndfile cannot
+// read, CRecordingCancelled when cancelled.
+std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
+                                        const CRecordingOptions& options,
+                                        std::vector<CTapeBlock>& blocks,
+                                        CDecodeProgress* pProgress = nullptr);
+std::vector<CDamagedByte> ReadRecording(std::span<const std::uint8_t> file,
+                                        const CRecordingOptions& options,
+                                        std::vector<CTapeBlock>& blocks,
+                                        CDecodeProgress* pProgress = nullptr);
+std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordingOptions& options,
+                                        std::vector<CTapeBlock>& blocks,
+                                        CDecodeProgress* pProgress = nullptr);
+
+// The default recording the writer makes: 44.1 kHz, 16-bit mono PCM WAV.
+inline constexpr int kRecordingRate = 44100;
+
+// Writes a WAV file of the time line that walk gives its sink (a tape
+// image's own records, or LayOutBlocks of a list of blocks).
+void WriteRecording(const std::function<void(CTapeRecordSink&)>& walk, CByteSink& out,
+                    int nSampleRate = kRecordingRate);
+// The same for blocks, laid out as the KXM writer lays them.
+void WriteRecording(const std::vector<CTapeBlock>& blocks, CByteSink& out,
+                    int nSampleRate = kRecordingRate);

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/SoundFile.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tape/Archive.h"
+#include "tape/Errors.h"
+
+namespace {
+
+// The lowest sample rate that still carries the 2400 Hz tone cleanly.
+constexpr int kMinSampleRate = 8000;
+
+// Bytes in memory as a read-only file for libsndfile.
+struct MemoryFile {
+    std::span<const std::uint8_t> bytes;
+    sf_count_t pos = 0;
+};
+
+sf_count_t MemLength(void* user) {
+    return static_cast<sf_count_t>(static_cast<MemoryFile*>(user)->bytes.size());
+}
+
+sf_count_t MemSeek(sf_count_t offset, int whence, void* user) {
+    auto* f = static_cast<MemoryFile*>(user);
+    const auto size = static_cast<sf_count_t>(f->bytes.size());
+    sf_count_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? size : 0;
+    if (offset > 0 && base > INT64_MAX - offset)
+        return -1;
+    const sf_count_t to = base + offset;
+    if (to < 0)
+        return -1;
+    f->pos = to; // beyond the end reads nothing, as for a file
+    return to;
+}
+
+sf_count_t MemRead(void* ptr, sf_count_t count, void* user) {
+    auto* f = static_cast<MemoryFile*>(user);
+    const auto size = static_cast<sf_count_t>(f->bytes.size());
+    if (count <= 0 || f->pos >= size)
+        return 0;
+    const sf_count_t n = std::min(count, size - f->pos);
+    std::memcpy(ptr, f->bytes.data() + f->pos, static_cast<std::size_t>(n));
+    f->pos += n;
+    return n;
+}
+
+sf_count_t MemWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t MemTell(void* user) {
+    return static_cast<MemoryFile*>(user)->pos;
+}
+
+[[noreturn]] void BadFormat() {
+    throw CArchiveException(CArchiveException::badFormat);
+}
+
+} // namespace
+
+struct CSoundFileReader::Impl {
+    SNDFILE* file = nullptr;
+    SF_INFO info{};
+    MemoryFile memory;
+    SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
+    ~Impl() {
+        if (file != nullptr)
+            sf_close(file);
+    }
+};
+
+CSoundFileReader::CSoundFileReader(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+
+CSoundFileReader::~CSoundFileReader() = default;
+
+std::unique_ptr<CSoundFileReader> CSoundFileReader::OpenFile(const std::string& strPath) {
+    auto impl = std::make_unique<Impl>();
+    impl->file = sf_open(strPath.c_str(), SFM_READ, &impl->info);
+    if (impl->file == nullptr) {
+        if (sf_error(nullptr) == SF_ERR_SYSTEM)
+            throw CFileException(res::AFX_IDP_FAILED_TO_OPEN_DOC, errno != 0 ? errno : EIO,
+                                 strPath);
+        BadFormat();
+    }
+    std::unique_ptr<CSoundFileReader> reader(new CSoundFileReader(std::move(impl)));
+    reader->Check();
+    return reader;
+}
+
+std::unique_ptr<CSoundFileReader>
+CSoundFileReader::OpenMemory(std::span<const std::uint8_t> bytes) {
+    auto impl = std::make_unique<Impl>();
+    impl->memory.bytes = bytes;
+    impl->file = sf_open_virtual(&impl->io, SFM_READ, &impl->info, &impl->memory);
+    if (impl->file == nullptr)
+        BadFormat();
+    std::unique_ptr<CSoundFileReader> reader(new CSoundFileReader(std::move(impl)));
+    reader->Check();
+    return reader;
+}
+
+void CSoundFileReader::Check() {
+    const SF_INFO& info = m_impl->info;
+    if (info.channels < 1 || info.samplerate <= 0)
+        BadFormat();
+    if (info.samplerate < kMinSampleRate)
+        throw CRelmuthException(res::IDS_RECORDING_RATE_TOO_LOW,
+                                std::to_string(info.samplerate) + " Hz");
+    m_nChannels = info.channels;
+    m_dRate = info.samplerate;
+    m_nFrames = info.frames > 0 && info.frames != SF_COUNT_MAX
+                    ? static_cast<std::uint64_t>(info.frames)
+                    : 0;
+}
+
+std::size_t CSoundFileReader::Read(float* pFrames, std::size_t nFrames) {
+    const sf_count_t n = sf_readf_float(m_impl->file, pFrames, static_cast<sf_count_t>(nFrames));
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+struct CWaveFileWriter::Impl {
+    std::FILE* temp = nullptr;
+    SNDFILE* file = nullptr;
+    ~Impl() {
+        if (file != nullptr)
+            sf_close(file);
+        if (temp != nullptr)
+            std::fclose(temp);
+    }
+};
+
+CWaveFileWriter::CWaveFileWriter(int nSampleRate) : m_impl(std::make_unique<Impl>()) {
+    m_impl->temp = std::tmpfile();
+    if (m_impl->temp == nullptr)
+        throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
+    SF_INFO info{};
+    info.samplerate = nSampleRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    m_impl->file = sf_open_fd(fileno(m_impl->temp), SFM_WRITE, &info, SF_FALSE);
+    if (m_impl->file == nullptr)
+        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_strerror(nullptr));
+}
+
+CWaveFileWriter::~CWaveFileWriter() = default;
+
+void CWaveFileWriter::Write(const float* pSamples, std::size_t nCount) {
+    const auto n = static_cast<sf_count_t>(nCount);
+    if (sf_writef_float(m_impl->file, pSamples, n) != n)
+        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_strerror(m_impl->file));
+}
+
+void CWaveFileWriter::Finish(CByteSink& sink) {
+    const int nClose = sf_close(m_impl->file);
+    m_impl->file = nullptr;
+    if (nClose != 0)
+        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_error_number(nClose));
+    const int fd = fileno(m_impl->temp);
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
+        if (n == 0)
+            break;
+        sink.Write(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+bool IsRecordingName(const std::string& strPathName) {
+    const auto slash = strPathName.rfind('/');
+    const std::string name =
+        slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    for (const char* known : {"wav", "flac", "ogg", "aif", "aiff", "mp3"}) {
+        if (ext == known)
+            return true;
+    }
+    return false;
+}

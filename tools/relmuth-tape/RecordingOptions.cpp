@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/relmuth-tape/RecordingOptions.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "tape/File.h"
+#include "tape/KxmFormat.h"
+#include "tools/relmuth-tape/CliHost.h"
+
+bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc) {
+    for (std::size_t i = 0; i < args.size();) {
+        const std::string& name = args[i];
+        if (name != "--baud" && name != "--channel") {
+            ++i;
+            continue;
+        }
+        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+        if (name == "--baud") {
+            if (value != "600" && value != "1200") {
+                std::fprintf(stderr, "relmuth-tape: --baud takes 600 or 1200\n");
+                return false;
+            }
+            doc.m_recordingOptions.nBaud = value == "600" ? kBaudSlow : kBaudFast;
+        } else {
+            if (value == "left")
+                doc.m_recordingOptions.channel = RecordingChannel::left;
+            else if (value == "right")
+                doc.m_recordingOptions.channel = RecordingChannel::right;
+            else if (value == "mix")
+                doc.m_recordingOptions.channel = RecordingChannel::mix;
+            else {
+                std::fprintf(stderr, "relmuth-tape: --channel takes left, right or mix\n");
+                return false;
+            }
+        }
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    }
+    return true;
+}
+
+CTerminalProgress::CTerminalProgress() : m_bShow(::isatty(STDERR_FILENO) == 1) {}
+
+CTerminalProgress::~CTerminalProgress() {
+    if (m_bShow && m_nPercent >= 0)
+        std::fputc('\n', stderr);
+}
+
+bool CTerminalProgress::OnDecodeProgress(double dFraction) {
+    const int nPercent = static_cast<int>(dFraction * 100.0);
+    if (m_bShow && nPercent != m_nPercent) {
+        m_nPercent = nPercent;
+        std::string text(res::LoadString(res::IDS_RECORDING_PROGRESS));
+        const auto at = text.find("%1");
+        if (at != std::string::npos)
+            text.replace(at, 2, std::to_string(nPercent));
+        std::fprintf(stderr, "\r%s", text.c_str());
+        std::fflush(stderr);
+    }
+    return true;
+}
+
+int ReportRecordingDamage(const CRelmuthDoc& doc) {
+    if (doc.m_recordingDamage.empty())
+        return kExitOk;
+    PrintLine(stderr, std::string(res::LoadString(res::IDS_RECORDING_DAMAGED)));
+    for (const CDamagedByte& damage : doc.m_recordingDamage)
+        PrintLine(stderr, DescribeDamage(damage));
+    return kExitDamaged;
+}
+
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut) {
+    try {
+        CFile file = CFile::OpenForReading(strIn);
+        CFileArchive in(file, CArchive::load);
+        const ByteArray image = in.ReadAll();
+        std::vector<CTapeBlock> check; // a bad image fails before OUT is touched
+        try {
+            ReadKxm(image, check);
+        } catch (const CArchiveException&) {
+            return ImageToRecording::notKxm;
+        }
+        CSafeFileWriter writer(strOut);
+        CFileArchive out(writer.GetFile(), CArchive::store);
+        WriteRecording([&image](CTapeRecordSink& sink) { ReadKxmRecords(image, sink); }, out);
+        out.Flush();
+        writer.Commit();
+    } catch (const CRelmuthException& e) {
+        CCliDocumentHost().ReportSaveLoadException(e);
+        return ImageToRecording::failed;
+    }
+    return ImageToRecording::done;
+}

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the tape commands do with a cassette recording: the decoding options
+// --baud 600|1200 and --channel left|right|mix, progress on standard error
+// when that is a terminal, and the list of bytes that did not decode.
+#pragma once
+
+#include "audio/Recording.h"
+#include "tape/RelmuthDoc.h"
+#include "tools/relmuth-tape/Commands.h"
+
+// Takes the recording options out of args into doc; false (with a message)
+// for a bad value.
+bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc);
+
+// Shows "NN%" on standard error while a recording is decoded, when standard
+// error is a terminal.
+class CTerminalProgress final : public CDecodeProgress {
+  public:
+    CTerminalProgress();
+    ~CTerminalProgress() override;
+    bool OnDecodeProgress(double dFraction) override;
+
+  private:
+    bool m_bShow;
+    int m_nPercent = -1;
+};
+
+// Lists the damaged bytes of the recording the document opened on standard
+// error; kExitDamaged when there were any, else kExitOk.
+int ReportRecordingDamage(const CRelmuthDoc& doc);
+
+// Plays the time line of the KXM image IN (its own gaps) into the WAV file
+// OUT. notKxm (nothing reported, OUT untouched) when IN is readable but no
+// KXM image, for the document to read as whatever it is.
+enum class ImageToRecording { done, failed, notKxm };
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut);
