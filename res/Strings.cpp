@@ -93,6 +93,18 @@ constexpr std::array kStrings{
     Entry{IDS_COLUMN_FILENAME, "FileName"},
 };
 
+// Two texts under one id would hide one of them: every id is listed once.
+constexpr bool IdsAreUnique() {
+    for (std::size_t i = 0; i < kStrings.size(); ++i) {
+        for (std::size_t j = i + 1; j < kStrings.size(); ++j) {
+            if (kStrings[i].id == kStrings[j].id)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(IdsAreUnique(), "a string id is listed twice");
+
 } // namespace
 
 std::string_view LoadString(StringId id) {

@@ -95,10 +95,10 @@ enum StringId : unsigned {
     IDS_SEND_PROGRESS_TEXT = 40131,
 
     // Column titles of the block list.
-    IDS_COLUMN_BAUD = 40030,
-    IDS_COLUMN_BYTES = 40031,
-    IDS_COLUMN_TYPE = 40032,
-    IDS_COLUMN_FILENAME = 40033,
+    IDS_COLUMN_BAUD = 40140,
+    IDS_COLUMN_BYTES = 40141,
+    IDS_COLUMN_TYPE = 40142,
+    IDS_COLUMN_FILENAME = 40143,
 };
 
 // The text for an id; empty for an id that has no text.
