@@ -85,7 +85,7 @@ class CFuzzUi final : public CReceiveUi {
         FUZZ_CHECK(m_pContext->GetRecvSize() >= 0);
         FUZZ_CHECK(block.m_data.size() == static_cast<std::size_t>(m_pContext->GetRecvSize()));
         FUZZ_CHECK(block.m_nBaud == m_pContext->GetRecvBaud());
-        FUZZ_CHECK(block.m_nBaud == kRecvBaudSlow || block.m_nBaud == kRecvBaudFast);
+        FUZZ_CHECK(block.m_nBaud == kBaudSlow || block.m_nBaud == kBaudFast);
         unsigned sum = 0;
         for (std::uint8_t b : block.m_data)
             sum += b;

@@ -84,6 +84,3 @@ class CRecvChecksumState : public CTransferReceiver {
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
-
-inline constexpr int kRecvBaudFast = 1200; // "CAS1"
-inline constexpr int kRecvBaudSlow = 600;  // "CAS2"

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "tape/Errors.h"
+#include "tape/TapeFileName.h"
 
 namespace {
 
@@ -30,11 +31,6 @@ std::string DirectoryOf(const std::string& path) {
     if (slash == 0)
         return "/";
     return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -123,7 +119,7 @@ CSafeFileWriter::CSafeFileWriter(const std::string& targetPath)
             m_strTarget = resolved;
     }
 
-    const std::string stem = DirectoryOf(m_strTarget) + "/." + BaseNameOf(m_strTarget) + ".";
+    const std::string stem = DirectoryOf(m_strTarget) + "/." + FileNameOf(m_strTarget) + ".";
     std::random_device random;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {

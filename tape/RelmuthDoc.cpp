@@ -5,28 +5,12 @@
 #include <new>
 #include <optional>
 
+#include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "tape/File.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
-
-namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    const std::string_view v(b);
-    return a.size() == v.size() && std::equal(a.begin(), a.end(), v.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-} // namespace
 
 bool IsRawImageName(const std::string& strPathName) {
     const std::string name = FileNameOf(strPathName);

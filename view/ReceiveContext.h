@@ -87,7 +87,7 @@ class CReceiveContext final : public CRecvOwner {
 
     std::unique_ptr<CTransferReceiver> m_pReceiver;
     std::unique_ptr<CTransferReceiver> m_pRetired; // replaced during its own OnLine
-    int m_nRecvBaud = kRecvBaudFast;
+    int m_nRecvBaud = kBaudFast;
     int m_nRecvSize = 0;
     ByteArray m_recvData;
     int m_nRecvChecksum = 0;
