@@ -43,7 +43,7 @@ void CRelmuthDoc::DeleteContents() {
 
 bool CRelmuthDoc::OnNewDocument() {
     ResetToNew();
-    UpdateAllViews(nullptr);
+    UpdateAllViews(nullptr, kHintTapeReplaced);
     return true;
 }
 
@@ -86,37 +86,60 @@ bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
         Report(e); // the tape stays as it was
         return false;
     }
+    return OnOpenDocument(*file);
+}
 
+bool CRelmuthDoc::OnOpenDocument(CFile& file) {
     DeleteContents();
     SetModifiedFlag(true);
     try {
-        if (file->GetLength() != 0) {
-            CFileArchive ar(*file, CArchive::load);
+        // A file with no bytes at all is an empty tape, whatever its name.
+        CFileArchive ar(file, CArchive::load);
+        if (!ar.IsAtEnd())
             Serialize(ar);
-        }
     } catch (const CRelmuthException& e) {
-        ResetToNew();
-        UpdateAllViews(nullptr);
-        Report(e);
+        FailLoad(e);
         return false;
     } catch (const std::bad_alloc&) {
-        ResetToNew();
-        UpdateAllViews(nullptr);
-        Report(CArchiveException(CArchiveException::generic));
+        FailLoad(CArchiveException(CArchiveException::generic));
         return false;
     }
     SetModifiedFlag(false);
-    SetPathName(strPathName);
+    SetPathName(file.GetFilePath());
+    UpdateAllViews(nullptr, kHintTapeReplaced);
     return true;
 }
 
+void CRelmuthDoc::FailLoad(const CRelmuthException& error) {
+    ResetToNew();
+    UpdateAllViews(nullptr, kHintTapeReplaced);
+    Report(error);
+}
+
 bool CRelmuthDoc::OnSaveDocument(const std::string& strPathName) {
-    try {
+    return Store([&] {
         CSafeFileWriter writer(strPathName);
-        CFileArchive ar(writer.GetFile(), CArchive::store);
-        Serialize(ar);
-        ar.Flush();
+        WriteTo(writer.GetFile());
         writer.Commit();
+    });
+}
+
+bool CRelmuthDoc::OnSaveDocument(CFile& file) {
+    return Store([&] {
+        WriteTo(file);
+        file.Close();
+    });
+}
+
+void CRelmuthDoc::WriteTo(CFile& file) {
+    CFileArchive ar(file, CArchive::store);
+    Serialize(ar);
+    ar.Flush();
+}
+
+bool CRelmuthDoc::Store(const std::function<void()>& write) {
+    try {
+        write();
     } catch (const CRelmuthException& e) {
         Report(e);
         return false;
@@ -149,12 +172,7 @@ void CRelmuthDoc::SerializeRaw(CArchive& ar) {
         WriteRaw(m_blocks, ar);
         return;
     }
-    const std::uint64_t nLength = ar.HasFile() ? ar.GetLength() : 0;
-    if (nLength == 0)
-        return;
-    ByteArray image(nLength);
-    if (ar.Read(image.data(), image.size()) < image.size())
-        throw CArchiveException(CArchiveException::generic);
+    const ByteArray image = ar.ReadAll();
     ReadRaw(image, m_blocks);
 }
 

@@ -4,12 +4,14 @@
 // dispatch by file name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "res/Strings.h"
 #include "tape/Archive.h"
 #include "tape/Errors.h"
+#include "tape/File.h"
 #include "tape/TapeBlock.h"
 #include "tape/TapeFileName.h"
 
@@ -19,8 +21,14 @@ class CRelmuthDoc;
 class CDocumentView {
   public:
     virtual ~CDocumentView() = default;
+    // lHint is 0 when blocks were added at the end, kHintTapeReplaced when
+    // the whole tape may be another (New, and every open, failed or not).
     virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
 };
+
+// The tape was replaced as a whole: a view shows it afresh, keeping nothing
+// of what it showed before.
+inline constexpr long kHintTapeReplaced = 1;
 
 // What the document needs of the program around it: the file name prompt and
 // a place to show a failed open or save.
@@ -63,10 +71,18 @@ class CRelmuthDoc {
 
     // Opens a tape file. On failure the reason has been reported; the tape
     // is then as it was if the file could not be opened at all, and a new,
-    // empty, untitled tape if the file could not be read.
+    // empty, untitled tape if the file could not be read. Every file is read
+    // to its end, whatever size it reports. The views are told in either
+    // case that the tape was replaced.
     bool OnOpenDocument(const std::string& strPathName);
+    // The same for a file already open (standard input, say); the format
+    // follows the file's name.
+    bool OnOpenDocument(CFile& file);
     // Writes the tape to a file, replacing it only once fully written.
     bool OnSaveDocument(const std::string& strPathName);
+    // Writes the tape to a file already open (standard output, say), as it
+    // goes, and closes it.
+    bool OnSaveDocument(CFile& file);
 
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
@@ -86,6 +102,9 @@ class CRelmuthDoc {
 
   private:
     void ResetToNew();
+    void FailLoad(const CRelmuthException& error);
+    bool Store(const std::function<void()>& write);
+    void WriteTo(CFile& file);
     void Report(const CRelmuthException& error);
 
     CDocumentHost* m_pHost;

@@ -254,6 +254,44 @@ TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
     doc.RemoveView(&view);
 }
 
+// A list view as the window program has it: an update appends rows for the
+// blocks it has none for, and a replaced tape is shown afresh.
+class ListViewFake : public CDocumentView {
+  public:
+    explicit ListViewFake(CRelmuthDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
+    ~ListViewFake() override { m_doc.RemoveView(this); }
+    void OnUpdate(CDocumentView*, long lHint) override {
+        if (lHint == kHintTapeReplaced)
+            rows.clear();
+        for (std::size_t i = rows.size(); i < m_doc.m_blocks.size(); ++i)
+            rows.push_back(m_doc.m_blocks[i]);
+    }
+    std::vector<CTapeBlock> rows;
+
+  private:
+    CRelmuthDoc& m_doc;
+};
+
+TEST_F(Document, ViewsShowTheTapeAfterEveryOpenAndNew) {
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    doc.m_blocks = kTape;
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("two.kxm")));
+    doc.m_blocks = {Block(Bytes({7}))};
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("one.cmt")));
+    WriteFile("bad.kxm", Bytes("not a tape image at all"));
+
+    for (const char* name : {"two.kxm", "one.cmt", "bad.kxm", "two.kxm"}) {
+        doc.OnOpenDocument(PathOf(name));
+        EXPECT_EQ(view.rows, doc.m_blocks) << name;
+    }
+    ASSERT_EQ(doc.m_blocks, kTape);
+    doc.OnNewDocument();
+    EXPECT_TRUE(view.rows.empty());
+    doc.AppendBlock(Bytes({1}), 600);
+    EXPECT_EQ(view.rows, doc.m_blocks);
+}
+
 TEST(TapeFileName, FilterListAndDefaultExtension) {
     const auto filters = GetTapeFileFilters();
     ASSERT_EQ(filters.size(), 2u);
