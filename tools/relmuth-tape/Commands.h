@@ -20,3 +20,4 @@ int CmdReceive(const Args& args);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1; // a file could not be read or written
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitIncomplete = 3; // written, but not everything was taken

@@ -127,7 +127,7 @@ class CCaptureUi : public CCliReceiveUi {
             return;
         }
         ++m_nStored;
-        PrintLine(stdout, BlockListLine(m_doc, nIndex));
+        PrintLine(BlockListLine(m_doc, nIndex)); // a closed output does not stop the capture
     }
 
     bool SaveFailed() const { return m_bSaveFailed; }
@@ -140,11 +140,6 @@ class CCaptureUi : public CCliReceiveUi {
     std::size_t m_nStored = 0;
     bool m_bSaveFailed = false;
 };
-
-void UsageError(const char* text) {
-    std::fprintf(stderr, "relmuth-tape: %s\n", text);
-    std::fprintf(stderr, "Try 'relmuth-tape --help'.\n");
-}
 
 // Takes --count K out of args; K from 1.
 bool ParseCount(Args& args, std::size_t& nCount) {
@@ -168,19 +163,18 @@ bool ParseCount(Args& args, std::size_t& nCount) {
 
 int CmdReceive(const Args& args) {
     CPortOptions options;
-    if (!ParsePortOptions(args, options))
+    if (!ParsePortOptions("receive", args, options))
         return kExitUsage;
     std::size_t nCount = 0;
-    if (!ParseCount(options.rest, nCount)) {
-        UsageError("--count needs a number of blocks from 1");
-        return kExitUsage;
-    }
-    if (options.rest.size() != 2) {
-        UsageError("receive takes PORT OUT [--baud N] [--count K]");
-        return kExitUsage;
-    }
+    if (!ParseCount(options.rest, nCount))
+        return UsageError("receive", "--count needs a number of blocks from 1");
+    if (options.rest.size() != 2)
+        return UsageError("receive", "receive takes PORT OUT [--baud N] [--count K]");
     options.strPort = options.rest[0];
     const std::string out = options.rest[1];
+    if (out == kStandardStream)
+        return UsageError("receive", "OUT must be a file: it is saved again after every block, "
+                                     "and standard output has the list lines");
 
     // A tape that exists is added to; one that cannot be read is left alone
     // rather than replaced by what arrives.

@@ -11,14 +11,9 @@
 
 namespace {
 
-void UsageError(const char* text) {
-    std::fprintf(stderr, "relmuth-tape: %s\n", text);
-    std::fprintf(stderr, "Try 'relmuth-tape --help'.\n");
-}
-
 // Reads a whole file, or standard input for "-"; errno text on failure.
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
-    std::FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE* f = path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         error = path + ": " + std::strerror(errno);
         return false;
@@ -38,48 +33,42 @@ bool ReadInput(const std::string& path, std::string& bytes, std::string& error) 
 } // namespace
 
 int CmdList(const Args& args) {
-    if (args.size() != 1) {
-        UsageError("list takes one FILE");
-        return kExitUsage;
-    }
+    if (args.size() != 1)
+        return UsageError("list", "list takes one FILE");
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
-    for (std::size_t i = 0; i < doc.m_blocks.size(); ++i)
-        PrintLine(stdout, BlockListLine(doc, i));
+    for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
+        if (!PrintLine(BlockListLine(doc, i)))
+            return kExitFailed;
+    }
     return kExitOk;
 }
 
 int CmdConvert(const Args& args) {
-    if (args.size() != 2) {
-        UsageError("convert takes IN and OUT");
-        return kExitUsage;
-    }
+    if (args.size() != 2)
+        return UsageError("convert", "convert takes IN and OUT");
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
-    return doc.OnSaveDocument(args[1]) ? kExitOk : kExitFailed;
+    return SaveTape(doc, args[1]) ? kExitOk : kExitFailed;
 }
 
 int CmdText(const Args& args) {
-    if (args.empty() || args.size() > 2) {
-        UsageError("text takes FILE and an optional INDEX");
-        return kExitUsage;
-    }
+    if (args.empty() || args.size() > 2)
+        return UsageError("text", "text takes FILE and an optional INDEX");
     std::size_t nIndex = 0;
     if (args.size() == 2) {
         const std::string& s = args[1];
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), nIndex);
-        if (ec != std::errc() || end != s.data() + s.size()) {
-            UsageError("INDEX must be a block number from 0");
-            return kExitUsage;
-        }
+        if (ec != std::errc() || end != s.data() + s.size())
+            return UsageError("text", "INDEX must be a block number from 0");
     }
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
     if (args.size() == 2 && nIndex >= doc.m_blocks.size()) {
         std::fprintf(stderr, "relmuth-tape: %s has no block %zu (it has %zu)\n", args[0].c_str(),
@@ -89,17 +78,15 @@ int CmdText(const Args& args) {
     for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
         if (args.size() == 2 && i != nIndex)
             continue;
-        const std::string text = doc.GetBlockText(doc.m_blocks[i]);
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (!WriteOut(doc.GetBlockText(doc.m_blocks[i])))
+            return kExitFailed;
     }
-    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    return kExitOk;
 }
 
 int CmdImport(const Args& args) {
-    if (args.size() != 2) {
-        UsageError("import takes TEXTFILE and OUT");
-        return kExitUsage;
-    }
+    if (args.size() != 2)
+        return UsageError("import", "import takes TEXTFILE and OUT");
     std::string bytes, error;
     if (!ReadInput(args[0], bytes, error)) {
         std::fprintf(stderr, "relmuth-tape: %s\n", error.c_str());
@@ -111,5 +98,22 @@ int CmdImport(const Args& args) {
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();
     receiver.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-    return doc.OnSaveDocument(args[1]) ? kExitOk : kExitFailed;
+    if (!SaveTape(doc, args[1]))
+        return kExitFailed;
+
+    // The receiver keeps an unfinished line or transfer for bytes that never
+    // come; the user hears what was left and why it usually happens.
+    const char* left = nullptr;
+    if (receiver.IsInTransfer())
+        left = "inside a transfer, whose block was not stored";
+    else if (!receiver.GetPartialLine().empty())
+        left = "inside a line, which was not taken";
+    if (left == nullptr)
+        return kExitOk;
+    const std::string name = args[0] == kStandardStream ? "standard input" : args[0];
+    std::fprintf(stderr,
+                 "relmuth-tape: %s ends %s; %s holds the complete blocks only (every line of "
+                 "transfer text ends with CR LF)\n",
+                 name.c_str(), left, args[1] == kStandardStream ? "the output" : args[1].c_str());
+    return kExitIncomplete;
 }
