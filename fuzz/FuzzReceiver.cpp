@@ -106,11 +106,16 @@ class CFuzzUi final : public CReceiveUi {
     bool m_bOpen = false;
 };
 
+// Up-front room for a declared count: a little, so that hostile counts do
+// not cost a mapped mebibyte (and its sanitizer shadow) three times a run.
+// The rule is the same at any size.
+constexpr int kFuzzUpfrontReserve = 4096;
+
 // One receiving side: document, window stand-in and receive context.
 struct CReceiver {
     CRelmuthDoc doc;
     CFuzzUi ui{doc};
-    CReceiveContext context{doc, ui};
+    CReceiveContext context{doc, ui, kFuzzUpfrontReserve};
 
     CReceiver() {
         ui.Attach(&context);

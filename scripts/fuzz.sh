@@ -19,7 +19,8 @@ targets=("$@")
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DRELMUTH_BUILD_FUZZERS=ON -DRELMUTH_BUILD_TESTS=OFF -DRELMUTH_BUILD_BENCHMARKS=OFF >/dev/null
+  -DRELMUTH_BUILD_FUZZERS=ON -DRELMUTH_BUILD_TESTS=OFF -DRELMUTH_BUILD_BENCHMARKS=OFF \
+  -DRELMUTH_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" --target fuzzers
 
 "$build/fuzz/fuzz_seeds" "$build/seeds"

@@ -8,7 +8,9 @@
 
 namespace {
 
-// The least that is read at a time from a file of unknown length.
+// The least that is read at a time: a first read when the file says it is
+// empty, and each further read of a file longer than it said.
+constexpr std::size_t kFirstReadChunk = 4096;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 } // namespace
@@ -21,7 +23,7 @@ ByteArray CArchive::ReadAll() {
     // The length is only a hint: read until the file really ends. One byte
     // more than the length finds the end in a single read; one byte more
     // than the largest image tells a file that is too long.
-    std::size_t nChunk = std::max<std::uint64_t>(nLength + 1, kReadChunk);
+    std::size_t nChunk = std::max<std::uint64_t>(nLength + 1, kFirstReadChunk);
     for (;;) {
         const std::size_t nOld = bytes.size();
         nChunk = std::min<std::size_t>(nChunk, kMaxImageSize + 1 - nOld);

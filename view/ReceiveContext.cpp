@@ -6,7 +6,9 @@
 
 #include "view/Progress.h"
 
-CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui) : m_doc(doc), m_ui(ui) {}
+CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfrontReserve)
+    : m_doc(doc), m_ui(ui), m_nMaxUpfrontReserve(std::min(nMaxUpfrontReserve, kMaxUpfrontReserve)) {
+}
 
 CReceiveContext::~CReceiveContext() = default;
 
@@ -69,7 +71,7 @@ void CReceiveContext::SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) 
 void CReceiveContext::ResetRecvData(int nReserve) {
     m_recvData.clear();
     if (nReserve > 0 && m_recvData.capacity() < static_cast<std::size_t>(nReserve))
-        m_recvData.reserve(static_cast<std::size_t>(std::min(nReserve, kMaxUpfrontReserve)));
+        m_recvData.reserve(static_cast<std::size_t>(std::min(nReserve, m_nMaxUpfrontReserve)));
     m_nRecvChecksum = 0;
 }
 

@@ -45,7 +45,9 @@ class CReceiveContext final : public CRecvOwner {
     // A stored block keeps at most twice its size, plus this, in storage.
     static constexpr std::size_t kCapacitySlack = 64;
 
-    CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui);
+    // nMaxUpfrontReserve lowers the up-front room (the fuzz target does, so
+    // that hostile counts cost it no mebibyte each run).
+    CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfrontReserve = kMaxUpfrontReserve);
     ~CReceiveContext() override;
 
     // Waits for a header from now on, with an empty partial line.
@@ -98,6 +100,7 @@ class CReceiveContext final : public CRecvOwner {
 
     CRelmuthDoc& m_doc;
     CReceiveUi& m_ui;
+    int m_nMaxUpfrontReserve;
 
     std::unique_ptr<CTransferReceiver> m_pReceiver;
     // States replaced while lines are being delivered. The one whose OnLine
