@@ -5,7 +5,6 @@
 #include <array>
 #include <cstring>
 
-#include "tape/BlockInfo.h"
 #include "tape/Errors.h"
 
 namespace {
@@ -17,8 +16,6 @@ constexpr std::array<std::uint8_t, 24> kMagic{'P', 'C', '-', '8', '8', '0', '1',
 constexpr std::uint16_t kTagEnd = 0x0000;
 constexpr std::uint16_t kTagVersion = 0x0001;
 constexpr std::uint16_t kTagData = 0x0101;
-constexpr std::uint16_t kTagOuterGap = 0x0102;
-constexpr std::uint16_t kTagInnerGap = 0x0103;
 
 constexpr std::uint16_t kVersion = 0x0100;
 constexpr std::size_t kRecordHeaderSize = 4;
@@ -28,17 +25,6 @@ constexpr std::size_t kGapBodySize = 8;
 constexpr std::uint16_t kFlagsSlow = 0x00CC;
 constexpr std::uint16_t kFlagsFast = 0x01CC;
 constexpr std::uint16_t kFlagFastBit = 0x0100;
-constexpr std::uint32_t kTicksPerByteSlow = 88;
-constexpr std::uint32_t kTicksPerByteFast = 44;
-
-// Gaps the writer leaves around each block, in ticks.
-constexpr std::uint32_t kLeadingOuterGap = 7200;
-constexpr std::uint32_t kLeadingInnerGap = 2400;
-constexpr std::uint32_t kHeaderBodyGap = 480;
-constexpr std::uint32_t kTrailingInnerGap = 4800;
-constexpr std::uint32_t kTrailingOuterGap = 9600;
-
-constexpr std::size_t kMaxChunk = 0x8000;
 
 // Reads the image front to back; every read checks the bytes left first.
 class CReader {
@@ -76,8 +62,8 @@ class CReader {
     std::size_t m_nPos = 0;
 };
 
-// Record writer with a running time.
-class CWriter {
+// Writes the records of a time line as they come.
+class CWriter final : public CTapeRecordSink {
   public:
     explicit CWriter(CByteSink& sink) : m_sink(sink) {}
 
@@ -87,28 +73,25 @@ class CWriter {
         PutWord(b + 2, length);
         m_sink.Write(b, sizeof b);
     }
-    void Gap(std::uint16_t tag, std::uint32_t duration) {
-        Header(tag, kGapBodySize);
+    void OnGap(TapeGap kind, std::uint32_t nStart, std::uint32_t nDuration) override {
+        Header(static_cast<std::uint16_t>(kind), kGapBodySize);
         std::uint8_t b[kGapBodySize];
-        PutDWord(b, m_time);
-        PutDWord(b + 4, duration);
+        PutDWord(b, nStart);
+        PutDWord(b + 4, nDuration);
         m_sink.Write(b, sizeof b);
-        m_time += duration;
     }
-    void Data(const std::uint8_t* p, std::uint16_t n, std::uint32_t ticksPerByte,
-              std::uint16_t flags) {
+    void OnData(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
+                std::span<const std::uint8_t> bytes) override {
+        const auto n = static_cast<std::uint16_t>(bytes.size());
         Header(kTagData, static_cast<std::uint16_t>(kDataFieldsSize + n));
-        const std::uint32_t duration = n * ticksPerByte;
         std::uint8_t b[kDataFieldsSize];
-        PutDWord(b, m_time);
-        PutDWord(b + 4, duration);
+        PutDWord(b, nStart);
+        PutDWord(b + 4, nDuration);
         PutWord(b + 8, n);
-        PutWord(b + 10, flags);
+        PutWord(b + 10, nBaud == kBaudSlow ? kFlagsSlow : kFlagsFast);
         m_sink.Write(b, sizeof b);
-        m_sink.Write(p, n);
-        m_time += duration;
+        m_sink.Write(bytes.data(), n);
     }
-    CByteSink& Sink() { return m_sink; }
 
   private:
     static void PutWord(std::uint8_t* p, std::uint16_t v) {
@@ -121,21 +104,16 @@ class CWriter {
     }
 
     CByteSink& m_sink;
-    std::uint32_t m_time = 0; // wraps like the 32-bit field it is written to
 };
 
 } // namespace
 
-void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) {
     CReader in(image);
     if (in.Left() < kMagic.size())
         throw CArchiveException(CArchiveException::generic);
     if (!in.TakeMagicIfThere())
         throw CArchiveException(CArchiveException::badFormat);
-
-    bool bJoin = false;      // the last block was a header whose body comes next
-    std::uint32_t nEnd = 0;  // end time of the last data record
-    std::uint32_t nBase = 0; // start of the current image within joined images
 
     for (;;) {
         const std::uint16_t tag = in.Word();
@@ -144,7 +122,20 @@ void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& block
         if (tag == kTagEnd) {
             if (!in.TakeMagicIfThere())
                 return; // whatever follows the end record is not ours
-            nBase = nEnd;
+            sink.OnNextImage();
+            continue;
+        }
+
+        if (tag == static_cast<std::uint16_t>(TapeGap::outer) ||
+            tag == static_cast<std::uint16_t>(TapeGap::inner)) {
+            if (length >= kGapBodySize) {
+                const std::uint32_t start = in.DWord();
+                const std::uint32_t duration = in.DWord();
+                in.Take(length - kGapBodySize);
+                sink.OnGap(static_cast<TapeGap>(tag), start, duration);
+            } else {
+                in.Take(length);
+            }
             continue;
         }
 
@@ -160,23 +151,15 @@ void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& block
         const auto rest = static_cast<std::uint16_t>(length - kDataFieldsSize);
         if (rest < count)
             throw CArchiveException(CArchiveException::badFormat);
-
-        const std::uint32_t absStart = start + nBase;
-        const bool bContinue = !blocks.empty() && (bJoin || absStart <= nEnd);
         const auto bytes = in.Take(count);
-        if (!bContinue) {
-            CTapeBlock& block = blocks.emplace_back();
-            block.m_nBaud = (flags & kFlagFastBit) ? kBaudFast : kBaudSlow;
-            block.m_data.assign(bytes.begin(), bytes.end());
-            bJoin = NamedHeaderSize(bytes.data(), bytes.size()) != 0;
-        } else {
-            ByteArray& data = blocks.back().m_data;
-            data.insert(data.end(), bytes.begin(), bytes.end());
-            bJoin = false;
-        }
-        nEnd = absStart + duration;
+        sink.OnData(start, duration, (flags & kFlagFastBit) ? kBaudFast : kBaudSlow, bytes);
         in.Take(rest - count);
     }
+}
+
+void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+    CBlockBuilder builder(blocks);
+    ReadKxmRecords(image, builder);
 }
 
 void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
@@ -185,31 +168,6 @@ void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
     out.Header(kTagVersion, 2);
     const std::uint8_t version[2] = {kVersion & 0xFF, kVersion >> 8};
     sink.Write(version, sizeof version);
-
-    for (const CTapeBlock& block : blocks) {
-        const std::uint32_t ticksPerByte = block.IsSlow() ? kTicksPerByteSlow : kTicksPerByteFast;
-        const std::uint16_t flags = block.IsSlow() ? kFlagsSlow : kFlagsFast;
-        const std::uint8_t* p = block.m_data.data();
-        std::size_t nLeft = block.m_data.size();
-
-        // A named header goes in a record of its own, apart from its body.
-        std::size_t nHeader = NamedHeaderSize(p, nLeft);
-
-        out.Gap(kTagOuterGap, kLeadingOuterGap);
-        out.Gap(kTagInnerGap, kLeadingInnerGap);
-        // An empty block still gets one data record, of count 0.
-        do {
-            const std::size_t nChunk = nHeader != 0 ? nHeader : std::min(nLeft, kMaxChunk);
-            out.Data(p, static_cast<std::uint16_t>(nChunk), ticksPerByte, flags);
-            p += nChunk;
-            nLeft -= nChunk;
-            if (nHeader != 0) {
-                out.Gap(kTagInnerGap, kHeaderBodyGap);
-                nHeader = 0;
-            }
-        } while (nLeft != 0);
-        out.Gap(kTagInnerGap, kTrailingInnerGap);
-        out.Gap(kTagOuterGap, kTrailingOuterGap);
-    }
+    LayOutBlocks(blocks, out);
     out.Header(kTagEnd, 0);
 }

@@ -18,6 +18,11 @@
 
 #include "tape/Archive.h"
 #include "tape/TapeBlock.h"
+#include "tape/TapeRecords.h"
+
+// Walks the records of the image, in file order, into sink; throws
+// CArchiveException for a file that is not a whole image.
+void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink);
 
 // Appends the blocks of the image to blocks; throws CArchiveException.
 void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks);

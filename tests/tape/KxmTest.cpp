@@ -260,3 +260,42 @@ TEST(Kxm, WriteThenReadKeepsEveryTapeButItsJoins) {
 }
 
 } // namespace
+
+namespace {
+
+// The time line as text, one record a line, for whole comparisons.
+class CRecordLog final : public CTapeRecordSink {
+  public:
+    void OnData(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
+                std::span<const std::uint8_t> bytes) override {
+        text += "data " + std::to_string(nStart) + "+" + std::to_string(nDuration) + " " +
+                std::to_string(nBaud) + " x" + std::to_string(bytes.size()) + "\n";
+    }
+    void OnGap(TapeGap kind, std::uint32_t nStart, std::uint32_t nDuration) override {
+        text += std::string(kind == TapeGap::outer ? "outer " : "inner ") + std::to_string(nStart) +
+                "+" + std::to_string(nDuration) + "\n";
+    }
+    void OnNextImage() override { text += "next image\n"; }
+    std::string text;
+};
+
+} // namespace
+
+TEST(Kxm, RecordsReadBackAsTheWriterLaidThemOut) {
+    const std::vector<CTapeBlock> blocks{Block(Concat({BasicHeader(), Pattern(5)}), 1200),
+                                         Block(Pattern(3), 600)};
+    CRecordLog laidOut;
+    LayOutBlocks(blocks, laidOut);
+    EXPECT_EQ(laidOut.text, "outer 0+7200\ninner 7200+2400\n"
+                            "data 9600+704 1200 x16\ninner 10304+480\n"
+                            "data 10784+220 1200 x5\n"
+                            "inner 11004+4800\nouter 15804+9600\n"
+                            "outer 25404+7200\ninner 32604+2400\n"
+                            "data 35004+264 600 x3\n"
+                            "inner 35268+4800\nouter 40068+9600\n");
+
+    const ByteArray image = Write(blocks);
+    CRecordLog read;
+    ReadKxmRecords(Concat({image, image}), read);
+    EXPECT_EQ(read.text, laidOut.text + "next image\n" + laidOut.text);
+}
