@@ -421,22 +421,30 @@ TEST_F(Tool, ImportSaysWhatWasLeftUnfinishedAndEndsWithThree) {
 }
 
 TEST_F(Tool, SendLoaderEndsWithStatusOneWhenTheLineIsLostWhileHeld) {
+    // The far end has said XOFF before the tool opens the line: the stop
+    // holds through the tool's setup, which keeps XON/XOFF, so nothing
+    // leaves. Then the far end goes away.
     CPtyPair pty;
+    pty.SetPacketMode();
+    termios t{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &t), 0);
+    cfmakeraw(&t);
+    t.c_iflag |= IXON;
+    ASSERT_EQ(tcsetattr(pty.Slave(), TCSANOW, &t), 0);
+    std::vector<std::uint8_t> ignored;
+    ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>{0x13}));
+    ASSERT_TRUE(pty.WaitFlow(TIOCPKT_STOP, ignored));
+
     Result r{};
     std::thread sender([&] {
         r = RunShell("timeout 30 " + Command({"send-loader", pty.SlavePath(), "--baud", "19200"}));
     });
-    // Once the tool has set the line up, the far end says XOFF and goes away.
-    EXPECT_TRUE(WaitFor([&] {
-        termios t{};
-        return tcgetattr(pty.Slave(), &t) == 0 && !(t.c_lflag & ICANON) && (t.c_iflag & IXON);
-    }));
-    EXPECT_TRUE(pty.Write(std::vector<std::uint8_t>{0x13}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     pty.CloseMaster();
     sender.join();
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(res::LoadString(res::IDS_PORT_LOST)), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("100%"), std::string::npos) << r.err;
 }
 
 } // namespace
