@@ -51,6 +51,8 @@ constexpr std::array kStrings{
     Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
     Entry{IDS_PORT_UNUSABLE, "指定されたポートは使えまへんがな(;_;)"},
     Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
+    Entry{IDS_TAPE_TOO_LONG,
+          "テープが長すぎて KXM・T88 形式の時間 (32 ビット、約 248 時間) に収まりません。"},
 };
 
 } // namespace

@@ -53,6 +53,7 @@ enum StringId : unsigned {
     IDS_RECV_BAD_CHECKSUM = 40012,
     IDS_PORT_UNUSABLE = 40020, // the chosen serial port cannot be opened
     IDS_PORT_LOST = 40021,     // the serial link went away while open
+    IDS_TAPE_TOO_LONG = 40030, // why a tape too long for the 32-bit time of KXM/T88 is not saved
 };
 
 // The text for an id; empty for an id that has no text.

@@ -159,12 +159,10 @@ void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
 }
 
 void CRelmuthDoc::SerializeKXM(CArchive& ar) {
-    if (ar.IsStoring()) {
+    if (ar.IsStoring())
         WriteKxm(m_blocks, ar);
-        return;
-    }
-    const ByteArray image = ar.ReadAll();
-    ReadKxm(image, m_blocks);
+    else
+        ReadKxm(ar, m_blocks); // as a stream: the file is never held beside the blocks
 }
 
 void CRelmuthDoc::SerializeRaw(CArchive& ar) {

@@ -197,6 +197,21 @@ TEST_F(Document, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
     EXPECT_EQ(doc.GetTitle(), "old.cmt");
 }
 
+TEST_F(Document, TapeTooLongForTheImageTimeIsNotSavedAndTheOldFileStays) {
+    // One block at 600 baud just past the 32-bit time: nothing reaches the
+    // disk, so the test writes none of its 48 MB.
+    const std::size_t nBytes = (kMaxTapeTicks - LaidOutTicks({Block({})})) / 88 + 1;
+    CRelmuthDoc doc(&host);
+    doc.m_blocks.emplace_back().m_data.resize(nBytes);
+    doc.m_blocks[0].m_nBaud = 600;
+    ASSERT_GT(LaidOutTicks(doc.m_blocks), kMaxTapeTicks);
+    WriteFile("old.kxm", Bytes("the old tape"));
+    EXPECT_FALSE(doc.OnSaveDocument(PathOf("old.kxm")));
+    EXPECT_EQ(ReadFile("old.kxm"), Bytes("the old tape"));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"old.kxm"});
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_SAVE_DOC});
+}
+
 TEST_F(Document, SaveIntoAMissingFolderFailsCleanly) {
     CRelmuthDoc doc(&host);
     EXPECT_FALSE(doc.OnSaveDocument(PathOf("no/such/folder/t.kxm")));

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "TapeTestUtil.h"
+#include "res/Strings.h"
 #include "tape/Errors.h"
 #include "tape/KxmFormat.h"
 
@@ -298,4 +299,24 @@ TEST(Kxm, RecordsReadBackAsTheWriterLaidThemOut) {
     CRecordLog read;
     ReadKxmRecords(Concat({image, image}), read);
     EXPECT_EQ(read.text, laidOut.text + "next image\n" + laidOut.text);
+}
+
+TEST(Kxm, TapeThatOutlastsTheTimeIsRefusedBeforeAByteIsWritten) {
+    // 7200 + 2400 + 3 x 88 + 4800 + 9600 ticks.
+    const std::vector<CTapeBlock> tape{Block(Bytes({0x3A, 0, 0}), 600)};
+    ASSERT_EQ(LaidOutTicks(tape), 24264u);
+    ByteArray image;
+    CMemoryArchive ar(image);
+    WriteTapeImage(tape, kKxmMagic, ar, 24264);
+    EXPECT_EQ(image, Write(tape));
+
+    image.clear();
+    try {
+        WriteTapeImage(tape, kKxmMagic, ar, 24263);
+        ADD_FAILURE() << "written";
+    } catch (const CRelmuthException& e) {
+        EXPECT_EQ(e.GetMessageId(), res::AFX_IDP_FAILED_TO_SAVE_DOC);
+        EXPECT_EQ(e.GetReason(), res::LoadString(res::IDS_TAPE_TOO_LONG));
+    }
+    EXPECT_TRUE(image.empty());
 }
