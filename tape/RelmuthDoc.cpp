@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
@@ -11,14 +12,43 @@
 #include "tape/File.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
+#include "tape/T88Format.h"
 
-bool IsRawImageName(const std::string& strPathName) {
+namespace {
+
+using SerializeMember = void (CRelmuthDoc::*)(CArchive&);
+
+// The format dispatch, the same for loading and storing: a name that ends in
+// one of these extensions, in any letter case, is read and written by its
+// row's operation; every other name, and an archive with no file behind it,
+// is a KXM image. A further format is a further row.
+struct CFormatRow {
+    std::string_view strExtension;
+    SerializeMember pSerialize;
+};
+constexpr CFormatRow kFormats[] = {
+    {".cmt", &CRelmuthDoc::SerializeRaw},
+    {".cas", &CRelmuthDoc::SerializeRaw},
+    {".t88", &CRelmuthDoc::SerializeT88},
+};
+
+SerializeMember SerializerForName(const std::string& strPathName) {
     const std::string name = FileNameOf(strPathName);
     const auto dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    const std::string ext = name.substr(dot);
-    return EqualsIgnoringAsciiCase(ext, ".CMT") || EqualsIgnoringAsciiCase(ext, ".CAS");
+    if (dot != std::string::npos) {
+        const std::string_view extension = std::string_view(name).substr(dot);
+        for (const CFormatRow& row : kFormats) {
+            if (EqualsIgnoringAsciiCase(extension, row.strExtension))
+                return row.pSerialize;
+        }
+    }
+    return &CRelmuthDoc::SerializeKXM;
+}
+
+} // namespace
+
+bool IsRawImageName(const std::string& strPathName) {
+    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRaw;
 }
 
 std::string ProposedFileName(const std::string& strTitle) {
@@ -31,10 +61,9 @@ CRelmuthDoc::CRelmuthDoc(CDocumentHost* pHost)
 CRelmuthDoc::~CRelmuthDoc() = default;
 
 void CRelmuthDoc::Serialize(CArchive& ar) {
-    if (ar.HasFile() && IsRawImageName(ar.GetFileName()))
-        SerializeRaw(ar);
-    else
-        SerializeKXM(ar);
+    const SerializeMember pSerialize =
+        ar.HasFile() ? SerializerForName(ar.GetFileName()) : &CRelmuthDoc::SerializeKXM;
+    (this->*pSerialize)(ar);
 }
 
 void CRelmuthDoc::DeleteContents() {
@@ -163,6 +192,13 @@ void CRelmuthDoc::SerializeKXM(CArchive& ar) {
         WriteKxm(m_blocks, ar);
     else
         ReadKxm(ar, m_blocks); // as a stream: the file is never held beside the blocks
+}
+
+void CRelmuthDoc::SerializeT88(CArchive& ar) {
+    if (ar.IsStoring())
+        WriteT88(m_blocks, ar);
+    else
+        ReadT88(ar, m_blocks);
 }
 
 void CRelmuthDoc::SerializeRaw(CArchive& ar) {

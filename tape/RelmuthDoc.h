@@ -57,7 +57,8 @@ class CRelmuthDoc {
 
     std::vector<CTapeBlock> m_blocks; // the tape, first block first
 
-    // Load or store the whole tape; the format follows the file's extension.
+    // Load or store the whole tape; the format follows the file's extension,
+    // in any letter case: .cmt and .cas raw, .t88 T88, anything else KXM.
     virtual void Serialize(CArchive& ar);
     virtual void DeleteContents();
     virtual bool OnNewDocument();
@@ -65,6 +66,8 @@ class CRelmuthDoc {
     virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
     virtual void SerializeKXM(CArchive& ar);
     virtual void SerializeRaw(CArchive& ar);
+    // A T88 image, the emulators' format: KXM's records under another magic.
+    virtual void SerializeT88(CArchive& ar);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;
     virtual std::string GetBlockText(const CTapeBlock& block) const;

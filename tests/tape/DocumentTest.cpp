@@ -10,6 +10,7 @@
 #include "TapeTestUtil.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
+#include "tape/T88Format.h"
 
 namespace fs = std::filesystem;
 
@@ -82,18 +83,29 @@ const std::vector<CTapeBlock> kTape{Block(Bytes({0x3A, 0x00, 0x00}), 600),
 TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
     CRelmuthDoc doc(&host);
     doc.m_blocks = kTape;
-    for (const char* name : {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt"}) {
+    for (const char* name :
+         {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt", "u.T88", "v.kxm.t88", "w.t88.kxm"}) {
         ASSERT_TRUE(doc.OnSaveDocument(PathOf(name))) << name;
     }
     const ByteArray raw = Concat({kTape[0].m_data, kTape[1].m_data});
     EXPECT_EQ(ReadFile("x.Cmt"), raw);
     EXPECT_EQ(ReadFile("y.CAS"), raw);
-    ByteArray kxm;
-    CMemoryArchive ar(kxm);
-    WriteKxm(kTape, ar);
+    ByteArray kxm, t88;
+    CMemoryArchive kxmSink(kxm), t88Sink(t88);
+    WriteKxm(kTape, kxmSink);
+    WriteT88(kTape, t88Sink);
     EXPECT_EQ(ReadFile("z.cmt.kxm"), kxm);
     EXPECT_EQ(ReadFile("noext"), kxm);
     EXPECT_EQ(ReadFile("t.txt"), kxm);
+    EXPECT_EQ(ReadFile("w.t88.kxm"), kxm);
+    EXPECT_EQ(ReadFile("u.T88"), t88);
+    EXPECT_EQ(ReadFile("v.kxm.t88"), t88);
+    // Each is read back by the same rule.
+    for (const char* name : {"x.Cmt", "u.T88", "w.t88.kxm"}) {
+        CRelmuthDoc other(&host);
+        ASSERT_TRUE(other.OnOpenDocument(PathOf(name))) << name;
+        EXPECT_EQ(Concat({other.m_blocks[0].m_data, other.m_blocks.back().m_data}), raw) << name;
+    }
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -111,7 +123,7 @@ TEST_F(Document, OpenReadsTheTapeAndTakesItsName) {
 }
 
 TEST_F(Document, EmptyFileIsAnEmptyTapeWhateverTheExtension) {
-    for (const char* name : {"a.kxm", "b.cmt"}) {
+    for (const char* name : {"a.kxm", "b.cmt", "c.T88"}) {
         WriteFile(name, {});
         CRelmuthDoc doc(&host);
         doc.m_blocks = kTape;
@@ -205,11 +217,13 @@ TEST_F(Document, TapeTooLongForTheImageTimeIsNotSavedAndTheOldFileStays) {
     doc.m_blocks.emplace_back().m_data.resize(nBytes);
     doc.m_blocks[0].m_nBaud = 600;
     ASSERT_GT(LaidOutTicks(doc.m_blocks), kMaxTapeTicks);
-    WriteFile("old.kxm", Bytes("the old tape"));
-    EXPECT_FALSE(doc.OnSaveDocument(PathOf("old.kxm")));
-    EXPECT_EQ(ReadFile("old.kxm"), Bytes("the old tape"));
-    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"old.kxm"});
-    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_SAVE_DOC});
+    for (const char* name : {"old.kxm", "old.T88"}) {
+        WriteFile(name, Bytes("the old tape"));
+        EXPECT_FALSE(doc.OnSaveDocument(PathOf(name))) << name;
+        EXPECT_EQ(ReadFile(name), Bytes("the old tape"));
+    }
+    EXPECT_EQ(FilesInDir(), (std::vector<std::string>{"old.T88", "old.kxm"}));
+    EXPECT_EQ(host.messages, std::vector<res::StringId>(2, res::AFX_IDP_FAILED_TO_SAVE_DOC));
 }
 
 TEST_F(Document, SaveIntoAMissingFolderFailsCleanly) {

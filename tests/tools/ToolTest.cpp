@@ -154,6 +154,12 @@ TEST_F(Tool, ConvertFollowsTheExtensionsBothWays) {
     ASSERT_EQ(Run({"convert", P("out.CAS"), P("back.kxm")}).status, 0);
     EXPECT_EQ(Run({"list", P("back.kxm")}).out,
               "0\t600\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
+    // KXM to T88 and back keeps every block and its speed.
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("emu.T88")}).status, 0);
+    EXPECT_EQ(Run({"list", P("emu.T88")}).out,
+              "0\t1200\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
+    ASSERT_EQ(Run({"convert", P("emu.T88"), P("again.kxm")}).status, 0);
+    EXPECT_EQ(Get("again.kxm"), Get("in.kxm"));
 }
 
 TEST_F(Tool, TextPrintsOneBlockOrAll) {

@@ -23,8 +23,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", CmdList, "FILE", "  one line per block: INDEX BAUD BYTES TYPE NAME (tabs)\n"},
     {"convert", CmdConvert, "IN OUT",
-     "  read IN and write OUT; the format follows each name:\n"
-     "  .cmt or .cas is a raw image, anything else KXM\n"},
+     "  read IN and write OUT; the format follows each name's extension, in any\n"
+     "  letter case: .t88 a T88 image, .cmt or .cas a raw image, anything else KXM\n"},
     {"text", CmdText, "FILE [INDEX]", "  the transfer text of one block, or of every block\n"},
     {"import", CmdImport, "TEXTFILE OUT",
      "  feed transfer text (- for standard input) through the receiver as if it\n"
@@ -60,8 +60,9 @@ std::string UsageLine(const Command& command) {
 }
 
 std::string Help() {
-    std::string text = "Usage: relmuth-tape COMMAND ARGS...\n"
-                       "PC-8801 cassette tape images (.kxm, .cmt, .cas) without a window.\n\n";
+    std::string text =
+        "Usage: relmuth-tape COMMAND ARGS...\n"
+        "PC-8801 cassette tape images (.kxm, .t88, .cmt, .cas) without a window.\n\n";
     for (const Command& command : kCommands)
         text += UsageLine(command) + "\n" + command.help;
     text += "relmuth-tape COMMAND --help\n  that command's usage\n"
