@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The KXM reader on any bytes, and the writer on any tape.
+// The KXM reader on any bytes, and the writer on any tape. Built a second
+// time with RELMUTH_FUZZ_T88 defined, the same target covers T88 images,
+// which share the reader and the writer under their own magic.
 //
 // Reading may fail only with CArchiveException, and the document reads the
 // same. Whatever the reader or the fuzzer's own tape builder produces is
@@ -19,11 +21,23 @@
 #include "tape/Errors.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
+#include "tape/T88Format.h"
 
 namespace {
 
-constexpr char kMagic[] = "PC-8801 Tape Image(KXM)"; // with its zero byte: 24 bytes
-constexpr std::size_t kMagicSize = sizeof kMagic;
+#ifdef RELMUTH_FUZZ_T88
+constexpr const CTapeImageMagic& kMagic = kT88Magic;
+constexpr const char* kDocumentName = "fuzz.t88";
+#else
+constexpr const CTapeImageMagic& kMagic = kKxmMagic;
+constexpr const char* kDocumentName = "fuzz.kxm";
+#endif
+constexpr std::size_t kMagicSize = kMagic.size();
+
+void Read(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+    CMemoryArchive ar(image);
+    ReadTapeImage(ar, kMagic, blocks);
+}
 
 constexpr std::size_t kMaxBuiltBlocks = 32;
 constexpr std::size_t kChunkSize = 0x8000; // the writer's largest data record
@@ -61,11 +75,11 @@ std::vector<CStart> AllowedStarts(const std::vector<CTapeBlock>& blocks) {
 void CheckWriteThenRead(const std::vector<CTapeBlock>& blocks) {
     ByteArray image;
     CMemoryArchive sink(image);
-    WriteKxm(blocks, sink);
+    WriteTapeImage(blocks, kMagic, sink);
 
     std::vector<CTapeBlock> back;
     try {
-        ReadKxm(image, back);
+        Read(image, back);
     } catch (const CArchiveException&) {
         FUZZ_CHECK(!"our own image does not read back");
     }
@@ -88,13 +102,13 @@ void CheckRead(std::span<const std::uint8_t> image) {
     std::vector<CTapeBlock> blocks;
     bool bFailed = false;
     try {
-        ReadKxm(image, blocks);
+        Read(image, blocks);
     } catch (const CArchiveException&) {
         bFailed = true;
     }
 
     CRelmuthDoc doc;
-    CMemoryArchive ar(image, "fuzz.kxm");
+    CMemoryArchive ar(image, kDocumentName);
     bool bDocFailed = false;
     try {
         doc.Serialize(ar);
@@ -168,8 +182,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRead(input);
 
     // Most inputs fail at the magic: read them once more behind one.
-    if (size < kMagicSize || std::memcmp(data, kMagic, kMagicSize) != 0) {
-        ByteArray image(kMagic, kMagic + kMagicSize);
+    if (size < kMagicSize || std::memcmp(data, kMagic.data(), kMagicSize) != 0) {
+        ByteArray image(kMagic.begin(), kMagic.end());
         image.insert(image.end(), input.begin(), input.end());
         CheckRead(image);
     }
