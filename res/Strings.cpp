@@ -18,6 +18,7 @@ constexpr std::array kStrings{
     Entry{ID_SEND_PROGRAM, "プログラムを送信するでおさる\nプログラム送信"},
     Entry{ID_MOVE_UP, "選択したブロックをひとつ上へ移動～\n上へ移動"},
     Entry{ID_MOVE_DOWN, "選択したブロックをひとつ下へ移動～\n下へ移動"},
+    Entry{ID_COMM_SETTINGS, "通信ポートとボーレートを選び直して開く\n通信ポートの設定"},
 
     Entry{AFX_IDS_APP_TITLE, "Relmuth"},
     Entry{AFX_IDS_IDLEMESSAGE, "レディ"},
@@ -45,14 +46,43 @@ constexpr std::array kStrings{
     Entry{ID_VIEW_TOOLBAR, "ツールバーの表示/非表示\nツールバーの表示切り替え"},
     Entry{ID_VIEW_STATUS_BAR, "ステータスバーの 表示/非表示\nステータスバーの表示切り替え"},
 
+    Entry{ID_INDICATOR_KANA, "カナ"},
+    Entry{ID_INDICATOR_CAPS, "CAP"},
+    Entry{ID_INDICATOR_NUM, "NUM"},
+    Entry{ID_INDICATOR_SCRL, "SCRL"},
+
     Entry{IDS_TAPE_FILTER, "Nerith Tape Image (kxm, cmt)"},
     Entry{IDS_RECV_BAD_LENGTH, "エラー：長さ情報が不正でおさる"},
     Entry{IDS_RECV_BAD_DATA, "エラー：データが不正でおさる"},
     Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
     Entry{IDS_PORT_UNUSABLE, "指定されたポートは使えまへんがな(;_;)"},
     Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
+    Entry{IDS_PORT_PERMISSION_HINT,
+          "このポートを使う権限がありません。ユーザーを dialout グループに加えて"
+          "(sudo usermod -aG dialout $USER)、ログインし直してください。"},
+    Entry{IDS_PORT_PC88_LINK, "仮想 PC-8801 (relmuth-pc88)"},
     Entry{IDS_TAPE_TOO_LONG,
           "テープが長すぎて KXM・T88 形式の時間 (32 ビット、約 248 時間) に収まりません。"},
+
+    Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
+    Entry{IDD_SEND_PROGRESS, "プログラム送信"},
+    Entry{IDD_RECV_PROGRESS, "データ送信"},
+    Entry{IDD_COMM_SETTINGS, "通信パラメータの設定"},
+
+    Entry{IDS_ABOUT_VERSION, "Relmuth Ver. "},
+    Entry{IDS_ABOUT_NOTICE, "Copyright (C) Orlavik  GPL-3.0-or-later"},
+    Entry{IDS_COMM_PORT_LABEL, "ポート(&P):"},
+    Entry{IDS_COMM_BAUD_LABEL, "ボーレート(&B):"},
+    Entry{IDS_BUTTON_OK, "OK"},
+    Entry{IDS_BUTTON_CANCEL, "ｷｬﾝｾﾙ"},
+    Entry{IDS_BUTTON_STOP, "ちうし"},
+    Entry{IDS_RECV_PROGRESS_TEXT, "データ受信ちう..."},
+    Entry{IDS_SEND_PROGRESS_TEXT, "プログラム送信ちう..."},
+
+    Entry{IDS_COLUMN_BAUD, "Baud"},
+    Entry{IDS_COLUMN_BYTES, "Bytes"},
+    Entry{IDS_COLUMN_TYPE, "Type"},
+    Entry{IDS_COLUMN_FILENAME, "FileName"},
 };
 
 } // namespace

@@ -73,6 +73,8 @@ class CReceiveContext final : public CRecvOwner {
     // Whether a transfer has begun (its header came) and not ended.
     bool IsInTransfer() const { return m_pReceiver && !m_pReceiver->IsWaitingForHeader(); }
     const std::string& GetPartialLine() const { return m_serialFramer.GetPartialLine(); }
+    // Lines taken in while a line was being handled, waiting for their turn.
+    std::size_t GetPendingLineCount() const { return m_pendingLines.size(); }
 
     // CRecvOwner
     void SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) override;
