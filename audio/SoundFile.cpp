@@ -178,20 +178,3 @@ void CWaveFileWriter::Finish(CByteSink& sink) {
         sink.Write(buffer.data(), static_cast<std::size_t>(n));
     }
 }
-
-bool IsRecordingName(const std::string& strPathName) {
-    const auto slash = strPathName.rfind('/');
-    const std::string name =
-        slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    for (const char* known : {"wav", "flac", "ogg", "aif", "aiff", "mp3"}) {
-        if (ext == known)
-            return true;
-    }
-    return false;
-}

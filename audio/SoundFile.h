@@ -61,7 +61,3 @@ class CWaveFileWriter {
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
-
-// Whether a file of this name is a sound recording by its extension
-// (.wav .flac .ogg .aif .aiff .mp3, any letter case).
-bool IsRecordingName(const std::string& strPathName);

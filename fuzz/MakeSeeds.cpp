@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small seed corpora for the fuzz targets, made by our own writers:
 //
-//   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/raw/*, DIR/receiver/*
+//   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/t88/*, DIR/raw/*, DIR/receiver/*
 //
 // Each seed is one tape of a kind the readers treat apart: BASIC program,
 // named and plain machine code, data file, empty block, both speeds.
@@ -16,6 +16,7 @@
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
+#include "tape/T88Format.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ ByteArray Kxm(const std::vector<CTapeBlock>& tape) {
     return image;
 }
 
+ByteArray T88(const std::vector<CTapeBlock>& tape) {
+    ByteArray image;
+    CMemoryArchive sink(image);
+    WriteT88(tape, sink);
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -81,7 +89,7 @@ int main(int argc, char** argv) {
     }
     try {
         const fs::path root(argv[1]);
-        for (const char* sub : {"kxm", "raw", "receiver", "recording"})
+        for (const char* sub : {"kxm", "t88", "raw", "receiver", "recording"})
             fs::create_directories(root / sub);
 
         const auto tapes = Tapes();
@@ -89,6 +97,8 @@ int main(int argc, char** argv) {
             const std::string stem = "seed" + std::to_string(i);
             const ByteArray kxm = Kxm(tapes[i]);
             Save(root / "kxm" / stem, kxm.data(), kxm.size());
+            const ByteArray t88 = T88(tapes[i]);
+            Save(root / "t88" / stem, t88.data(), t88.size());
 
             ByteArray raw;
             CMemoryArchive rawSink(raw);
@@ -137,6 +147,8 @@ int main(int argc, char** argv) {
         // Two images end to end read as one tape.
         const ByteArray joined = Join({Kxm(tapes[0]), Kxm(tapes[2])});
         Save(root / "kxm" / "joined", joined.data(), joined.size());
+        const ByteArray joinedT88 = Join({T88(tapes[0]), T88(tapes[2])});
+        Save(root / "t88" / "joined", joinedT88.data(), joinedT88.size());
 
         // A transfer given up after its first data line, then one of 0 bytes
         // with its empty data line.

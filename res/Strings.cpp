@@ -71,6 +71,9 @@ constexpr std::array kStrings{
     Entry{IDS_FAULT_UNDECIDED, "判定できないビット"},
     Entry{IDS_FAULT_LOST, "信号が途切れて読めない"},
     Entry{IDS_RECORDING_PROGRESS, "録音を読み込み中 %1%"},
+    Entry{IDS_RECORDING_WAV_ONLY, "録音として保存できるのは WAV (.wav) だけです。"},
+    Entry{IDS_TAPE_TOO_LONG,
+          "テープが長すぎて KXM・T88 形式の時間 (32 ビット、約 248 時間) に収まりません。"},
 
     Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
     Entry{IDD_SEND_PROGRESS, "プログラム送信"},

@@ -76,6 +76,8 @@ enum StringId : unsigned {
     IDS_FAULT_UNDECIDED = 40035,
     IDS_FAULT_LOST = 40036,
     IDS_RECORDING_PROGRESS = 40037, // %1 percent of the recording read
+    IDS_RECORDING_WAV_ONLY = 40038, // a tape is saved as a recording only as .wav
+    IDS_TAPE_TOO_LONG = 40040, // why a tape too long for the 32-bit time of KXM/T88 is not saved
 
     // Dialog titles, keyed by the dialog's number.
     IDD_ABOUTBOX = 100,

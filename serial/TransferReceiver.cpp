@@ -4,23 +4,11 @@
 #include <new>
 
 #include "serial/HexField.h"
+#include "tape/AsciiCase.h"
 
 namespace {
 
 constexpr std::string_view kAbortLine = "ABORT";
-
-bool EqualsIgnoringCase(const std::string& line, std::string_view word) {
-    if (line.size() != word.size())
-        return false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != word[i])
-            return false;
-    }
-    return true;
-}
 
 void Reset(CRecvOwner* pOwner) {
     pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(pOwner));
@@ -53,10 +41,10 @@ std::optional<std::int32_t> ParsePair(char hi, char lo) {
 
 void CRecvHeaderState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
-    if (EqualsIgnoringCase(line, "CAS1"))
-        pOwner->SetRecvBaud(kRecvBaudFast);
-    else if (EqualsIgnoringCase(line, "CAS2"))
-        pOwner->SetRecvBaud(kRecvBaudSlow);
+    if (EqualsIgnoringAsciiCase(line, "CAS1"))
+        pOwner->SetRecvBaud(kBaudFast);
+    else if (EqualsIgnoringAsciiCase(line, "CAS2"))
+        pOwner->SetRecvBaud(kBaudSlow);
     else
         return;
     pOwner->SetReceiver(std::make_unique<CRecvLengthState>(pOwner));

@@ -57,6 +57,9 @@ class CTransferReceiver {
     // Handles one complete line, without its line end.
     virtual void OnLine(const std::string& line) = 0;
 
+    // Whether no transfer is under way: true only in the Header state.
+    virtual bool IsWaitingForHeader() const { return false; }
+
   protected:
     CRecvOwner* m_pOwner;
 };
@@ -65,6 +68,7 @@ class CRecvHeaderState : public CTransferReceiver {
   public:
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
+    bool IsWaitingForHeader() const override { return true; }
 };
 
 class CRecvLengthState : public CTransferReceiver {
@@ -84,6 +88,3 @@ class CRecvChecksumState : public CTransferReceiver {
     using CTransferReceiver::CTransferReceiver;
     void OnLine(const std::string& line) override;
 };
-
-inline constexpr int kRecvBaudFast = 1200; // "CAS1"
-inline constexpr int kRecvBaudSlow = 600;  // "CAS2"

@@ -4,33 +4,78 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tape/Errors.h"
+
+namespace {
+
+// The least that is read at a time: a first read when the file says it is
+// empty, and each further read of a file longer than it said.
+constexpr std::size_t kFirstReadChunk = 4096;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+} // namespace
+
 ByteArray CArchive::ReadAll() {
-    ByteArray bytes;
     const std::uint64_t nLength = GetLength();
+    if (nLength > kMaxImageSize)
+        throw CArchiveException(CArchiveException::generic);
+    ByteArray bytes;
     // The length is only a hint: read until the file really ends. One byte
-    // more than the length finds the end in a single read.
-    std::size_t nChunk = std::max<std::uint64_t>(nLength + 1, 4096);
+    // more than the length finds the end in a single read; one byte more
+    // than the largest image tells a file that is too long.
+    std::size_t nChunk = std::max<std::uint64_t>(nLength + 1, kFirstReadChunk);
     for (;;) {
         const std::size_t nOld = bytes.size();
+        nChunk = std::min<std::size_t>(nChunk, kMaxImageSize + 1 - nOld);
         bytes.resize(nOld + nChunk);
         const std::size_t nRead = Read(bytes.data() + nOld, nChunk);
         bytes.resize(nOld + nRead);
+        if (bytes.size() > kMaxImageSize)
+            throw CArchiveException(CArchiveException::generic);
         if (nRead < nChunk)
             break;
-        nChunk = 64 * 1024;
+        // Growing by the size already read keeps a long pipe linear.
+        nChunk = std::max(kReadChunk, bytes.size());
     }
     return bytes;
 }
 
 CFileArchive::CFileArchive(CFile& file, Mode mode) : CArchive(mode), m_file(file) {
-    if (IsStoring())
-        m_buffer.reserve(kBufferSize);
+    m_buffer.reserve(kBufferSize);
 }
 
 CFileArchive::~CFileArchive() = default;
 
+void CFileArchive::Fill() {
+    m_buffer.resize(kBufferSize);
+    m_buffer.resize(m_file.Read(m_buffer.data(), m_buffer.size()));
+    m_nReadPos = 0;
+}
+
 std::size_t CFileArchive::Read(void* pBuffer, std::size_t nCount) {
-    return m_file.Read(pBuffer, nCount);
+    auto* p = static_cast<std::uint8_t*>(pBuffer);
+    std::size_t nDone = 0;
+    while (nDone < nCount) {
+        if (m_nReadPos == m_buffer.size()) {
+            // A large read goes straight to its destination.
+            if (nCount - nDone >= kBufferSize)
+                return nDone + m_file.Read(p + nDone, nCount - nDone);
+            Fill();
+            if (m_buffer.empty())
+                break;
+        }
+        const std::size_t n = std::min(nCount - nDone, m_buffer.size() - m_nReadPos);
+        std::memcpy(p + nDone, m_buffer.data() + m_nReadPos, n);
+        m_nReadPos += n;
+        nDone += n;
+    }
+    return nDone;
+}
+
+bool CFileArchive::IsAtEnd() {
+    if (m_nReadPos == m_buffer.size())
+        Fill();
+    return m_buffer.empty();
 }
 
 void CFileArchive::Write(const void* pData, std::size_t nCount) {

@@ -12,6 +12,12 @@
 #include "tape/File.h"
 #include "tape/TapeBlock.h"
 
+// The largest tape image that is read: far beyond any cassette, and small
+// enough that the image and the blocks made of it fit in memory together. A
+// larger file (a huge sparse file, say) ends in the generic error rather
+// than in exhausted memory.
+inline constexpr std::uint64_t kMaxImageSize = std::uint64_t{1} << 30;
+
 // Where a format writes its bytes.
 class CByteSink {
   public:
@@ -37,8 +43,12 @@ class CArchive : public CByteSink {
 
     // Reads up to nCount bytes; returns how many were read (fewer at the end).
     virtual std::size_t Read(void* pBuffer, std::size_t nCount) = 0;
+    // Whether no byte is left to read; may have to read to find out.
+    virtual bool IsAtEnd() = 0;
 
-    // Reads everything from the current position to the end of the file.
+    // Reads everything from the current position to the end of the file,
+    // however long it says it is (a pipe says 0). Throws the generic
+    // CArchiveException beyond kMaxImageSize.
     ByteArray ReadAll();
 
     // Pushes out what is buffered; storing archives call it before they end.
@@ -48,7 +58,7 @@ class CArchive : public CByteSink {
     Mode m_mode;
 };
 
-// An archive over an open file: loading reads it, storing writes through a buffer.
+// An archive over an open file; both directions go through a buffer.
 class CFileArchive : public CArchive {
   public:
     CFileArchive(CFile& file, Mode mode);
@@ -58,6 +68,7 @@ class CFileArchive : public CArchive {
     std::string GetFileName() const override { return m_file.GetFilePath(); }
     std::uint64_t GetLength() const override { return m_file.GetLength(); }
     std::size_t Read(void* pBuffer, std::size_t nCount) override;
+    bool IsAtEnd() override;
     void Write(const void* pData, std::size_t nCount) override;
     using CByteSink::Write;
     void Flush() override;
@@ -65,8 +76,12 @@ class CFileArchive : public CArchive {
   private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
+    // Loading: refills the buffer from the file.
+    void Fill();
+
     CFile& m_file;
     ByteArray m_buffer;
+    std::size_t m_nReadPos = 0; // loading: the next buffered byte
 };
 
 // An archive in memory. With a name it behaves like a file of that name (the
@@ -82,6 +97,7 @@ class CMemoryArchive : public CArchive {
     std::string GetFileName() const override { return m_strName; }
     std::uint64_t GetLength() const override;
     std::size_t Read(void* pBuffer, std::size_t nCount) override;
+    bool IsAtEnd() override { return m_nPos == m_in.size(); }
     void Write(const void* pData, std::size_t nCount) override;
     using CByteSink::Write;
 

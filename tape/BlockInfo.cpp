@@ -5,14 +5,6 @@
 
 namespace {
 
-constexpr std::uint8_t kBasicLeadByte = 0xD3;
-constexpr std::size_t kBasicLeadCount = 10;
-constexpr std::uint8_t kNamedMachineLeadByte = '$';
-constexpr std::size_t kNamedMachineLeadCount = 3;
-constexpr std::uint8_t kMachineLeadByte = ':';
-constexpr std::uint8_t kDataLeadByte = 0x9C;
-constexpr std::size_t kDataLeadCount = 6;
-
 bool AllEqual(const std::uint8_t* p, std::size_t n, std::uint8_t value) {
     return std::all_of(p, p + n, [value](std::uint8_t b) { return b == value; });
 }

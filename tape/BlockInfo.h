@@ -26,6 +26,15 @@ inline constexpr std::size_t kBasicHeaderSize = 16;       // ten 0xD3 and the na
 inline constexpr std::size_t kNamedMachineHeaderSize = 9; // "$$$" and the name
 inline constexpr std::size_t kFileNameSize = 6;
 
+// The bytes that open each kind, and how many of them.
+inline constexpr std::uint8_t kBasicLeadByte = 0xD3;
+inline constexpr std::size_t kBasicLeadCount = 10;
+inline constexpr std::uint8_t kNamedMachineLeadByte = '$';
+inline constexpr std::size_t kNamedMachineLeadCount = 3;
+inline constexpr std::uint8_t kMachineLeadByte = ':';
+inline constexpr std::uint8_t kDataLeadByte = 0x9C;
+inline constexpr std::size_t kDataLeadCount = 6;
+
 // The kind of the nLength bytes at pData. Reads no byte beyond the least
 // length of the kind it tests.
 int IdentifyBlock(const std::uint8_t* pData, std::size_t nLength);

@@ -14,6 +14,9 @@ class CFile {
   public:
     // Opens an existing file for reading.
     static CFile OpenForReading(const std::string& path);
+    // A descriptor of its own for one the process already holds (standard
+    // input or output), named in messages as strName.
+    static CFile Duplicate(int fd, const std::string& strName, res::StringId errorMessage);
 
     CFile(CFile&& other) noexcept;
     CFile& operator=(CFile&& other) noexcept;
@@ -22,9 +25,12 @@ class CFile {
     ~CFile();
 
     const std::string& GetFilePath() const { return m_strPath; }
+    // The size the system reports; for a pipe or a terminal, 0.
     std::uint64_t GetLength() const;
     std::size_t Read(void* pBuffer, std::size_t nCount);
     void Write(const void* pData, std::size_t nCount);
+    // Closes now, so that a failure of the close itself is reported.
+    void Close();
 
   private:
     friend class CSafeFileWriter;
@@ -40,6 +46,16 @@ class CFile {
 // temporary file in the same folder, which replaces the target only once all
 // of it is written and on the disk. Without Commit, the temporary file is
 // removed again and the target is untouched.
+//
+// Where that cannot be done, the file is written in place:
+// - a target that is no regular file (a terminal, a FIFO, a device) is
+//   opened and written as it is, never replaced by a regular file;
+// - a writable file in a folder where no new file may be made is written
+//   over, once the whole new content has been made apart from it.
+// A target the user may not write is refused as opening it would be. A
+// symbolic link, also one whose target does not exist yet, is written
+// through and stays a link; a replaced file keeps its permissions and, where
+// the process may set them, its owner and group.
 class CSafeFileWriter {
   public:
     explicit CSafeFileWriter(const std::string& targetPath);
@@ -47,15 +63,30 @@ class CSafeFileWriter {
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
-    // The temporary file, named like the target for the format's sake.
+    // Where the bytes go, named like the target for the format's sake.
     CFile& GetFile() { return m_file; }
 
-    // Flushes to the disk and renames the temporary file over the target.
+    // Puts the written bytes in place and on the disk.
     void Commit();
 
   private:
-    std::string m_strTarget;
+    enum class Mode {
+        replace, // a temporary file, renamed over the target
+        direct,  // the target itself, which is no regular file
+        staged,  // the bytes in memory first, then copied over the target
+    };
+
+    [[noreturn]] void Fail(int nErrno) const;
+    bool CreateTemporary(const std::string& strFolder, const std::string& strName);
+    void CommitReplace();
+    void CommitDirect();
+    void CommitStaged();
+
+    Mode m_mode = Mode::replace;
+    std::string m_strUserPath; // the name the user gave, for messages
+    std::string m_strTarget;   // the file that gets the bytes, links followed
     std::string m_strTemp;
+    int m_targetFd = -1; // the target open for writing, for the staged copy
     CFile m_file;
     bool m_bCommitted = false;
 };

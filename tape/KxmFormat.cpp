@@ -2,16 +2,12 @@
 #include "tape/KxmFormat.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
+#include <string>
 
+#include "res/Strings.h"
 #include "tape/Errors.h"
 
 namespace {
-
-constexpr std::array<std::uint8_t, 24> kMagic{'P', 'C', '-', '8', '8', '0', '1', ' ',
-                                              'T', 'a', 'p', 'e', ' ', 'I', 'm', 'a',
-                                              'g', 'e', '(', 'K', 'X', 'M', ')', 0x00};
 
 constexpr std::uint16_t kTagEnd = 0x0000;
 constexpr std::uint16_t kTagVersion = 0x0001;
@@ -26,40 +22,68 @@ constexpr std::uint16_t kFlagsSlow = 0x00CC;
 constexpr std::uint16_t kFlagsFast = 0x01CC;
 constexpr std::uint16_t kFlagFastBit = 0x0100;
 
-// Reads the image front to back; every read checks the bytes left first.
-class CReader {
+// The most that is skipped with one read.
+constexpr std::size_t kSkipChunk = 64 * 1024;
+
+[[noreturn]] void FailGeneric() {
+    throw CArchiveException(CArchiveException::generic);
+}
+
+// Reads the image front to back as a stream: every read asks for the bytes
+// it needs and fails when fewer come; only the record at hand is held.
+class CImageStream {
   public:
-    explicit CReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    explicit CImageStream(CArchive& ar) : m_ar(ar) {
+        if (ar.GetLength() > kMaxImageSize)
+            FailGeneric();
+    }
 
-    std::size_t Left() const { return m_bytes.size() - m_nPos; }
-
-    std::span<const std::uint8_t> Take(std::size_t n) {
-        if (Left() < n)
-            throw CArchiveException(CArchiveException::generic);
-        auto piece = m_bytes.subspan(m_nPos, n);
-        m_nPos += n;
-        return piece;
+    // Reads up to n bytes; how many came.
+    std::size_t ReadUpTo(std::uint8_t* p, std::size_t n) {
+        const std::size_t nGot = m_ar.Read(p, n);
+        m_nRead += nGot;
+        if (m_nRead > kMaxImageSize)
+            FailGeneric();
+        return nGot;
+    }
+    void Take(std::uint8_t* p, std::size_t n) {
+        if (ReadUpTo(p, n) < n)
+            FailGeneric();
     }
     std::uint16_t Word() {
-        auto p = Take(2);
+        std::uint8_t p[2];
+        Take(p, sizeof p);
         return static_cast<std::uint16_t>(p[0] | p[1] << 8);
     }
     std::uint32_t DWord() {
-        auto p = Take(4);
+        std::uint8_t p[4];
+        Take(p, sizeof p);
         return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     }
-    // Whether the next 24 bytes are the magic; consumes them if there are 24.
-    bool TakeMagicIfThere() {
-        if (Left() < kMagic.size())
-            return false;
-        auto p = Take(kMagic.size());
-        return std::equal(p.begin(), p.end(), kMagic.begin());
+    // The next n bytes, valid until the next call.
+    std::span<const std::uint8_t> Bytes(std::size_t n) {
+        m_buffer.resize(n);
+        Take(m_buffer.data(), n);
+        return m_buffer;
+    }
+    void Skip(std::size_t n) {
+        while (n > 0) {
+            const std::size_t nStep = std::min(n, kSkipChunk);
+            Bytes(nStep);
+            n -= nStep;
+        }
+    }
+    // Whether the next 24 bytes are the magic; reads as many of them as there are.
+    bool TakeMagicIfThere(const CTapeImageMagic& magic) {
+        CTapeImageMagic p{};
+        return ReadUpTo(p.data(), p.size()) == p.size() && p == magic;
     }
 
   private:
-    std::span<const std::uint8_t> m_bytes;
-    std::size_t m_nPos = 0;
+    CArchive& m_ar;
+    std::uint64_t m_nRead = 0;
+    ByteArray m_buffer;
 };
 
 // Writes the records of a time line as they come.
@@ -108,11 +132,12 @@ class CWriter final : public CTapeRecordSink {
 
 } // namespace
 
-void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) {
-    CReader in(image);
-    if (in.Left() < kMagic.size())
-        throw CArchiveException(CArchiveException::generic);
-    if (!in.TakeMagicIfThere())
+void ReadTapeImageRecords(CArchive& ar, const CTapeImageMagic& magic, CTapeRecordSink& sink) {
+    CImageStream in(ar);
+    CTapeImageMagic head{};
+    if (in.ReadUpTo(head.data(), head.size()) < head.size())
+        FailGeneric();
+    if (head != magic)
         throw CArchiveException(CArchiveException::badFormat);
 
     for (;;) {
@@ -120,7 +145,7 @@ void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) 
         const std::uint16_t length = in.Word();
 
         if (tag == kTagEnd) {
-            if (!in.TakeMagicIfThere())
+            if (!in.TakeMagicIfThere(magic))
                 return; // whatever follows the end record is not ours
             sink.OnNextImage();
             continue;
@@ -131,16 +156,16 @@ void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) 
             if (length >= kGapBodySize) {
                 const std::uint32_t start = in.DWord();
                 const std::uint32_t duration = in.DWord();
-                in.Take(length - kGapBodySize);
+                in.Skip(length - kGapBodySize);
                 sink.OnGap(static_cast<TapeGap>(tag), start, duration);
             } else {
-                in.Take(length);
+                in.Skip(length);
             }
             continue;
         }
 
         if (tag != kTagData) {
-            in.Take(length);
+            in.Skip(length); // the version, and every tag we do not know
             continue;
         }
 
@@ -151,23 +176,45 @@ void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) 
         const auto rest = static_cast<std::uint16_t>(length - kDataFieldsSize);
         if (rest < count)
             throw CArchiveException(CArchiveException::badFormat);
-        const auto bytes = in.Take(count);
-        sink.OnData(start, duration, (flags & kFlagFastBit) ? kBaudFast : kBaudSlow, bytes);
-        in.Take(rest - count);
+        sink.OnData(start, duration, (flags & kFlagFastBit) ? kBaudFast : kBaudSlow,
+                    in.Bytes(count));
+        in.Skip(rest - count);
     }
 }
 
-void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+void ReadTapeImage(CArchive& ar, const CTapeImageMagic& magic, std::vector<CTapeBlock>& blocks) {
     CBlockBuilder builder(blocks);
-    ReadKxmRecords(image, builder);
+    ReadTapeImageRecords(ar, magic, builder);
 }
 
-void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
+void WriteTapeImage(const std::vector<CTapeBlock>& blocks, const CTapeImageMagic& magic,
+                    CByteSink& sink, std::uint64_t nMaxTicks) {
+    if (LaidOutTicks(blocks) > nMaxTicks)
+        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC,
+                                std::string(res::LoadString(res::IDS_TAPE_TOO_LONG)));
     CWriter out(sink);
-    sink.Write(kMagic.data(), kMagic.size());
+    sink.Write(magic.data(), magic.size());
     out.Header(kTagVersion, 2);
     const std::uint8_t version[2] = {kVersion & 0xFF, kVersion >> 8};
     sink.Write(version, sizeof version);
     LayOutBlocks(blocks, out);
     out.Header(kTagEnd, 0);
+}
+
+void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) {
+    CMemoryArchive ar(image);
+    ReadTapeImageRecords(ar, kKxmMagic, sink);
+}
+
+void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+    CMemoryArchive ar(image);
+    ReadTapeImage(ar, kKxmMagic, blocks);
+}
+
+void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks) {
+    ReadTapeImage(ar, kKxmMagic, blocks);
+}
+
+void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
+    WriteTapeImage(blocks, kKxmMagic, sink);
 }

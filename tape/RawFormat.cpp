@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tape/RawFormat.h"
 
-#include <cstring>
+#include "tape/BlockInfo.h"
 
 namespace {
 
-constexpr std::uint8_t kBasicLeadByte = 0xD3;
-constexpr std::size_t kBasicLeadCount = 10;
-constexpr std::size_t kBasicHeaderSize = 16;
-constexpr std::size_t kNamedHeaderSize = 9;
+// A machine-code file's own header (its ':' and three bytes) before its records.
 constexpr std::size_t kMachineHeaderSize = 4;
-constexpr std::uint8_t kRecordMark = ':';
+constexpr std::uint8_t kRecordMark = kMachineLeadByte;
 constexpr std::uint8_t kAltMachineLead = 'n';
 
 // A run of zeros this long ends a BASIC body.
@@ -28,8 +25,7 @@ class CScanner {
             const std::uint8_t c = m_b[p];
             if (c == kBasicLeadByte && IsBasicHeader(p)) {
                 p = Emit(p, BasicEnd(p));
-            } else if (c == '$' && p + kNamedHeaderSize <= m_n && m_b[p + 1] == '$' &&
-                       m_b[p + 2] == '$') {
+            } else if (c == kNamedMachineLeadByte && IsNamedHeader(p)) {
                 p = Named(p);
             } else if ((c == kRecordMark || c == kAltMachineLead) &&
                        p + kMachineHeaderSize <= m_n) {
@@ -48,6 +44,16 @@ class CScanner {
             return false;
         for (std::size_t i = 1; i < kBasicLeadCount; ++i) {
             if (m_b[p + i] != kBasicLeadByte)
+                return false;
+        }
+        return true;
+    }
+
+    bool IsNamedHeader(std::size_t p) const {
+        if (p + kNamedMachineHeaderSize > m_n)
+            return false;
+        for (std::size_t i = 1; i < kNamedMachineLeadCount; ++i) {
+            if (m_b[p + i] != kNamedMachineLeadByte)
                 return false;
         }
         return true;
@@ -95,7 +101,7 @@ class CScanner {
 
     // A "$$$" header at c; a ':' file right after it belongs to the block.
     std::size_t Named(std::size_t c) {
-        const std::size_t p = c + kNamedHeaderSize;
+        const std::size_t p = c + kNamedMachineHeaderSize;
         if (p < m_n && m_b[p] == kRecordMark) {
             if (p + kMachineHeaderSize > m_n) {
                 // Too short for a file: the block is the header alone, and

@@ -4,38 +4,62 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 
-#include "audio/SoundFile.h"
+#include "audio/Recording.h"
+#include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "tape/File.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
+#include "tape/T88Format.h"
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using SerializeMember = void (CRelmuthDoc::*)(CArchive&);
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    const std::string_view v(b);
-    return a.size() == v.size() && std::equal(a.begin(), a.end(), v.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
+// The format dispatch, the same for loading and storing: a name that ends in
+// one of these extensions, in any letter case, is read and written by its
+// row's operation; every other name, and an archive with no file behind it,
+// is a KXM image. A further format is a further row.
+struct CFormatRow {
+    std::string_view strExtension;
+    SerializeMember pSerialize;
+};
+constexpr CFormatRow kFormats[] = {
+    {".cmt", &CRelmuthDoc::SerializeRaw},        {".cas", &CRelmuthDoc::SerializeRaw},
+    {".t88", &CRelmuthDoc::SerializeT88},        {".wav", &CRelmuthDoc::SerializeRecording},
+    {".flac", &CRelmuthDoc::SerializeRecording}, {".ogg", &CRelmuthDoc::SerializeRecording},
+    {".aif", &CRelmuthDoc::SerializeRecording},  {".aiff", &CRelmuthDoc::SerializeRecording},
+    {".mp3", &CRelmuthDoc::SerializeRecording},
+};
+
+SerializeMember SerializerForName(const std::string& strPathName) {
+    const std::string name = FileNameOf(strPathName);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        const std::string_view extension = std::string_view(name).substr(dot);
+        for (const CFormatRow& row : kFormats) {
+            if (EqualsIgnoringAsciiCase(extension, row.strExtension))
+                return row.pSerialize;
+        }
+    }
+    return &CRelmuthDoc::SerializeKXM;
 }
 
 } // namespace
 
 bool IsRawImageName(const std::string& strPathName) {
-    const std::string name = FileNameOf(strPathName);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    const std::string ext = name.substr(dot);
-    return EqualsIgnoringAsciiCase(ext, ".CMT") || EqualsIgnoringAsciiCase(ext, ".CAS");
+    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRaw;
+}
+
+bool IsT88Name(const std::string& strPathName) {
+    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeT88;
+}
+
+bool IsRecordingName(const std::string& strPathName) {
+    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRecording;
 }
 
 std::string ProposedFileName(const std::string& strTitle) {
@@ -48,12 +72,9 @@ CRelmuthDoc::CRelmuthDoc(CDocumentHost* pHost)
 CRelmuthDoc::~CRelmuthDoc() = default;
 
 void CRelmuthDoc::Serialize(CArchive& ar) {
-    if (ar.HasFile() && IsRawImageName(ar.GetFileName()))
-        SerializeRaw(ar);
-    else if (ar.HasFile() && IsRecordingName(ar.GetFileName()))
-        SerializeRecording(ar);
-    else
-        SerializeKXM(ar);
+    const SerializeMember pSerialize =
+        ar.HasFile() ? SerializerForName(ar.GetFileName()) : &CRelmuthDoc::SerializeKXM;
+    (this->*pSerialize)(ar);
 }
 
 void CRelmuthDoc::DeleteContents() {
@@ -63,7 +84,7 @@ void CRelmuthDoc::DeleteContents() {
 
 bool CRelmuthDoc::OnNewDocument() {
     ResetToNew();
-    UpdateAllViews(nullptr);
+    UpdateAllViews(nullptr, kHintTapeReplaced);
     return true;
 }
 
@@ -106,37 +127,60 @@ bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
         Report(e); // the tape stays as it was
         return false;
     }
+    return OnOpenDocument(*file);
+}
 
+bool CRelmuthDoc::OnOpenDocument(CFile& file) {
     DeleteContents();
     SetModifiedFlag(true);
     try {
-        if (file->GetLength() != 0) {
-            CFileArchive ar(*file, CArchive::load);
+        // A file with no bytes at all is an empty tape, whatever its name.
+        CFileArchive ar(file, CArchive::load);
+        if (!ar.IsAtEnd())
             Serialize(ar);
-        }
     } catch (const CRelmuthException& e) {
-        ResetToNew();
-        UpdateAllViews(nullptr);
-        Report(e);
+        FailLoad(e);
         return false;
     } catch (const std::bad_alloc&) {
-        ResetToNew();
-        UpdateAllViews(nullptr);
-        Report(CArchiveException(CArchiveException::generic));
+        FailLoad(CArchiveException(CArchiveException::generic));
         return false;
     }
     SetModifiedFlag(false);
-    SetPathName(strPathName);
+    SetPathName(file.GetFilePath());
+    UpdateAllViews(nullptr, kHintTapeReplaced);
     return true;
 }
 
+void CRelmuthDoc::FailLoad(const CRelmuthException& error) {
+    ResetToNew();
+    UpdateAllViews(nullptr, kHintTapeReplaced);
+    Report(error);
+}
+
 bool CRelmuthDoc::OnSaveDocument(const std::string& strPathName) {
-    try {
+    return Store([&] {
         CSafeFileWriter writer(strPathName);
-        CFileArchive ar(writer.GetFile(), CArchive::store);
-        Serialize(ar);
-        ar.Flush();
+        WriteTo(writer.GetFile());
         writer.Commit();
+    });
+}
+
+bool CRelmuthDoc::OnSaveDocument(CFile& file) {
+    return Store([&] {
+        WriteTo(file);
+        file.Close();
+    });
+}
+
+void CRelmuthDoc::WriteTo(CFile& file) {
+    CFileArchive ar(file, CArchive::store);
+    Serialize(ar);
+    ar.Flush();
+}
+
+bool CRelmuthDoc::Store(const std::function<void()>& write) {
+    try {
+        write();
     } catch (const CRelmuthException& e) {
         Report(e);
         return false;
@@ -156,12 +200,17 @@ void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
 }
 
 void CRelmuthDoc::SerializeKXM(CArchive& ar) {
-    if (ar.IsStoring()) {
+    if (ar.IsStoring())
         WriteKxm(m_blocks, ar);
-        return;
-    }
-    const ByteArray image = ar.ReadAll();
-    ReadKxm(image, m_blocks);
+    else
+        ReadKxm(ar, m_blocks); // as a stream: the file is never held beside the blocks
+}
+
+void CRelmuthDoc::SerializeT88(CArchive& ar) {
+    if (ar.IsStoring())
+        WriteT88(m_blocks, ar);
+    else
+        ReadT88(ar, m_blocks);
 }
 
 void CRelmuthDoc::SerializeRaw(CArchive& ar) {
@@ -169,17 +218,17 @@ void CRelmuthDoc::SerializeRaw(CArchive& ar) {
         WriteRaw(m_blocks, ar);
         return;
     }
-    const std::uint64_t nLength = ar.HasFile() ? ar.GetLength() : 0;
-    if (nLength == 0)
-        return;
-    ByteArray image(nLength);
-    if (ar.Read(image.data(), image.size()) < image.size())
-        throw CArchiveException(CArchiveException::generic);
+    const ByteArray image = ar.ReadAll();
     ReadRaw(image, m_blocks);
 }
 
 void CRelmuthDoc::SerializeRecording(CArchive& ar) {
     if (ar.IsStoring()) {
+        // FLAC, OGG, AIFF and MP3 are read only: a WAV under such a name
+        // would be a file that is not what its name says.
+        if (ar.HasFile() && !EndsWithIgnoringAsciiCase(FileNameOf(ar.GetFileName()), ".wav"))
+            throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC,
+                                    std::string(res::LoadString(res::IDS_RECORDING_WAV_ONLY)));
         WriteRecording(m_blocks, ar);
         return;
     }

@@ -4,6 +4,7 @@
 // dispatch by file name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "res/Strings.h"
 #include "tape/Archive.h"
 #include "tape/Errors.h"
+#include "tape/File.h"
 #include "tape/TapeBlock.h"
 #include "tape/TapeFileName.h"
 
@@ -20,8 +22,14 @@ class CRelmuthDoc;
 class CDocumentView {
   public:
     virtual ~CDocumentView() = default;
+    // lHint is 0 when blocks were added at the end, kHintTapeReplaced when
+    // the whole tape may be another (New, and every open, failed or not).
     virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
 };
+
+// The tape was replaced as a whole: a view shows it afresh, keeping nothing
+// of what it showed before.
+inline constexpr long kHintTapeReplaced = 1;
 
 // What the document needs of the program around it: the file name prompt and
 // a place to show a failed open or save.
@@ -57,7 +65,9 @@ class CRelmuthDoc {
     // by block index and offset as they were when it was opened.
     std::vector<CDamagedByte> m_recordingDamage;
 
-    // Load or store the whole tape; the format follows the file's extension.
+    // Load or store the whole tape; the format follows the file's extension,
+    // in any letter case: .cmt and .cas raw, .t88 T88, .wav .flac .ogg .aif
+    // .aiff .mp3 a cassette recording, anything else KXM.
     virtual void Serialize(CArchive& ar);
     virtual void DeleteContents();
     virtual bool OnNewDocument();
@@ -65,6 +75,8 @@ class CRelmuthDoc {
     virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
     virtual void SerializeKXM(CArchive& ar);
     virtual void SerializeRaw(CArchive& ar);
+    // A T88 image, the emulators' format: KXM's records under another magic.
+    virtual void SerializeT88(CArchive& ar);
     // A cassette recording: decoded when loading (with m_recordingOptions,
     // progress to m_pDecodeProgress, damaged bytes into m_recordingDamage),
     // written as a WAV file when storing.
@@ -75,10 +87,18 @@ class CRelmuthDoc {
 
     // Opens a tape file. On failure the reason has been reported; the tape
     // is then as it was if the file could not be opened at all, and a new,
-    // empty, untitled tape if the file could not be read.
+    // empty, untitled tape if the file could not be read. Every file is read
+    // to its end, whatever size it reports. The views are told in either
+    // case that the tape was replaced.
     bool OnOpenDocument(const std::string& strPathName);
+    // The same for a file already open (standard input, say); the format
+    // follows the file's name.
+    bool OnOpenDocument(CFile& file);
     // Writes the tape to a file, replacing it only once fully written.
     bool OnSaveDocument(const std::string& strPathName);
+    // Writes the tape to a file already open (standard output, say), as it
+    // goes, and closes it.
+    bool OnSaveDocument(CFile& file);
 
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
@@ -98,6 +118,9 @@ class CRelmuthDoc {
 
   private:
     void ResetToNew();
+    void FailLoad(const CRelmuthException& error);
+    bool Store(const std::function<void()>& write);
+    void WriteTo(CFile& file);
     void Report(const CRelmuthException& error);
 
     CDocumentHost* m_pHost;
@@ -112,3 +135,6 @@ std::string ProposedFileName(const std::string& strTitle);
 
 // Whether a file of this name is a raw cassette image (".CMT", ".CAS").
 bool IsRawImageName(const std::string& strPathName);
+bool IsT88Name(const std::string& strPathName);
+// Whether a name is a cassette recording's (.wav .flac .ogg .aif .aiff .mp3).
+bool IsRecordingName(const std::string& strPathName);

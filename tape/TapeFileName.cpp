@@ -10,10 +10,13 @@ std::vector<CFileFilter> GetTapeFileFilters() {
     };
 }
 
-std::string WithDefaultTapeExtension(const std::string& strPathName) {
+std::string FileNameOf(const std::string& strPathName) {
     const auto slash = strPathName.rfind('/');
-    const std::string name =
-        slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
+    return slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
+}
+
+std::string WithDefaultTapeExtension(const std::string& strPathName) {
+    const std::string name = FileNameOf(strPathName);
     if (name.empty() || name.find('.') != std::string::npos)
         return strPathName;
     return strPathName + "." + kDefaultTapeExtension;

@@ -31,5 +31,9 @@ inline constexpr const char* kDefaultTapeExtension = "kxm";
 // pattern takes three.
 std::vector<CFileFilter> GetTapeFileFilters();
 
+// The file name part of a path: what follows its last '/' (all of it when
+// there is none).
+std::string FileNameOf(const std::string& strPathName);
+
 // The name with ".kxm" added when its file name part has no extension.
 std::string WithDefaultTapeExtension(const std::string& strPathName);

@@ -17,6 +17,20 @@ constexpr std::uint32_t kTrailingOuterGap = 9600;
 // The largest data record the layout makes of a block without a header.
 constexpr std::size_t kMaxChunk = 0x8000;
 
+// Adds up the durations of a time line whose records follow each other.
+class CDurationSum final : public CTapeRecordSink {
+  public:
+    void OnData(std::uint32_t, std::uint32_t nDuration, int,
+                std::span<const std::uint8_t>) override {
+        m_nTotal += nDuration;
+    }
+    void OnGap(TapeGap, std::uint32_t, std::uint32_t nDuration) override { m_nTotal += nDuration; }
+    std::uint64_t Total() const { return m_nTotal; }
+
+  private:
+    std::uint64_t m_nTotal = 0;
+};
+
 } // namespace
 
 void CBlockBuilder::OnData(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
@@ -68,4 +82,10 @@ void LayOutBlocks(const std::vector<CTapeBlock>& blocks, CTapeRecordSink& sink) 
         gap(TapeGap::inner, kTrailingInnerGap);
         gap(TapeGap::outer, kTrailingOuterGap);
     }
+}
+
+std::uint64_t LaidOutTicks(const std::vector<CTapeBlock>& blocks) {
+    CDurationSum sum;
+    LayOutBlocks(blocks, sum);
+    return sum.Total();
 }

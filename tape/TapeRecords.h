@@ -73,3 +73,6 @@ class CBlockBuilder final : public CTapeRecordSink {
 // its own with 0.1 s of inner gap before its body; other data in records of
 // at most 32 KiB back to back; an empty block as one record of no bytes.
 void LayOutBlocks(const std::vector<CTapeBlock>& blocks, CTapeRecordSink& sink);
+
+// How long that time line lasts, in ticks, counted without wrapping.
+std::uint64_t LaidOutTicks(const std::vector<CTapeBlock>& blocks);

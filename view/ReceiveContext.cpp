@@ -2,10 +2,13 @@
 #include "view/ReceiveContext.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "view/Progress.h"
 
-CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui) : m_doc(doc), m_ui(ui) {}
+CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfrontReserve)
+    : m_doc(doc), m_ui(ui), m_nMaxUpfrontReserve(std::min(nMaxUpfrontReserve, kMaxUpfrontReserve)) {
+}
 
 CReceiveContext::~CReceiveContext() = default;
 
@@ -52,24 +55,23 @@ void CReceiveContext::DeliverPending() {
         if (!m_pReceiver) // not installed yet: wait for a header, keep the partial line
             SetReceiver(std::make_unique<CRecvHeaderState>(this));
         m_pReceiver->OnLine(line);
-        m_pRetired.reset();
+        m_retired.clear();
         m_serialFramer.Recycle(std::move(line));
     }
 }
 
 void CReceiveContext::SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) {
-    // The state being replaced may be the one whose OnLine is running; it
-    // stays alive until that call has returned.
-    m_pRetired = std::move(m_pReceiver);
-    m_pReceiver = std::move(pReceiver);
-    if (!m_bDelivering)
-        m_pRetired.reset();
+    // The state being replaced may be one whose OnLine is running; it stays
+    // alive until the outermost delivery has returned from it.
+    std::unique_ptr<CTransferReceiver> pOld = std::exchange(m_pReceiver, std::move(pReceiver));
+    if (m_bDelivering && pOld)
+        m_retired.push_back(std::move(pOld));
 }
 
 void CReceiveContext::ResetRecvData(int nReserve) {
     m_recvData.clear();
     if (nReserve > 0 && m_recvData.capacity() < static_cast<std::size_t>(nReserve))
-        m_recvData.reserve(static_cast<std::size_t>(std::min(nReserve, kMaxUpfrontReserve)));
+        m_recvData.reserve(static_cast<std::size_t>(std::min(nReserve, m_nMaxUpfrontReserve)));
     m_nRecvChecksum = 0;
 }
 
@@ -104,7 +106,9 @@ void CReceiveContext::OnRecvComplete() {
         m_recvData.shrink_to_fit();
     m_doc.AppendBlock(std::move(m_recvData), m_nRecvBaud);
     m_recvData.clear();
-    m_ui.SelectBlock(m_doc.m_blocks.size() - 1);
+    const std::size_t nIndex = m_doc.m_blocks.size() - 1;
+    m_ui.OnBlockStored(nIndex);
+    m_ui.SelectBlock(nIndex);
 }
 
 void CReceiveContext::ShowRecvMessage(res::StringId nMessage) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "serial/LineFraming.h"
 #include "serial/TransferReceiver.h"
@@ -28,6 +29,10 @@ class CReceiveUi {
     virtual void ShowMessage(res::StringId nMessage) = 0;
     // The default beep, for a cancelled transfer.
     virtual void Beep() {}
+    // The block at nIndex has just been appended to the tape: the place for
+    // what follows storing a block (the command-line capture saves the tape
+    // here). Called before SelectBlock.
+    virtual void OnBlockStored(std::size_t /*nIndex*/) {}
     // The block at nIndex has just been appended; select its row.
     virtual void SelectBlock(std::size_t /*nIndex*/) {}
 };
@@ -40,10 +45,18 @@ class CReceiveContext final : public CRecvOwner {
     // A stored block keeps at most twice its size, plus this, in storage.
     static constexpr std::size_t kCapacitySlack = 64;
 
-    CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui);
+    // nMaxUpfrontReserve lowers the up-front room (the fuzz target does, so
+    // that hostile counts cost it no mebibyte each run).
+    CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfrontReserve = kMaxUpfrontReserve);
     ~CReceiveContext() override;
 
     // Waits for a header from now on, with an empty partial line.
+    //
+    // Here and in CancelReceive, complete lines already queued (they came
+    // while a message box was up) stay queued and go to the new state, in
+    // order: they are bytes the line really brought, the Header state passes
+    // over what is left of a dropped transfer, and a transfer that began
+    // meanwhile is received rather than lost.
     void InstallReceiver();
 
     // Bytes taken from the serial port.
@@ -52,10 +65,13 @@ class CReceiveContext final : public CRecvOwner {
     // Clipboard text; false when it is no transfer and nothing was done.
     bool PasteText(std::string_view text);
 
-    // The user cancelled the progress display.
+    // The user cancelled the progress display: back to the Header state
+    // (queued lines as for InstallReceiver; the partial line is kept).
     void CancelReceive();
 
     bool IsRecvProgressShown() const { return m_bRecvDlgShown; }
+    // Whether a transfer has begun (its header came) and not ended.
+    bool IsInTransfer() const { return m_pReceiver && !m_pReceiver->IsWaitingForHeader(); }
     const std::string& GetPartialLine() const { return m_serialFramer.GetPartialLine(); }
     // Lines taken in while a line was being handled, waiting for their turn.
     std::size_t GetPendingLineCount() const { return m_pendingLines.size(); }
@@ -86,10 +102,15 @@ class CReceiveContext final : public CRecvOwner {
 
     CRelmuthDoc& m_doc;
     CReceiveUi& m_ui;
+    int m_nMaxUpfrontReserve;
 
     std::unique_ptr<CTransferReceiver> m_pReceiver;
-    std::unique_ptr<CTransferReceiver> m_pRetired; // replaced during its own OnLine
-    int m_nRecvBaud = kRecvBaudFast;
+    // States replaced while lines are being delivered. The one whose OnLine
+    // is running may be among them, and so may one replaced again from a
+    // message box's event loop (a cancel, a new install) while an older
+    // one is still on the stack: all live until the delivery has returned.
+    std::vector<std::unique_ptr<CTransferReceiver>> m_retired;
+    int m_nRecvBaud = kBaudFast;
     int m_nRecvSize = 0;
     ByteArray m_recvData;
     int m_nRecvChecksum = 0;

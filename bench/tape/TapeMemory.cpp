@@ -3,7 +3,7 @@
 // does one operation and prints the process's peak resident size against
 // the tape's size; bench/tape/peak_memory.sh runs them all.
 //
-//   tape_memory make FILE        write the tape to FILE (KXM or raw by name)
+//   tape_memory make FILE        write the tape to FILE (KXM, T88 or raw by name)
 //   tape_memory open FILE        open FILE through the document
 //   tape_memory save FILE        build the tape and save it through the document
 //   tape_memory read-kxm FILE    FILE's bytes in memory, read as KXM

@@ -13,9 +13,11 @@ trap 'rm -rf "$work"' EXIT
 
 "$tool" make "$work/tape.kxm" >/dev/null
 "$tool" make "$work/tape.cas" >/dev/null
+"$tool" make "$work/tape.t88" >/dev/null
 
 "$tool" open "$work/tape.cas" | sed 's/^open      /open-raw  /'
 "$tool" open "$work/tape.kxm" | sed 's/^open      /open-kxm  /'
+"$tool" open "$work/tape.t88" | sed 's/^open      /open-t88  /'
 "$tool" save "$work/out.kxm" | sed 's/^save      /save-kxm  /'
 "$tool" save "$work/out.cas" | sed 's/^save      /save-raw  /'
 "$tool" read-kxm "$work/tape.kxm"

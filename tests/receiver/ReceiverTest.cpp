@@ -227,6 +227,38 @@ TEST_F(Receiver, LinesArrivingDuringAMessageBoxWaitTheirTurn) {
                                  "select 0", "close", "open 1", "100%", "select 1", "close"}));
 }
 
+// A state that, like the real ones, replaces itself and then shows a
+// message box, whose event loop (`nested`) may replace the state again.
+class SelfReplacingState : public CTransferReceiver {
+  public:
+    SelfReplacingState(CRecvOwner* pOwner, Events& log, std::function<void()> nested)
+        : CTransferReceiver(pOwner), m_log(log), m_nested(std::move(nested)) {}
+    ~SelfReplacingState() override { m_log.push_back("state destroyed"); }
+    void OnLine(const std::string&) override {
+        Events& log = m_log; // nothing of this object is touched after the box
+        const auto nested = m_nested;
+        m_pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(m_pOwner));
+        nested();
+        log.push_back("OnLine returns");
+    }
+
+  private:
+    Events& m_log;
+    std::function<void()> m_nested;
+};
+
+TEST_F(Receiver, NestedReplacementKeepsTheRunningStateAndQueuedLinesGoToTheNewOne) {
+    Events log;
+    context.SetReceiver(std::make_unique<SelfReplacingState>(&context, log, [&] {
+        Serial("CAS1\r\n1\r\n41\r\n41\r\n"); // comes while the box is up
+        context.CancelReceive();
+        context.InstallReceiver();
+    }));
+    Serial("anything\r\n");
+    EXPECT_EQ(log, (Events{"OnLine returns", "state destroyed"}));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{BlockOf({0x41}, 1200)});
+}
+
 TEST_F(Receiver, PastedBlockTextComesBackAsTheSameBlock) {
     const std::vector<CTapeBlock> blocks{BlockOf({0x3A, 0x00, 0x00}, 600),
                                          BlockOf(ByteArray(70000, 0x5A), 1200)};

@@ -226,6 +226,22 @@ TEST_F(ReceiveCommand, StopSignalEndsCleanlyAndAddsToAnExistingTape) {
     }
 }
 
+TEST_F(ReceiveCommand, StopSignalRightAfterACompleteTransferStillStoresIt) {
+    // The signal comes while the transfer's bytes are still on their way
+    // through the line and the port.
+    for (unsigned attempt = 0; attempt < 5; ++attempt) {
+        SCOPED_TRACE(attempt);
+        fs::remove(Out());
+        const CTapeBlock block = RandomBlock(500, 1200, 50 + attempt);
+        auto tool = Start({});
+        ASSERT_TRUE(m_pty.Write(TransferText(block)));
+        tool->Signal(SIGTERM);
+        EXPECT_EQ(tool->Wait(), 0) << tool->Err();
+        EXPECT_EQ(ReadTape(Out()), std::vector<CTapeBlock>{block});
+        EXPECT_EQ(tool->OutLines(), 1u);
+    }
+}
+
 TEST_F(ReceiveCommand, LostLineEndsWithStatus1KeepingWhatWasStored) {
     const CTapeBlock first = RandomBlock(33, 1200, 30);
     auto tool = Start({});

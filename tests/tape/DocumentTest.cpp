@@ -10,6 +10,7 @@
 #include "TapeTestUtil.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
+#include "tape/T88Format.h"
 
 namespace fs = std::filesystem;
 
@@ -82,18 +83,29 @@ const std::vector<CTapeBlock> kTape{Block(Bytes({0x3A, 0x00, 0x00}), 600),
 TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
     CRelmuthDoc doc(&host);
     doc.m_blocks = kTape;
-    for (const char* name : {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt"}) {
+    for (const char* name :
+         {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt", "u.T88", "v.kxm.t88", "w.t88.kxm"}) {
         ASSERT_TRUE(doc.OnSaveDocument(PathOf(name))) << name;
     }
     const ByteArray raw = Concat({kTape[0].m_data, kTape[1].m_data});
     EXPECT_EQ(ReadFile("x.Cmt"), raw);
     EXPECT_EQ(ReadFile("y.CAS"), raw);
-    ByteArray kxm;
-    CMemoryArchive ar(kxm);
-    WriteKxm(kTape, ar);
+    ByteArray kxm, t88;
+    CMemoryArchive kxmSink(kxm), t88Sink(t88);
+    WriteKxm(kTape, kxmSink);
+    WriteT88(kTape, t88Sink);
     EXPECT_EQ(ReadFile("z.cmt.kxm"), kxm);
     EXPECT_EQ(ReadFile("noext"), kxm);
     EXPECT_EQ(ReadFile("t.txt"), kxm);
+    EXPECT_EQ(ReadFile("w.t88.kxm"), kxm);
+    EXPECT_EQ(ReadFile("u.T88"), t88);
+    EXPECT_EQ(ReadFile("v.kxm.t88"), t88);
+    // Each is read back by the same rule.
+    for (const char* name : {"x.Cmt", "u.T88", "w.t88.kxm"}) {
+        CRelmuthDoc other(&host);
+        ASSERT_TRUE(other.OnOpenDocument(PathOf(name))) << name;
+        EXPECT_EQ(Concat({other.m_blocks[0].m_data, other.m_blocks.back().m_data}), raw) << name;
+    }
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -111,7 +123,7 @@ TEST_F(Document, OpenReadsTheTapeAndTakesItsName) {
 }
 
 TEST_F(Document, EmptyFileIsAnEmptyTapeWhateverTheExtension) {
-    for (const char* name : {"a.kxm", "b.cmt"}) {
+    for (const char* name : {"a.kxm", "b.cmt", "c.T88"}) {
         WriteFile(name, {});
         CRelmuthDoc doc(&host);
         doc.m_blocks = kTape;
@@ -197,6 +209,23 @@ TEST_F(Document, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
     EXPECT_EQ(doc.GetTitle(), "old.cmt");
 }
 
+TEST_F(Document, TapeTooLongForTheImageTimeIsNotSavedAndTheOldFileStays) {
+    // One block at 600 baud just past the 32-bit time: nothing reaches the
+    // disk, so the test writes none of its 48 MB.
+    const std::size_t nBytes = (kMaxTapeTicks - LaidOutTicks({Block({})})) / 88 + 1;
+    CRelmuthDoc doc(&host);
+    doc.m_blocks.emplace_back().m_data.resize(nBytes);
+    doc.m_blocks[0].m_nBaud = 600;
+    ASSERT_GT(LaidOutTicks(doc.m_blocks), kMaxTapeTicks);
+    for (const char* name : {"old.kxm", "old.T88"}) {
+        WriteFile(name, Bytes("the old tape"));
+        EXPECT_FALSE(doc.OnSaveDocument(PathOf(name))) << name;
+        EXPECT_EQ(ReadFile(name), Bytes("the old tape"));
+    }
+    EXPECT_EQ(FilesInDir(), (std::vector<std::string>{"old.T88", "old.kxm"}));
+    EXPECT_EQ(host.messages, std::vector<res::StringId>(2, res::AFX_IDP_FAILED_TO_SAVE_DOC));
+}
+
 TEST_F(Document, SaveIntoAMissingFolderFailsCleanly) {
     CRelmuthDoc doc(&host);
     EXPECT_FALSE(doc.OnSaveDocument(PathOf("no/such/folder/t.kxm")));
@@ -252,6 +281,44 @@ TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
     EXPECT_EQ(view.updates, 1);
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes({1, 2}), 600)});
     doc.RemoveView(&view);
+}
+
+// A list view as the window program has it: an update appends rows for the
+// blocks it has none for, and a replaced tape is shown afresh.
+class ListViewFake : public CDocumentView {
+  public:
+    explicit ListViewFake(CRelmuthDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
+    ~ListViewFake() override { m_doc.RemoveView(this); }
+    void OnUpdate(CDocumentView*, long lHint) override {
+        if (lHint == kHintTapeReplaced)
+            rows.clear();
+        for (std::size_t i = rows.size(); i < m_doc.m_blocks.size(); ++i)
+            rows.push_back(m_doc.m_blocks[i]);
+    }
+    std::vector<CTapeBlock> rows;
+
+  private:
+    CRelmuthDoc& m_doc;
+};
+
+TEST_F(Document, ViewsShowTheTapeAfterEveryOpenAndNew) {
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    doc.m_blocks = kTape;
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("two.kxm")));
+    doc.m_blocks = {Block(Bytes({7}))};
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("one.cmt")));
+    WriteFile("bad.kxm", Bytes("not a tape image at all"));
+
+    for (const char* name : {"two.kxm", "one.cmt", "bad.kxm", "two.kxm"}) {
+        doc.OnOpenDocument(PathOf(name));
+        EXPECT_EQ(view.rows, doc.m_blocks) << name;
+    }
+    ASSERT_EQ(doc.m_blocks, kTape);
+    doc.OnNewDocument();
+    EXPECT_TRUE(view.rows.empty());
+    doc.AppendBlock(Bytes({1}), 600);
+    EXPECT_EQ(view.rows, doc.m_blocks);
 }
 
 TEST(TapeFileName, FilterListAndDefaultExtension) {

@@ -4,35 +4,64 @@
 #include <random>
 
 #include "TapeTestUtil.h"
+#include "res/Strings.h"
 #include "tape/Errors.h"
 #include "tape/KxmFormat.h"
+#include "tape/T88Format.h"
+
+// The KXM reading and writing rules, for both images that have them: KXM and
+// T88, which differ in their magic only.
 
 namespace {
 
-const ByteArray kMagic = Concat({Bytes("PC-8801 Tape Image(KXM)"), Bytes({0})});
+struct CImageFormat {
+    const char* pszName;
+    ByteArray magic;
+    void (*write)(const std::vector<CTapeBlock>&, CByteSink&);
+};
 
-ByteArray Write(const std::vector<CTapeBlock>& blocks) {
-    ByteArray out;
-    CMemoryArchive ar(out);
-    WriteKxm(blocks, ar);
-    return out;
-}
+const CImageFormat kKxm{"KXM", Concat({Bytes("PC-8801 Tape Image(KXM)"), Bytes({0})}), WriteKxm};
+const CImageFormat kT88{"T88", Concat({Bytes("PC-8801 Tape Image(T88)"), Bytes({0})}), WriteT88};
 
-std::vector<CTapeBlock> Read(const ByteArray& image) {
-    std::vector<CTapeBlock> blocks;
-    ReadKxm(image, blocks);
-    return blocks;
-}
-
-CArchiveException::Cause ReadFailure(const ByteArray& image) {
-    try {
-        Read(image);
-    } catch (const CArchiveException& e) {
-        return e.GetCause();
+class TapeImage : public testing::TestWithParam<CImageFormat> {
+  protected:
+    static CTapeImageMagic MagicArray() {
+        CTapeImageMagic magic{};
+        std::copy(GetParam().magic.begin(), GetParam().magic.end(), magic.begin());
+        return magic;
     }
-    ADD_FAILURE() << "the image was read without an error";
-    return CArchiveException::generic;
-}
+
+    const ByteArray kMagic = GetParam().magic;
+
+    static ByteArray Write(const std::vector<CTapeBlock>& blocks) {
+        ByteArray out;
+        CMemoryArchive ar(out);
+        GetParam().write(blocks, ar);
+        return out;
+    }
+
+    static std::vector<CTapeBlock> Read(const ByteArray& image) {
+        std::vector<CTapeBlock> blocks;
+        CMemoryArchive ar(image);
+        ReadTapeImage(ar, MagicArray(), blocks);
+        return blocks;
+    }
+
+    static CArchiveException::Cause ReadFailure(const ByteArray& image) {
+        try {
+            Read(image);
+        } catch (const CArchiveException& e) {
+            return e.GetCause();
+        }
+        ADD_FAILURE() << "the image was read without an error";
+        return CArchiveException::generic;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, TapeImage, testing::Values(kKxm, kT88),
+                         [](const testing::TestParamInfo<CImageFormat>& info) {
+                             return std::string(info.param.pszName);
+                         });
 
 // Record builders, little-endian.
 ByteArray Word(unsigned v) {
@@ -55,7 +84,7 @@ ByteArray Data(std::uint32_t start, std::uint32_t duration, const ByteArray& byt
 const ByteArray kVersion = Record(0x0001, Word(0x0100));
 const ByteArray kEnd = Bytes({0, 0, 0, 0});
 
-TEST(Kxm, WritesTheHundredAndOneByteImageOfOneSmallBlock) {
+TEST_P(TapeImage, WritesTheHundredAndOneByteImageOfOneSmallBlock) {
     const ByteArray expected = Concat({
         kMagic,
         kVersion,
@@ -72,7 +101,7 @@ TEST(Kxm, WritesTheHundredAndOneByteImageOfOneSmallBlock) {
     EXPECT_EQ(Read(expected), tape);
 }
 
-TEST(Kxm, FastBlockHasShorterDurationAndFastFlags) {
+TEST_P(TapeImage, FastBlockHasShorterDurationAndFastFlags) {
     const ByteArray expected = Concat({
         kMagic,
         kVersion,
@@ -88,13 +117,13 @@ TEST(Kxm, FastBlockHasShorterDurationAndFastFlags) {
     EXPECT_EQ(Read(expected), tape);
 }
 
-TEST(Kxm, EmptyTapeIsThirtyFourBytes) {
+TEST_P(TapeImage, EmptyTapeIsThirtyFourBytes) {
     const ByteArray image = Write({});
     EXPECT_EQ(image, Concat({kMagic, kVersion, kEnd}));
     EXPECT_TRUE(Read(image).empty());
 }
 
-TEST(Kxm, EmptyBlockGetsOneDataRecordOfCountZero) {
+TEST_P(TapeImage, EmptyBlockGetsOneDataRecordOfCountZero) {
     const std::vector<CTapeBlock> tape{Block({}, 1200)};
     const ByteArray image = Write(tape);
     EXPECT_EQ(image, Concat({kMagic, kVersion, Gap(0x0102, 0, 7200), Gap(0x0103, 7200, 2400),
@@ -103,7 +132,7 @@ TEST(Kxm, EmptyBlockGetsOneDataRecordOfCountZero) {
     EXPECT_EQ(Read(image), tape);
 }
 
-TEST(Kxm, LongBlockIsWrittenInChunksWithoutGapsAndReadAsOne) {
+TEST_P(TapeImage, LongBlockIsWrittenInChunksWithoutGapsAndReadAsOne) {
     const CTapeBlock block = Block(Pattern(70000), 1200);
     const ByteArray image = Write({block});
     const ByteArray expected = Concat({
@@ -125,7 +154,7 @@ TEST(Kxm, LongBlockIsWrittenInChunksWithoutGapsAndReadAsOne) {
     EXPECT_EQ(Read(image), std::vector<CTapeBlock>{block});
 }
 
-TEST(Kxm, BasicHeaderIsWrittenApartFromItsBodyAndReadBackJoined) {
+TEST_P(TapeImage, BasicHeaderIsWrittenApartFromItsBodyAndReadBackJoined) {
     const CTapeBlock block = Block(Concat({BasicHeader(), Pattern(100)}), 600);
     const ByteArray image = Write({block});
     const ByteArray expected = Concat({
@@ -144,7 +173,7 @@ TEST(Kxm, BasicHeaderIsWrittenApartFromItsBodyAndReadBackJoined) {
     EXPECT_EQ(Read(image), std::vector<CTapeBlock>{block});
 }
 
-TEST(Kxm, NamedHeaderJoinsTheBlockThatFollowsIt) {
+TEST_P(TapeImage, NamedHeaderJoinsTheBlockThatFollowsIt) {
     // Received as two blocks, written as two, read back as one.
     const std::vector<CTapeBlock> tape{Block(NamedHeader(), 1200),
                                        Block(Concat({Bytes(":"), Pattern(40)}), 1200)};
@@ -153,7 +182,7 @@ TEST(Kxm, NamedHeaderJoinsTheBlockThatFollowsIt) {
     EXPECT_EQ(read[0], Block(Concat({tape[0].m_data, tape[1].m_data}), 1200));
 }
 
-TEST(Kxm, BodilessBasicHeaderJoinsOnlyTheFirstRecordOfTheNextBlock) {
+TEST_P(TapeImage, BodilessBasicHeaderJoinsOnlyTheFirstRecordOfTheNextBlock) {
     const CTapeBlock header = Block(BasicHeader(), 600);
     const CTapeBlock next = Block(Pattern(40000), 1200); // two records
     const CTapeBlock last = Block(Bytes({0x3A, 1, 2}), 600);
@@ -165,7 +194,7 @@ TEST(Kxm, BodilessBasicHeaderJoinsOnlyTheFirstRecordOfTheNextBlock) {
     EXPECT_EQ(read[1], last);
 }
 
-TEST(Kxm, ImagesJoinedEndToEndReadAsOneTape) {
+TEST_P(TapeImage, ImagesJoinedEndToEndReadAsOneTape) {
     const std::vector<CTapeBlock> first{Block(Bytes({0x3A, 1}), 600), Block(Pattern(10), 1200)};
     const std::vector<CTapeBlock> second{Block(Pattern(5, 9), 600)};
     const ByteArray image = Concat({Write(first), Write(second)});
@@ -174,7 +203,7 @@ TEST(Kxm, ImagesJoinedEndToEndReadAsOneTape) {
     EXPECT_EQ(Read(image), expected);
 }
 
-TEST(Kxm, BytesAfterTheEndRecordAreIgnored) {
+TEST_P(TapeImage, BytesAfterTheEndRecordAreIgnored) {
     const std::vector<CTapeBlock> tape{Block(Pattern(7), 600)};
     EXPECT_EQ(Read(Concat({Write(tape), Bytes("garbage after the end")})), tape);
     EXPECT_EQ(Read(Concat({Write(tape), Bytes({1})})), tape);
@@ -182,7 +211,7 @@ TEST(Kxm, BytesAfterTheEndRecordAreIgnored) {
     EXPECT_EQ(Read(Concat({Write(tape), ByteArray(kMagic.begin(), kMagic.end() - 1)})), tape);
 }
 
-TEST(Kxm, UnknownRecordsAndSurplusDataBytesAreSkipped) {
+TEST_P(TapeImage, UnknownRecordsAndSurplusDataBytesAreSkipped) {
     // The data record's body holds two bytes more than its count.
     ByteArray data = Data(100, 88, Bytes({0x3A, 0x05}));
     data[2] += 2;
@@ -191,7 +220,7 @@ TEST(Kxm, UnknownRecordsAndSurplusDataBytesAreSkipped) {
     EXPECT_EQ(Read(image), std::vector<CTapeBlock>{Block(Bytes({0x3A, 0x05}), 600)});
 }
 
-TEST(Kxm, RecordsJoinWhenTheyDoNotStartAfterTheLastEnd) {
+TEST_P(TapeImage, RecordsJoinWhenTheyDoNotStartAfterTheLastEnd) {
     const ByteArray image = Concat({
         kMagic,
         Data(1000, 100, Bytes({1, 2}), 0x01CC),
@@ -204,14 +233,14 @@ TEST(Kxm, RecordsJoinWhenTheyDoNotStartAfterTheLastEnd) {
               (std::vector<CTapeBlock>{Block(Bytes({1, 2, 3, 4}), 1200), Block(Bytes({5}), 600)}));
 }
 
-TEST(Kxm, OnlyTheFastBitOfTheFlagsCounts) {
+TEST_P(TapeImage, OnlyTheFastBitOfTheFlagsCounts) {
     const ByteArray image =
         Concat({kMagic, Data(0, 0, Bytes({1}), 0x0100), Data(10, 0, Bytes({2}), 0xFEFF), kEnd});
     EXPECT_EQ(Read(image),
               (std::vector<CTapeBlock>{Block(Bytes({1}), 1200), Block(Bytes({2}), 600)}));
 }
 
-TEST(Kxm, BadImagesGiveTheirErrorKind) {
+TEST_P(TapeImage, BadImagesGiveTheirErrorKind) {
     const ByteArray good = Write({Block(Bytes({0x3A, 0, 0}), 600)});
     EXPECT_EQ(ReadFailure({}), CArchiveException::generic);
     EXPECT_EQ(ReadFailure(ByteArray(kMagic.begin(), kMagic.end() - 1)), CArchiveException::generic);
@@ -232,7 +261,7 @@ TEST(Kxm, BadImagesGiveTheirErrorKind) {
     EXPECT_EQ(ReadFailure(Concat({kMagic, overlong, kEnd})), CArchiveException::badFormat);
 }
 
-TEST(Kxm, DataRecordShorterThanItsFixedFieldsWrapsTheRemainingLength) {
+TEST_P(TapeImage, DataRecordShorterThanItsFixedFieldsWrapsTheRemainingLength) {
     // A body length below 12 leaves 65536 - (12 - length) bytes to skip,
     // which the file does not have.
     ByteArray data = Data(0, 0, {});
@@ -240,7 +269,7 @@ TEST(Kxm, DataRecordShorterThanItsFixedFieldsWrapsTheRemainingLength) {
     EXPECT_EQ(ReadFailure(Concat({kMagic, data, kEnd})), CArchiveException::generic);
 }
 
-TEST(Kxm, WriteThenReadKeepsEveryTapeButItsJoins) {
+TEST_P(TapeImage, WriteThenReadKeepsEveryTapeButItsJoins) {
     // Blocks that start neither with a named header nor right after one come
     // back exactly as they went in.
     std::mt19937 random(8801);
@@ -281,7 +310,7 @@ class CRecordLog final : public CTapeRecordSink {
 
 } // namespace
 
-TEST(Kxm, RecordsReadBackAsTheWriterLaidThemOut) {
+TEST_P(TapeImage, RecordsReadBackAsTheWriterLaidThemOut) {
     const std::vector<CTapeBlock> blocks{Block(Concat({BasicHeader(), Pattern(5)}), 1200),
                                          Block(Pattern(3), 600)};
     CRecordLog laidOut;
@@ -294,8 +323,73 @@ TEST(Kxm, RecordsReadBackAsTheWriterLaidThemOut) {
                             "data 35004+264 600 x3\n"
                             "inner 35268+4800\nouter 40068+9600\n");
 
-    const ByteArray image = Write(blocks);
+    const ByteArray image = Concat({Write(blocks), Write(blocks)});
+    CMemoryArchive ar(image);
     CRecordLog read;
-    ReadKxmRecords(Concat({image, image}), read);
+    ReadTapeImageRecords(ar, MagicArray(), read);
     EXPECT_EQ(read.text, laidOut.text + "next image\n" + laidOut.text);
+}
+
+TEST_P(TapeImage, TapeThatOutlastsTheTimeIsRefusedBeforeAByteIsWritten) {
+    // 7200 + 2400 + 3 x 88 + 4800 + 9600 ticks.
+    const std::vector<CTapeBlock> tape{Block(Bytes({0x3A, 0, 0}), 600)};
+    ASSERT_EQ(LaidOutTicks(tape), 24264u);
+    ByteArray image;
+    CMemoryArchive ar(image);
+    WriteTapeImage(tape, MagicArray(), ar, 24264);
+    EXPECT_EQ(image, Write(tape));
+
+    image.clear();
+    try {
+        WriteTapeImage(tape, MagicArray(), ar, 24263);
+        ADD_FAILURE() << "written";
+    } catch (const CRelmuthException& e) {
+        EXPECT_EQ(e.GetMessageId(), res::AFX_IDP_FAILED_TO_SAVE_DOC);
+        EXPECT_EQ(e.GetReason(), res::LoadString(res::IDS_TAPE_TOO_LONG));
+    }
+    EXPECT_TRUE(image.empty());
+}
+
+// A T88 image as the format's description draws it, byte for byte, with the
+// records the writer never makes: a blank and a mark before the first block,
+// and a blank between two blocks.
+TEST(T88, ImageWrittenByHandFromTheFormatDescriptionReads) {
+    const ByteArray image = Concat({
+        Bytes("PC-8801 Tape Image(T88)"), Bytes({0x00}),
+        Bytes({0x01, 0x00, 0x02, 0x00, 0x00, 0x01}),                         // version 1.0
+        Bytes({0x00, 0x01, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00,               // blank at 0,
+               0xC0, 0x12, 0x00, 0x00}),                                     //   4800 ticks
+        Bytes({0x03, 0x01, 0x08, 0x00, 0xC0, 0x12, 0x00, 0x00,               // mark at 4800,
+               0x60, 0x09, 0x00, 0x00}),                                     //   2400 ticks
+        Bytes({0x01, 0x01, 0x0F, 0x00, 0x20, 0x1C, 0x00, 0x00,               // data at 7200,
+               0x84, 0x00, 0x00, 0x00, 0x03, 0x00, 0xCC, 0x01,               //   132 ticks, 3
+               0x3A, 0x12, 0x34}),                                           //   bytes, 1200
+        Bytes({0x01, 0x01, 0x0E, 0x00, 0xA4, 0x1C, 0x00, 0x00,               // data at 7332,
+               0x58, 0x00, 0x00, 0x00, 0x02, 0x00, 0xCC, 0x01, 0x56, 0x78}), //   right after
+        Bytes({0x00, 0x01, 0x08, 0x00, 0xFC, 0x1C, 0x00, 0x00,               // blank at 7420,
+               0x80, 0x25, 0x00, 0x00}),                                     //   9600 ticks
+        Bytes({0x01, 0x01, 0x0D, 0x00, 0x7C, 0x42, 0x00, 0x00,               // data at 17020,
+               0x58, 0x00, 0x00, 0x00, 0x01, 0x00, 0xCC, 0x00, 0x9A}),       //   600 baud
+        Bytes({0x00, 0x00, 0x00, 0x00}),                                     // end
+    });
+    std::vector<CTapeBlock> blocks;
+    ReadT88(image, blocks);
+    EXPECT_EQ(blocks, (std::vector<CTapeBlock>{Block(Bytes({0x3A, 0x12, 0x34, 0x56, 0x78}), 1200),
+                                               Block(Bytes({0x9A}), 600)}));
+}
+
+TEST(T88, EachImageWantsItsOwnMagic) {
+    const std::vector<CTapeBlock> tape{Block(Bytes({1, 2}), 600)};
+    ByteArray kxm, t88;
+    CMemoryArchive kxmSink(kxm), t88Sink(t88);
+    WriteKxm(tape, kxmSink);
+    WriteT88(tape, t88Sink);
+    // The same records under the other magic.
+    EXPECT_TRUE(std::equal(kxm.begin() + 24, kxm.end(), t88.begin() + 24, t88.end()));
+    std::vector<CTapeBlock> blocks;
+    EXPECT_THROW(ReadT88(kxm, blocks), CArchiveException);
+    EXPECT_THROW(ReadKxm(t88, blocks), CArchiveException);
+    // A KXM image after a T88 end record is not a further T88 image.
+    ReadT88(Concat({t88, kxm}), blocks);
+    EXPECT_EQ(blocks, tape);
 }

@@ -6,12 +6,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 #include "../serial/PtyPair.h"
+#include "../serial/WaitFor.h"
 #include "loader/LoaderText.h"
+#include "res/Strings.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 
@@ -60,18 +65,57 @@ class Tool : public testing::Test {
     }
 
     Result Run(std::initializer_list<std::string> args, const std::string& input = {}) const {
+        return RunShell(Command(args), input);
+    }
+
+    // The tool with its arguments, quoted for the shell.
+    static std::string Command(std::initializer_list<std::string> args) {
         std::string command = Quote(RELMUTH_TAPE);
         for (const std::string& a : args)
             command += " " + Quote(a);
+        return command;
+    }
+
+    // A shell command line (pipes, ulimit...) with standard input, output
+    // and error in files; 128 + n when it ended by signal n.
+    Result RunShell(const std::string& line, const std::string& input = {},
+                    const std::string& stdoutFile = "stdout") const {
         Put("stdin", input);
-        command +=
-            " < " + Quote(P("stdin")) + " > " + Quote(P("stdout")) + " 2> " + Quote(P("stderr"));
+        Put("stdout", "");
+        const std::string command = "(" + line + ") < " + Quote(P("stdin")) + " > " +
+                                    Quote(stdoutFile == "stdout" ? P("stdout") : stdoutFile) +
+                                    " 2> " + Quote(P("stderr"));
         const int raw = std::system(command.c_str());
         return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Get("stdout"), Get("stderr")};
     }
 
+    // Permissions do not bind root: when the tests run as root, the tool is
+    // run as nobody, and the folder and the files it may write are given to
+    // nobody first.
+    static bool AsRoot() { return ::geteuid() == 0; }
+    static std::string AsUser(const std::string& command) {
+        return AsRoot() ? "setpriv --reuid=65534 --regid=65534 --clear-groups " + command : command;
+    }
+    void GiveToUser(const std::string& name) const {
+        if (AsRoot()) {
+            ASSERT_EQ(::chown(P(name).c_str(), 65534, 65534), 0) << name;
+        }
+    }
+
+    // No temporary file is left beside the tapes.
+    bool NoTemporaryFiles(const fs::path& folder) const {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename().string().ends_with(".tmp"))
+                return false;
+        }
+        return true;
+    }
+
     fs::path dir;
 };
+
+const std::string kOpenFailed = "ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。";
+const std::string kSaveFailed = "ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。";
 
 CTapeBlock B(std::initializer_list<int> bytes, int baud) {
     CTapeBlock b;
@@ -110,6 +154,12 @@ TEST_F(Tool, ConvertFollowsTheExtensionsBothWays) {
     ASSERT_EQ(Run({"convert", P("out.CAS"), P("back.kxm")}).status, 0);
     EXPECT_EQ(Run({"list", P("back.kxm")}).out,
               "0\t600\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
+    // KXM to T88 and back keeps every block and its speed.
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("emu.T88")}).status, 0);
+    EXPECT_EQ(Run({"list", P("emu.T88")}).out,
+              "0\t1200\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n");
+    ASSERT_EQ(Run({"convert", P("emu.T88"), P("again.kxm")}).status, 0);
+    EXPECT_EQ(Get("again.kxm"), Get("in.kxm"));
 }
 
 TEST_F(Tool, TextPrintsOneBlockOrAll) {
@@ -167,6 +217,18 @@ TEST_F(Tool, RecordingsConvertBothWaysAndDamageExitsWithThree) {
 
     EXPECT_EQ(Run({"convert", P("tape.WAV"), P("x.kxm"), "--baud", "300"}).status, 2);
     EXPECT_EQ(Run({"list", P("tape.WAV"), "--channel"}).status, 2);
+
+    // A T88 image plays into a recording as a KXM image does.
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("in.t88")}).status, 0);
+    ASSERT_EQ(Run({"convert", P("in.t88"), P("t88.wav")}).status, 0);
+    EXPECT_EQ(Get("t88.wav"), Get("tape.WAV"));
+
+    // Recordings are written as WAV only: a FLAC name gets no WAV bytes.
+    const Result flac = Run({"convert", P("in.kxm"), P("tape.flac")});
+    EXPECT_EQ(flac.status, 1);
+    EXPECT_EQ(flac.err,
+              "ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。 (録音として保存できるのは WAV (.wav) だけです。)\n");
+    EXPECT_FALSE(std::filesystem::exists(P("tape.flac")));
 }
 
 TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
@@ -209,14 +271,40 @@ TEST_F(Tool, EmptyFileIsAnEmptyTape) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(Tool, WrongArgumentsExitWithTwo) {
+TEST_F(Tool, WrongArgumentsExitWithTwoAndPointToTheCommandsHelp) {
     EXPECT_EQ(Run({}).status, 2);
-    EXPECT_EQ(Run({"frobnicate"}).status, 2);
-    EXPECT_EQ(Run({"list"}).status, 2);
-    EXPECT_EQ(Run({"convert", "a"}).status, 2);
+    const struct {
+        std::initializer_list<std::string> args;
+        std::string help;
+    } rows[] = {
+        {{"frobnicate"}, "relmuth-tape --help"},
+        {{"list"}, "relmuth-tape list --help"},
+        {{"convert", "a"}, "relmuth-tape convert --help"},
+        {{"text", "a", "x"}, "relmuth-tape text --help"},
+        {{"import", "a"}, "relmuth-tape import --help"},
+        {{"loader", "x"}, "relmuth-tape loader --help"},
+        {{"send-loader"}, "relmuth-tape send-loader --help"},
+        {{"send-loader", "p", "--baud", "300"}, "relmuth-tape send-loader --help"},
+        {{"receive", "p", "-"}, "relmuth-tape receive --help"},
+        {{"receive", "p", "o", "--baud"}, "relmuth-tape receive --help"},
+    };
+    for (const auto& row : rows) {
+        const Result r = Run(row.args);
+        EXPECT_EQ(r.status, 2) << row.help;
+        EXPECT_TRUE(r.err.ends_with("\nTry '" + row.help + "'.\n")) << r.err;
+    }
+    // Each command tells its own usage, wherever --help stands.
+    for (const std::string name :
+         {"list", "convert", "text", "import", "loader", "send-loader", "receive"}) {
+        const Result r = Run({name, "x", "--help"});
+        EXPECT_EQ(r.status, 0) << name;
+        EXPECT_TRUE(r.out.starts_with("Usage: relmuth-tape " + name)) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
     const Result help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("list FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("receive PORT OUT"), std::string::npos);
     EXPECT_EQ(Run({"--version"}).out,
               "relmuth-tape (Relmuth) 1.0.2.3\nLicense GPL-3.0-or-later: GNU GPL version 3 or "
               "later <https://gnu.org/licenses/gpl.html>\n");
@@ -246,6 +334,169 @@ TEST_F(Tool, SendLoaderRefusesAMissingPortAndABadSpeed) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.starts_with("指定されたポートは使えまへんがな(;_;)")) << missing.err;
     EXPECT_EQ(Run({"send-loader", P("no-such-tty"), "--baud", "300"}).status, 2);
+}
+
+TEST_F(Tool, ReadOnlyTapeIsRefusedWithTheSaveMessageAndTheReason) {
+    GiveToUser(".");
+    Put("t.txt", "\r\nCAS1\r\n0001\r\n41\r\n41\r\n");
+    Put("ro.kxm", "precious");
+    GiveToUser("ro.kxm");
+    fs::permissions(P("ro.kxm"), fs::perms(0444));
+    const Result r = RunShell(AsUser(Command({"import", P("t.txt"), P("ro.kxm")})));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, kSaveFailed + " (" + P("ro.kxm") + ": Permission denied)\n");
+    EXPECT_EQ(Get("ro.kxm"), "precious");
+    EXPECT_TRUE(NoTemporaryFiles(dir));
+}
+
+TEST_F(Tool, WritableTapeInAReadOnlyFolderIsWrittenInPlace) {
+    PutTape("in.kxm", {B({1, 2, 3}, 600)});
+    ByteArray big(100000, 0x55);
+    big[0] = 1;
+    PutTape("big.kxm", {CTapeBlock{big, 600}});
+    fs::create_directory(P("ro"));
+    Put("ro/w.kxm", std::string(5000, 'x')); // longer than what replaces it
+    fs::permissions(P("ro/w.kxm"), fs::perms(0640));
+    GiveToUser("ro/w.kxm");
+    GiveToUser("ro");
+    fs::permissions(P("ro"), fs::perms(0555));
+
+    const Result r = RunShell(AsUser(Command({"convert", P("in.kxm"), P("ro/w.kxm")})));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Get("ro/w.kxm"), Get("in.kxm"));
+    EXPECT_EQ(fs::status(P("ro/w.kxm")).permissions() & fs::perms::all, fs::perms(0640));
+    // The new bytes are made whole before the file is touched, and the room
+    // they need is taken first: past the file-size limit, the old tape stays.
+    const Result limited =
+        RunShell("ulimit -f 40; " + AsUser(Command({"convert", P("big.kxm"), P("ro/w.kxm")})));
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_TRUE(limited.err.starts_with(kSaveFailed)) << limited.err;
+    EXPECT_EQ(Get("ro/w.kxm"), Get("in.kxm"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(P("ro")), fs::directory_iterator()), 1);
+    fs::permissions(P("ro"), fs::perms(0755));
+}
+
+TEST_F(Tool, FileSizeLimitFailsTheSaveCleanly) {
+    ByteArray data(100000, 0x55);
+    data[0] = 1;
+    Put("big.txt", GetBlockText(CTapeBlock{data, 1200}));
+    Put("fs.kxm", "old");
+    const Result r = RunShell("ulimit -f 40; " + Command({"import", P("big.txt"), P("fs.kxm")}));
+    EXPECT_EQ(r.status, 1); // not ended by SIGXFSZ
+    EXPECT_EQ(r.err, kSaveFailed + " (" + P("fs.kxm") + ": File too large)\n");
+    EXPECT_EQ(Get("fs.kxm"), "old");
+    EXPECT_TRUE(NoTemporaryFiles(dir));
+}
+
+TEST_F(Tool, PipesAndStandardStreamsCarryTheWholeTape) {
+    PutTape("a.kxm", {B({1, 2, 3}, 1200), B({':', 9, 9, 9}, 600)});
+    const std::string image = Get("a.kxm");
+    const std::string cat = "cat " + Quote(P("a.kxm")) + " | ";
+    const std::string list = "0\t1200\t3\tUnknown\t\n1\t600\t4\tMachine Code\t\n";
+
+    // A pipe reports no size; it is read to its end all the same.
+    EXPECT_EQ(RunShell(cat + Command({"convert", "/dev/stdin", P("out.cmt")})).status, 0);
+    EXPECT_EQ(Get("out.cmt"), std::string("\x01\x02\x03:\x09\x09\x09"));
+    EXPECT_EQ(RunShell(cat + Command({"list", "-"})).out, list);
+    EXPECT_EQ(RunShell(cat + Command({"text", "-", "1"})).out,
+              "CAS2\r\n0004\r\n3A090909\r\n55\r\n");
+    // "-" as OUT is standard output, and /dev/stdout on a pipe is written
+    // as the pipe it is. (Through a link of our own: a save that replaced
+    // its target, run as root, would replace the system's /dev/stdout.)
+    EXPECT_EQ(RunShell(cat + Command({"convert", "-", "-"}) + " | cat").out, image);
+    fs::create_symlink("/dev/stdout", P("stdout.kxm"));
+    EXPECT_EQ(RunShell(Command({"convert", P("a.kxm"), P("stdout.kxm")}) + " | cat").out, image);
+    EXPECT_TRUE(fs::is_symlink(P("stdout.kxm")));
+}
+
+TEST_F(Tool, FileTooLargeToHoldEndsInTheOpenMessage) {
+    // As large as a file may be, sparse: a file system like this one's stops
+    // at some TiB, a memory one (/dev/shm) goes to the largest file size.
+    const fs::path shm = fs::path("/dev/shm") / ("relmuth-tool-" + std::to_string(::getpid()));
+    for (const std::string name : {"huge.kxm", "huge.cmt"}) {
+        std::string path;
+        for (const fs::path& where : {dir / name, shm / name}) {
+            std::error_code ec;
+            fs::create_directories(where.parent_path(), ec);
+            std::ofstream{where};
+            fs::resize_file(where, std::numeric_limits<std::int64_t>::max(), ec);
+            if (!ec) {
+                path = where.string();
+                break;
+            }
+            fs::resize_file(where, std::uintmax_t{1} << 40, ec);
+            if (!ec && path.empty())
+                path = where.string();
+        }
+        ASSERT_FALSE(path.empty()) << "no sparse file of 1 TiB could be made";
+        const Result r = Run({"list", path});
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.err, kOpenFailed + "\n");
+    }
+    fs::remove_all(shm);
+}
+
+TEST_F(Tool, FailedWritesToStandardOutputEndWithStatusOne) {
+    ByteArray data(20000, 0x55);
+    data[0] = 1;
+    PutTape("t.kxm", {CTapeBlock{data, 600}, B({1}, 600)});
+    const std::initializer_list<std::string> rows[] = {
+        {"list", P("t.kxm")}, {"text", P("t.kxm")}, {"loader"},
+        {"--help"},           {"list", "--help"},   {"convert", P("t.kxm"), "-"},
+    };
+    for (const auto& args : rows) {
+        const Result r = RunShell(Command(args), "", "/dev/full");
+        EXPECT_EQ(r.status, 1) << *args.begin();
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Tool, ImportSaysWhatWasLeftUnfinishedAndEndsWithThree) {
+    // Lines ended by LF alone: the whole text is one unfinished line.
+    Put("lf.txt", "\nCAS1\n0001\n41\n41\n");
+    const Result lf = Run({"import", P("lf.txt"), P("lf.kxm")});
+    EXPECT_EQ(lf.status, 3);
+    EXPECT_EQ(lf.err, "relmuth-tape: " + P("lf.txt") +
+                          " ends inside a line, which was not taken; " + P("lf.kxm") +
+                          " holds the complete blocks only (every line of transfer text ends "
+                          "with CR LF)\n");
+    EXPECT_EQ(Run({"list", P("lf.kxm")}).out, "");
+
+    // A complete block, then a transfer cut short, from standard input.
+    const Result cut = Run({"import", "-", P("cut.kxm")},
+                           "\r\nCAS1\r\n0001\r\n41\r\n41\r\nCAS2\r\n0002\r\n01\r\n");
+    EXPECT_EQ(cut.status, 3);
+    EXPECT_TRUE(cut.err.starts_with("relmuth-tape: standard input ends inside a transfer, whose "
+                                    "block was not stored;"))
+        << cut.err;
+    EXPECT_EQ(Run({"list", P("cut.kxm")}).out, "0\t1200\t1\tUnknown\t\n");
+}
+
+TEST_F(Tool, SendLoaderEndsWithStatusOneWhenTheLineIsLostWhileHeld) {
+    // The far end has said XOFF before the tool opens the line: the stop
+    // holds through the tool's setup, which keeps XON/XOFF, so nothing
+    // leaves. Then the far end goes away.
+    CPtyPair pty;
+    pty.SetPacketMode();
+    termios t{};
+    ASSERT_EQ(tcgetattr(pty.Slave(), &t), 0);
+    cfmakeraw(&t);
+    t.c_iflag |= IXON;
+    ASSERT_EQ(tcsetattr(pty.Slave(), TCSANOW, &t), 0);
+    std::vector<std::uint8_t> ignored;
+    ASSERT_TRUE(pty.Write(std::vector<std::uint8_t>{0x13}));
+    ASSERT_TRUE(pty.WaitFlow(TIOCPKT_STOP, ignored));
+
+    Result r{};
+    std::thread sender([&] {
+        r = RunShell("timeout 30 " + Command({"send-loader", pty.SlavePath(), "--baud", "19200"}));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    pty.CloseMaster();
+    sender.join();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(res::LoadString(res::IDS_PORT_LOST)), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("100%"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -1,21 +1,100 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/relmuth-tape/CliHost.h"
 
-void PrintLine(std::FILE* stream, const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "tools/relmuth-tape/Commands.h"
+
+namespace {
+
+void ReportOutputError(int nErrno) {
+    std::fprintf(stderr, "relmuth-tape: write error on standard output: %s\n",
+                 std::strerror(nErrno));
 }
 
-void CCliDocumentHost::ReportSaveLoadException(const CRelmuthException& error) {
+} // namespace
+
+void PrintError(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool WriteOut(std::string_view bytes) {
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+        std::fflush(stdout) == 0)
+        return true;
+    ReportOutputError(errno != 0 ? errno : EIO);
+    return false;
+}
+
+bool PrintLine(const std::string& line) {
+    return WriteOut(line + '\n');
+}
+
+void ReportError(const CRelmuthException& error) {
     std::string text(res::LoadString(error.GetMessageId()));
     if (!error.GetReason().empty())
         text += " (" + error.GetReason() + ")";
-    PrintLine(stderr, text);
+    PrintError(text);
+}
+
+void CCliDocumentHost::ReportSaveLoadException(const CRelmuthException& error) {
+    ReportError(error);
 }
 
 void CCliReceiveUi::ShowMessage(res::StringId nMessage) {
-    PrintLine(stderr, std::string(res::LoadString(nMessage)));
+    PrintError(std::string(res::LoadString(nMessage)));
+}
+
+bool OpenTape(CRelmuthDoc& doc, const std::string& strPath) {
+    if (strPath != kStandardStream)
+        return doc.OnOpenDocument(strPath);
+    try {
+        CFile in = CFile::Duplicate(STDIN_FILENO, strPath, res::AFX_IDP_FAILED_TO_OPEN_DOC);
+        return doc.OnOpenDocument(in);
+    } catch (const CRelmuthException& e) {
+        ReportError(e);
+        return false;
+    }
+}
+
+bool SaveTape(CRelmuthDoc& doc, const std::string& strPath) {
+    if (strPath != kStandardStream)
+        return doc.OnSaveDocument(strPath);
+    try {
+        // Anything printed before goes out before the tape.
+        std::fflush(stdout);
+        CFile out = CFile::Duplicate(STDOUT_FILENO, strPath, res::AFX_IDP_FAILED_TO_SAVE_DOC);
+        return doc.OnSaveDocument(out);
+    } catch (const CRelmuthException& e) {
+        ReportError(e);
+        return false;
+    }
+}
+
+int UsageError(const std::string& strCommand, const std::string& strText) {
+    std::fprintf(stderr, "relmuth-tape: %s\n", strText.c_str());
+    std::fprintf(stderr, "Try 'relmuth-tape%s%s --help'.\n", strCommand.empty() ? "" : " ",
+                 strCommand.c_str());
+    return kExitUsage;
+}
+
+int FinishOutput(int nStatus) {
+    // A failed write has been reported where it happened.
+    if (std::ferror(stdout)) {
+        nStatus = kExitFailed;
+    } else if (std::fclose(stdout) != 0) {
+        ReportOutputError(errno);
+        nStatus = kExitFailed;
+    }
+    // Nothing can be said about standard error failing but the status.
+    if (std::fflush(stderr) != 0 || std::ferror(stderr))
+        nStatus = kExitFailed;
+    return nStatus;
 }
 
 std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex) {

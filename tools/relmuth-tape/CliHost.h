@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How the command-line tool shows what the window program shows in boxes:
-// every message on a line of its own on standard error.
+// every message on a line of its own on standard error. Also what the
+// commands share: opening and saving a tape by name, where "-" is standard
+// input or output, and the usage error.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "tape/RelmuthDoc.h"
 #include "view/ReceiveContext.h"
+
+// The message of a failed open or save and, in brackets, the system's reason.
+void ReportError(const CRelmuthException& error);
 
 class CCliDocumentHost : public CDocumentHost {
   public:
@@ -26,8 +32,31 @@ class CCliReceiveUi : public CReceiveUi {
     void ShowMessage(res::StringId nMessage) override;
 };
 
-// Writes the line and a LF to the stream.
-void PrintLine(std::FILE* stream, const std::string& line);
+// The name that stands for standard input or output.
+inline constexpr const char* kStandardStream = "-";
+
+// Opens the tape FILE, or standard input for "-"; false once the reason is
+// reported.
+bool OpenTape(CRelmuthDoc& doc, const std::string& strPath);
+// Saves the tape as FILE, or to standard output for "-".
+bool SaveTape(CRelmuthDoc& doc, const std::string& strPath);
+
+// Writes the line and a LF to standard error.
+void PrintError(const std::string& line);
+
+// Writes to standard output at once. On failure (a full disk, a closed
+// pipe) says why on standard error and returns false; the command then ends
+// with kExitFailed.
+bool WriteOut(std::string_view bytes);
+bool PrintLine(const std::string& line); // the line and a LF
+
+// Says what is wrong with the arguments of the command and where its usage
+// is told; returns the usage status.
+int UsageError(const std::string& strCommand, const std::string& strText);
+
+// Closes standard output and flushes standard error; a failure to write
+// either, now or before, turns the status into kExitFailed.
+int FinishOutput(int nStatus);
 
 // The list line of block nIndex: INDEX, BAUD, BYTES, TYPE, NAME by tabs.
 std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex);

@@ -20,4 +20,6 @@ int CmdReceive(const Args& args);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1; // a file could not be read or written
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitDamaged = 3; // written, but a recording held bytes that did not decode
+// Written, but not everything was taken: a transfer text that ended inside a
+// transfer, or a recording with bytes that did not decode cleanly.
+inline constexpr int kExitIncomplete = 3;

@@ -3,30 +3,31 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
+#include <optional>
+#include <string>
 
 #include "loader/LoaderText.h"
+#include "res/Strings.h"
+#include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
 #include "view/SendLoader.h"
 
 int CmdLoader(const Args& args) {
-    if (!args.empty()) {
-        std::fprintf(stderr, "relmuth-tape: loader takes no arguments\n");
-        return kExitUsage;
-    }
+    if (!args.empty())
+        return UsageError("loader", "loader takes no arguments");
     const auto bytes = LoaderBytesToSend(GetLoaderResource());
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return WriteOut(text) ? kExitOk : kExitFailed;
 }
 
 int CmdSendLoader(const Args& args) {
     CPortOptions options;
-    if (!ParsePortOptions(args, options))
+    if (!ParsePortOptions("send-loader", args, options))
         return kExitUsage;
-    if (options.rest.size() != 1) {
-        std::fprintf(stderr, "relmuth-tape: send-loader takes PORT [--baud N]\n");
-        return kExitUsage;
-    }
+    if (options.rest.size() != 1)
+        return UsageError("send-loader", "send-loader takes PORT [--baud N]");
     options.strPort = options.rest[0];
 
     // SIGINT and SIGTERM are taken synchronously while the text goes out.
@@ -37,7 +38,15 @@ int CmdSendLoader(const Args& args) {
     sigset_t oldMask;
     pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
 
+    // The port's threads only note the loss; the loop below looks at it. A
+    // lost line would otherwise hold the count where it stopped for ever.
+    std::mutex lostMutex;
+    std::optional<CCommError> lost;
     CCommPort port;
+    port.SetLinkLostCallback([&](const CCommError& e) {
+        std::lock_guard lock(lostMutex);
+        lost = e;
+    });
     if (!OpenCliPort(port, options)) {
         pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
         return kExitFailed;
@@ -55,6 +64,11 @@ int CmdSendLoader(const Args& args) {
         }
         if (IsSendComplete(nPending))
             break;
+        {
+            std::lock_guard lock(lostMutex);
+            if (lost)
+                break;
+        }
         const timespec wait{0, kSendPollMilliseconds * 1000000L};
         if (sigtimedwait(&stopSignals, nullptr, &wait) > 0) {
             port.ClearSendQueue();
@@ -69,6 +83,11 @@ int CmdSendLoader(const Args& args) {
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     if (bCancelled) {
         std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");
+        return kExitFailed;
+    }
+    if (lost && !IsSendComplete(port.GetSendPending())) {
+        std::fprintf(stderr, "%s (%s)\n", std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
+                     lost->strReason.c_str());
         return kExitFailed;
     }
     return kExitOk;

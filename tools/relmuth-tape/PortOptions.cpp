@@ -6,13 +6,14 @@
 #include "res/Strings.h"
 #include "serial/CommSettings.h"
 #include "serial/PortNames.h"
+#include "tools/relmuth-tape/CliHost.h"
 
-bool ParsePortOptions(const Args& args, CPortOptions& options) {
+bool ParsePortOptions(const std::string& strCommand, const Args& args, CPortOptions& options) {
     options.nBaudFlag = BaudFlagFromRate(9600);
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--baud") {
             if (i + 1 == args.size()) {
-                std::fprintf(stderr, "relmuth-tape: --baud needs a speed\n");
+                UsageError(strCommand, "--baud needs a speed");
                 return false;
             }
             const std::string& rate = args[++i];
@@ -21,8 +22,7 @@ bool ParsePortOptions(const Args& args, CPortOptions& options) {
                 rate.find_first_not_of("0123456789") == std::string::npos)
                 flag = BaudFlagFromRate(std::stoi(rate));
             if (flag == 0) {
-                std::fprintf(stderr,
-                             "relmuth-tape: the speed must be 1200, 2400, 4800, 9600 or 19200\n");
+                UsageError(strCommand, "the speed must be 1200, 2400, 4800, 9600 or 19200");
                 return false;
             }
             options.nBaudFlag = flag;

@@ -16,8 +16,9 @@ struct CPortOptions {
     Args rest; // the arguments that are not port options, in order
 };
 
-// Takes --baud N out of args; false (with a message) on a bad speed.
-bool ParsePortOptions(const Args& args, CPortOptions& options);
+// Takes --baud N out of the arguments of strCommand; false (with the usage
+// error) on a bad speed.
+bool ParsePortOptions(const std::string& strCommand, const Args& args, CPortOptions& options);
 
 // Opens the port with the program's frame; prints why on failure.
 bool OpenCliPort(CCommPort& port, const CPortOptions& options);

@@ -5,7 +5,9 @@
 // The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
 // are blocked in every thread and read from a signalfd. The main thread
 // waits on both and does all the work: taking the bytes, running them
-// through the framing and the receiver, saving the tape.
+// through the framing and the receiver, saving the tape when a block is
+// stored. A stop signal ends the command once the bytes already on their
+// way have been handled.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,8 +15,10 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +31,11 @@
 #include "tools/relmuth-tape/PortOptions.h"
 
 namespace {
+
+// After a stop signal: how long the line must be quiet before the command
+// ends, and the longest it goes on taking bytes.
+constexpr std::chrono::milliseconds kStopQuietTime{200};
+constexpr std::chrono::milliseconds kStopDrainLimit{2000};
 
 // A descriptor closed with its owner.
 class CFd {
@@ -71,6 +80,12 @@ class CStopSignals {
     CStopSignals& operator=(const CStopSignals&) = delete;
 
     int Fd() const { return m_fd; }
+
+    // Takes one signal that came; false when none is there.
+    bool Take() {
+        signalfd_siginfo info;
+        return ::read(m_fd, &info, sizeof info) == sizeof info;
+    }
 
   private:
     sigset_t m_set;
@@ -119,7 +134,8 @@ class CCaptureUi : public CCliReceiveUi {
     CCaptureUi(CRelmuthDoc& doc, std::string out, std::size_t nLimit)
         : m_doc(doc), m_out(std::move(out)), m_nLimit(nLimit) {}
 
-    void SelectBlock(std::size_t nIndex) override {
+    // A block is kept once the file holds it, and only then listed.
+    void OnBlockStored(std::size_t nIndex) override {
         if (Done())
             return; // beyond --count, or after a failed save: not kept
         if (!m_doc.OnSaveDocument(m_out)) {
@@ -127,7 +143,7 @@ class CCaptureUi : public CCliReceiveUi {
             return;
         }
         ++m_nStored;
-        PrintLine(stdout, BlockListLine(m_doc, nIndex));
+        PrintLine(BlockListLine(m_doc, nIndex)); // a closed output does not stop the capture
     }
 
     bool SaveFailed() const { return m_bSaveFailed; }
@@ -140,11 +156,6 @@ class CCaptureUi : public CCliReceiveUi {
     std::size_t m_nStored = 0;
     bool m_bSaveFailed = false;
 };
-
-void UsageError(const char* text) {
-    std::fprintf(stderr, "relmuth-tape: %s\n", text);
-    std::fprintf(stderr, "Try 'relmuth-tape --help'.\n");
-}
 
 // Takes --count K out of args; K from 1.
 bool ParseCount(Args& args, std::size_t& nCount) {
@@ -168,19 +179,18 @@ bool ParseCount(Args& args, std::size_t& nCount) {
 
 int CmdReceive(const Args& args) {
     CPortOptions options;
-    if (!ParsePortOptions(args, options))
+    if (!ParsePortOptions("receive", args, options))
         return kExitUsage;
     std::size_t nCount = 0;
-    if (!ParseCount(options.rest, nCount)) {
-        UsageError("--count needs a number of blocks from 1");
-        return kExitUsage;
-    }
-    if (options.rest.size() != 2) {
-        UsageError("receive takes PORT OUT [--baud N] [--count K]");
-        return kExitUsage;
-    }
+    if (!ParseCount(options.rest, nCount))
+        return UsageError("receive", "--count needs a number of blocks from 1");
+    if (options.rest.size() != 2)
+        return UsageError("receive", "receive takes PORT OUT [--baud N] [--count K]");
     options.strPort = options.rest[0];
     const std::string out = options.rest[1];
+    if (out == kStandardStream)
+        return UsageError("receive", "OUT must be a file: it is saved again after every block, "
+                                     "and standard output has the list lines");
 
     // A tape that exists is added to; one that cannot be read is left alone
     // rather than replaced by what arrives.
@@ -214,23 +224,47 @@ int CmdReceive(const Args& args) {
     receiver.InstallReceiver();
 
     std::vector<std::uint8_t> bytes;
+    auto handleReceived = [&] {
+        port.TakeReceived(bytes);
+        if (!bytes.empty() && !ui.Done())
+            receiver.OnSerialBytes(bytes);
+    };
     int status = kExitOk;
+    // After a stop signal, bytes that were on their way still come: they are
+    // taken until the line has been quiet for a moment, so that a transfer
+    // complete on the line is stored. A second signal ends at once.
+    std::optional<std::chrono::steady_clock::time_point> stopBy;
     while (!ui.Done()) {
+        int nTimeout = -1;
+        if (stopBy) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= *stopBy)
+                break; // a line that never goes quiet
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*stopBy - now);
+            nTimeout = static_cast<int>(std::min(left, kStopQuietTime).count());
+        }
         pollfd fds[2] = {{mailbox.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        const int nReady = ::poll(fds, 2, nTimeout);
+        if (nReady < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
             status = kExitFailed;
             break;
         }
-        if (fds[1].revents != 0)
-            break; // SIGINT or SIGTERM: every block is saved already
+        if (nReady == 0)
+            break; // quiet since the stop signal
+        if (fds[1].revents != 0) {
+            if (stopBy)
+                break;
+            signals.Take();
+            stopBy = std::chrono::steady_clock::now() + kStopDrainLimit;
+        }
+        if (fds[0].revents == 0)
+            continue;
         const std::optional<CCommError> lost = mailbox.Collect();
         // What arrived before the line went away is handled first.
-        port.TakeReceived(bytes);
-        if (!bytes.empty())
-            receiver.OnSerialBytes(bytes);
+        handleReceived();
         if (lost && !ui.Done()) {
             std::fprintf(stderr, "%s (%s)\n",
                          std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
@@ -239,7 +273,10 @@ int CmdReceive(const Args& args) {
             break;
         }
     }
+    // The reader may have stored bytes after the last look; once it has
+    // stopped, they are all in the port's buffer.
     port.Close();
+    handleReceived();
     if (ui.SaveFailed())
         return kExitFailed;
     return status;

@@ -7,9 +7,10 @@
 
 #include "tape/File.h"
 #include "tape/KxmFormat.h"
+#include "tape/T88Format.h"
 #include "tools/relmuth-tape/CliHost.h"
 
-bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc) {
+bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError) {
     for (std::size_t i = 0; i < args.size();) {
         const std::string& name = args[i];
         if (name != "--baud" && name != "--channel") {
@@ -19,7 +20,7 @@ bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc) {
         const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
         if (name == "--baud") {
             if (value != "600" && value != "1200") {
-                std::fprintf(stderr, "relmuth-tape: --baud takes 600 or 1200\n");
+                strError = "--baud takes 600 or 1200";
                 return false;
             }
             doc.m_recordingOptions.nBaud = value == "600" ? kBaudSlow : kBaudFast;
@@ -31,7 +32,7 @@ bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc) {
             else if (value == "mix")
                 doc.m_recordingOptions.channel = RecordingChannel::mix;
             else {
-                std::fprintf(stderr, "relmuth-tape: --channel takes left, right or mix\n");
+                strError = "--channel takes left, right or mix";
                 return false;
             }
         }
@@ -65,26 +66,35 @@ bool CTerminalProgress::OnDecodeProgress(double dFraction) {
 int ReportRecordingDamage(const CRelmuthDoc& doc) {
     if (doc.m_recordingDamage.empty())
         return kExitOk;
-    PrintLine(stderr, std::string(res::LoadString(res::IDS_RECORDING_DAMAGED)));
+    PrintError(std::string(res::LoadString(res::IDS_RECORDING_DAMAGED)));
     for (const CDamagedByte& damage : doc.m_recordingDamage)
-        PrintLine(stderr, DescribeDamage(damage));
-    return kExitDamaged;
+        PrintError(DescribeDamage(damage));
+    return kExitIncomplete;
 }
 
 ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut) {
+    const CTapeImageMagic& magic = IsT88Name(strIn) ? kT88Magic : kKxmMagic;
     try {
-        CFile file = CFile::OpenForReading(strIn);
-        CFileArchive in(file, CArchive::load);
-        const ByteArray image = in.ReadAll();
-        std::vector<CTapeBlock> check; // a bad image fails before OUT is touched
-        try {
-            ReadKxm(image, check);
-        } catch (const CArchiveException&) {
-            return ImageToRecording::notKxm;
+        {
+            // A bad image fails before OUT is touched.
+            CFile file = CFile::OpenForReading(strIn);
+            CFileArchive in(file, CArchive::load);
+            std::vector<CTapeBlock> check;
+            try {
+                ReadTapeImage(in, magic, check);
+            } catch (const CArchiveException&) {
+                return ImageToRecording::notAnImage;
+            }
         }
         CSafeFileWriter writer(strOut);
         CFileArchive out(writer.GetFile(), CArchive::store);
-        WriteRecording([&image](CTapeRecordSink& sink) { ReadKxmRecords(image, sink); }, out);
+        WriteRecording(
+            [&](CTapeRecordSink& sink) {
+                CFile file = CFile::OpenForReading(strIn);
+                CFileArchive in(file, CArchive::load);
+                ReadTapeImageRecords(in, magic, sink);
+            },
+            out);
         out.Flush();
         writer.Commit();
     } catch (const CRelmuthException& e) {

@@ -8,9 +8,9 @@
 #include "tape/RelmuthDoc.h"
 #include "tools/relmuth-tape/Commands.h"
 
-// Takes the recording options out of args into doc; false (with a message)
-// for a bad value.
-bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc);
+// Takes the recording options out of args into doc; false, with what is
+// wrong in strError, for a bad value.
+bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError);
 
 // Shows "NN%" on standard error while a recording is decoded, when standard
 // error is a terminal.
@@ -26,11 +26,11 @@ class CTerminalProgress final : public CDecodeProgress {
 };
 
 // Lists the damaged bytes of the recording the document opened on standard
-// error; kExitDamaged when there were any, else kExitOk.
+// error; kExitIncomplete when there were any, else kExitOk.
 int ReportRecordingDamage(const CRelmuthDoc& doc);
 
-// Plays the time line of the KXM image IN (its own gaps) into the WAV file
-// OUT. notKxm (nothing reported, OUT untouched) when IN is readable but no
-// KXM image, for the document to read as whatever it is.
-enum class ImageToRecording { done, failed, notKxm };
+// Plays the time line of the KXM or T88 image IN (its own gaps) into the WAV
+// file OUT. notAnImage (nothing reported, OUT untouched) when IN is readable
+// but no such image, for the document to read as whatever it is.
+enum class ImageToRecording { done, failed, notAnImage };
 ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut);

@@ -6,21 +6,16 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "audio/SoundFile.h"
+#include "tape/AsciiCase.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/RecordingOptions.h"
 
 namespace {
 
-void UsageError(const char* text) {
-    std::fprintf(stderr, "relmuth-tape: %s\n", text);
-    std::fprintf(stderr, "Try 'relmuth-tape --help'.\n");
-}
-
 // Reads a whole file, or standard input for "-"; errno text on failure.
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
-    std::FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE* f = path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         error = path + ": " + std::strerror(errno);
         return false;
@@ -43,18 +38,19 @@ int CmdList(const Args& arguments) {
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
     Args args = arguments;
-    if (!TakeRecordingOptions(args, doc))
-        return kExitUsage;
-    if (args.size() != 1) {
-        UsageError("list takes one FILE");
-        return kExitUsage;
-    }
+    std::string error;
+    if (!TakeRecordingOptions(args, doc, error))
+        return UsageError("list", error);
+    if (args.size() != 1)
+        return UsageError("list", "list takes one FILE");
     CTerminalProgress progress;
     doc.m_pDecodeProgress = &progress;
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
-    for (std::size_t i = 0; i < doc.m_blocks.size(); ++i)
-        PrintLine(stdout, BlockListLine(doc, i));
+    for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
+        if (!PrintLine(BlockListLine(doc, i)))
+            return kExitFailed;
+    }
     return ReportRecordingDamage(doc);
 }
 
@@ -62,49 +58,46 @@ int CmdConvert(const Args& arguments) {
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
     Args args = arguments;
-    if (!TakeRecordingOptions(args, doc))
-        return kExitUsage;
-    if (args.size() != 2) {
-        UsageError("convert takes IN and OUT [--baud 600|1200] [--channel left|right|mix]");
-        return kExitUsage;
-    }
-    // A KXM image played into a recording keeps the image's own gaps.
-    if (IsRecordingName(args[1]) && !IsRecordingName(args[0]) && !IsRawImageName(args[0])) {
+    std::string error;
+    if (!TakeRecordingOptions(args, doc, error))
+        return UsageError("convert", error);
+    if (args.size() != 2)
+        return UsageError("convert", "convert takes IN and OUT");
+    // A KXM or T88 image played into a recording keeps the image's own gaps.
+    if (EndsWithIgnoringAsciiCase(args[1], ".wav") && args[0] != kStandardStream &&
+        !IsRecordingName(args[0]) && !IsRawImageName(args[0])) {
         const ImageToRecording result = ConvertImageToRecording(args[0], args[1]);
-        if (result != ImageToRecording::notKxm)
+        if (result != ImageToRecording::notAnImage)
             return result == ImageToRecording::done ? kExitOk : kExitFailed;
     }
     CTerminalProgress progress;
     doc.m_pDecodeProgress = &progress;
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
     doc.m_pDecodeProgress = nullptr;
     const int status = ReportRecordingDamage(doc);
-    return doc.OnSaveDocument(args[1]) ? status : kExitFailed;
+    return SaveTape(doc, args[1]) ? status : kExitFailed;
 }
 
 int CmdText(const Args& arguments) {
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
     Args args = arguments;
-    if (!TakeRecordingOptions(args, doc))
-        return kExitUsage;
-    if (args.empty() || args.size() > 2) {
-        UsageError("text takes FILE and an optional INDEX");
-        return kExitUsage;
-    }
+    std::string error;
+    if (!TakeRecordingOptions(args, doc, error))
+        return UsageError("text", error);
+    if (args.empty() || args.size() > 2)
+        return UsageError("text", "text takes FILE and an optional INDEX");
     std::size_t nIndex = 0;
     if (args.size() == 2) {
         const std::string& s = args[1];
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), nIndex);
-        if (ec != std::errc() || end != s.data() + s.size()) {
-            UsageError("INDEX must be a block number from 0");
-            return kExitUsage;
-        }
+        if (ec != std::errc() || end != s.data() + s.size())
+            return UsageError("text", "INDEX must be a block number from 0");
     }
     CTerminalProgress progress;
     doc.m_pDecodeProgress = &progress;
-    if (!doc.OnOpenDocument(args[0]))
+    if (!OpenTape(doc, args[0]))
         return kExitFailed;
     if (args.size() == 2 && nIndex >= doc.m_blocks.size()) {
         std::fprintf(stderr, "relmuth-tape: %s has no block %zu (it has %zu)\n", args[0].c_str(),
@@ -114,19 +107,15 @@ int CmdText(const Args& arguments) {
     for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
         if (args.size() == 2 && i != nIndex)
             continue;
-        const std::string text = doc.GetBlockText(doc.m_blocks[i]);
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (!WriteOut(doc.GetBlockText(doc.m_blocks[i])))
+            return kExitFailed;
     }
-    if (std::fflush(stdout) != 0)
-        return kExitFailed;
     return ReportRecordingDamage(doc);
 }
 
 int CmdImport(const Args& args) {
-    if (args.size() != 2) {
-        UsageError("import takes TEXTFILE and OUT");
-        return kExitUsage;
-    }
+    if (args.size() != 2)
+        return UsageError("import", "import takes TEXTFILE and OUT");
     std::string bytes, error;
     if (!ReadInput(args[0], bytes, error)) {
         std::fprintf(stderr, "relmuth-tape: %s\n", error.c_str());
@@ -138,5 +127,22 @@ int CmdImport(const Args& args) {
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();
     receiver.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-    return doc.OnSaveDocument(args[1]) ? kExitOk : kExitFailed;
+    if (!SaveTape(doc, args[1]))
+        return kExitFailed;
+
+    // The receiver keeps an unfinished line or transfer for bytes that never
+    // come; the user hears what was left and why it usually happens.
+    const char* left = nullptr;
+    if (receiver.IsInTransfer())
+        left = "inside a transfer, whose block was not stored";
+    else if (!receiver.GetPartialLine().empty())
+        left = "inside a line, which was not taken";
+    if (left == nullptr)
+        return kExitOk;
+    const std::string name = args[0] == kStandardStream ? "standard input" : args[0];
+    std::fprintf(stderr,
+                 "relmuth-tape: %s ends %s; %s holds the complete blocks only (every line of "
+                 "transfer text ends with CR LF)\n",
+                 name.c_str(), left, args[1] == kStandardStream ? "the output" : args[1].c_str());
+    return kExitIncomplete;
 }

@@ -3,9 +3,11 @@
 // window, for scripts, conversions and captures.
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "res/Version.h"
+#include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 
 namespace {
@@ -13,78 +15,105 @@ namespace {
 struct Command {
     std::string_view name;
     int (*run)(const Args&);
+    const char* usage; // the arguments after the command's name
+    const char* help;  // what it does, each line indented
 };
 
 // One row per subcommand.
 constexpr Command kCommands[] = {
-    {"list", CmdList},       {"convert", CmdConvert}, {"text", CmdText},
-    {"import", CmdImport},   {"loader", CmdLoader},   {"send-loader", CmdSendLoader},
-    {"receive", CmdReceive},
+    {"list", CmdList, "FILE [RECORDING OPTIONS]",
+     "  one line per block: INDEX BAUD BYTES TYPE NAME (tabs)\n"},
+    {"convert", CmdConvert, "IN OUT [RECORDING OPTIONS]",
+     "  read IN and write OUT; the format follows each name's extension, in any\n"
+     "  letter case: .t88 a T88 image, .cmt or .cas a raw image, .wav .flac .ogg\n"
+     "  .aif .aiff .mp3 a cassette recording (decoded when read; only .wav is\n"
+     "  written, as 44.1 kHz 16-bit mono that a PC-8801 loads), anything else KXM\n"},
+    {"text", CmdText, "FILE [INDEX] [RECORDING OPTIONS]",
+     "  the transfer text of one block, or of every block\n"},
+    {"import", CmdImport, "TEXTFILE OUT",
+     "  feed transfer text (- for standard input) through the receiver as if it\n"
+     "  came from the serial port; save the blocks that complete as OUT. When\n"
+     "  the text ends inside a line or a transfer, says so and ends with status 3\n"},
+    {"loader", CmdLoader, "", "  the loader text (Grebe) exactly as it is sent\n"},
+    {"send-loader", CmdSendLoader, "PORT [--baud N]",
+     "  send the loader to the PC-8801: PORT is COMn or a device path, N 1200\n"
+     "  2400 4800 9600 (default) 19200; 7 data bits, no parity, 1 stop bit,\n"
+     "  XON/XOFF. Ends with status 1 when the line is lost\n"},
+    {"receive", CmdReceive, "PORT OUT [--baud N] [--count K]",
+     "  receive blocks from the PC-8801 (PORT and N as for send-loader) and add\n"
+     "  each to OUT, which is saved after every block and made if missing; one\n"
+     "  list line per block on standard output. Ends after K blocks or on SIGINT\n"
+     "  or SIGTERM (status 0; the bytes already received are handled first), or\n"
+     "  when the line is lost (status 1)\n"},
 };
 
-constexpr const char* kHelp =
-    "Usage: relmuth-tape COMMAND ARGS...\n"
-    "PC-8801 cassette tapes as images (.kxm, .cmt, .cas) and recordings (.wav\n"
-    ".flac .ogg .aif .aiff .mp3) without a window.\n"
-    "\n"
-    "  list FILE              one line per block: INDEX BAUD BYTES TYPE NAME (tabs)\n"
-    "  convert IN OUT         read IN and write OUT; the format follows each name:\n"
-    "                         .cmt or .cas is a raw image, .wav .flac .ogg .aif\n"
-    "                         .aiff .mp3 a recording (decoded; .wav is written as\n"
-    "                         44.1 kHz 16-bit mono a PC-8801 loads), anything else\n"
-    "                         KXM\n"
-    "  text FILE [INDEX]      the transfer text of one block, or of every block\n"
-    "    with a recording, list, convert and text also take\n"
-    "      --baud 600|1200      read every block at this speed (found per block\n"
-    "                           when not given)\n"
-    "      --channel left|right|mix\n"
-    "                           the channel to read (the better one when not given)\n"
-    "  import TEXTFILE OUT    feed transfer text (- for standard input) through the\n"
-    "                         receiver as if it came from the serial port; save the\n"
-    "                         blocks that complete as OUT\n"
-    "  loader                 the loader text (Grebe) exactly as it is sent\n"
-    "  send-loader PORT [--baud N]\n"
-    "                         send the loader to the PC-8801: PORT is COMn or a\n"
-    "                         device path, N 1200 2400 4800 9600 (default) 19200;\n"
-    "                         7 data bits, no parity, 1 stop bit, XON/XOFF\n"
-    "  receive PORT OUT [--baud N] [--count K]\n"
-    "                         receive blocks from the PC-8801 (PORT and N as for\n"
-    "                         send-loader) and add each to OUT, which is saved\n"
-    "                         after every block and made if missing; one list\n"
-    "                         line per block on standard output. Ends after K\n"
-    "                         blocks or on SIGINT or SIGTERM (status 0), or\n"
-    "                         when the line is lost (status 1)\n"
-    "  --help                 this text\n"
-    "  --version              the program's version\n"
-    "\n"
+constexpr const char* kRecordingOptions =
+    "RECORDING OPTIONS, when FILE or IN is a recording:\n"
+    "  --baud 600|1200           read every block at this speed (found anew for\n"
+    "                            each block when not given)\n"
+    "  --channel left|right|mix  the channel to read (the better one when not given)\n\n";
+
+constexpr const char* kFiles =
+    "A FILE, IN or OUT of - is standard input or output, read or written as a KXM\n"
+    "image; pipes, FIFOs, terminals and devices are read and written as they are.\n";
+
+constexpr const char* kStatus =
     "Messages go to standard error. Exit status: 0 done, 1 a file could not be\n"
-    "read or written (OUT is then left as it was), 2 wrong arguments, 3 done but\n"
-    "a recording held bytes that did not decode cleanly (each listed on standard\n"
-    "error; the blocks keep their best reading).\n";
+    "read or written (OUT is then left as it was), 2 wrong arguments, 3 OUT was\n"
+    "written but the input was not taken whole: a transfer text ended inside a\n"
+    "transfer, or a recording held bytes that did not decode cleanly (each listed\n"
+    "on standard error; the blocks keep their best reading).\n";
+
+std::string UsageLine(const Command& command) {
+    std::string line = "relmuth-tape " + std::string(command.name);
+    if (command.usage[0] != '\0')
+        line += std::string(" ") + command.usage;
+    return line;
+}
+
+std::string Help() {
+    std::string text = "Usage: relmuth-tape COMMAND ARGS...\n"
+                       "PC-8801 cassette tapes as images (.kxm, .t88, .cmt, .cas) and recordings\n"
+                       "(.wav .flac .ogg .aif .aiff .mp3) without a window.\n\n";
+    for (const Command& command : kCommands)
+        text += UsageLine(command) + "\n" + command.help;
+    text += "relmuth-tape COMMAND --help\n  that command's usage\n"
+            "relmuth-tape --version\n  the program's version\n\n";
+    return text + kRecordingOptions + kFiles + kStatus;
+}
+
+std::string CommandHelp(const Command& command) {
+    return "Usage: " + UsageLine(command) + "\n" + command.help + "\n" + kFiles + kStatus;
+}
+
+int Run(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(Help().c_str(), stderr);
+        return kExitUsage;
+    }
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h")
+        return WriteOut(Help()) ? kExitOk : kExitFailed;
+    if (name == "--version") {
+        const std::string version = "relmuth-tape (" + std::string(res::kAppName) + ") " +
+                                    res::kVersionDotted + "\n" + res::kLicenseLine + "\n";
+        return WriteOut(version) ? kExitOk : kExitFailed;
+    }
+    const Args args(argv + 2, argv + argc);
+    for (const Command& command : kCommands) {
+        if (command.name != name)
+            continue;
+        for (const std::string& arg : args) {
+            if (arg == "--help" || arg == "-h")
+                return WriteOut(CommandHelp(command)) ? kExitOk : kExitFailed;
+        }
+        return command.run(args);
+    }
+    return UsageError("", "unknown command '" + std::string(name) + "'");
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kHelp, stderr);
-        return kExitUsage;
-    }
-    const std::string_view name = argv[1];
-    if (name == "--help" || name == "-h") {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    if (name == "--version") {
-        std::printf("relmuth-tape (%s) %s\n%s\n", res::kAppName, res::kVersionDotted,
-                    res::kLicenseLine);
-        return kExitOk;
-    }
-    const Args args(argv + 2, argv + argc);
-    for (const Command& command : kCommands) {
-        if (command.name == name)
-            return command.run(args);
-    }
-    std::fprintf(stderr, "relmuth-tape: unknown command '%s'\nTry 'relmuth-tape --help'.\n",
-                 argv[1]);
-    return kExitUsage;
+    return FinishOutput(Run(argc, argv));
 }
