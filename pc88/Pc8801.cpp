@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "model/Pc8801Model.h"
+#include "pc88/Pc8801.h"
 
 #include <algorithm>
 #include <cstdio>
