@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include <z80ex/z80ex.h>
 
@@ -10,9 +11,9 @@ namespace pc88 {
 
 namespace {
 
-// Model time of the n-th tick (1/60 s of the 4 MHz clock).
+// Machine time of the n-th tick (1/60 s of the 4 MHz clock).
 std::uint64_t TickTime(std::uint64_t n) {
-    return n * kClockHz / 60;
+    return n * kClockHz / kFramesPerSecond;
 }
 
 std::uint64_t Seconds(double s) {
@@ -44,16 +45,30 @@ constexpr unsigned kStackPutChar = 24;
 constexpr unsigned kStackRsPut = 12;
 constexpr unsigned kStackCpHlDe = 2;
 constexpr unsigned kStackVrtcHandler = 20;
-constexpr unsigned kBitsPerTapeByte = 11;
-constexpr unsigned kBitsPerRs232Char = 10;
 constexpr std::size_t kMaxFailures = 24;
 
 constexpr std::uint8_t kFlagZ = 0x40;
 constexpr std::uint8_t kFlagC = 0x01;
 
+// Port &H30: the USART's channel in bits 5-4 (00 cassette at 600 baud, 01
+// cassette at 1200 baud, 10 RS-232C) and the cassette motor in bit 3.
+constexpr std::uint8_t kPort30Channel = 0x30;
+constexpr std::uint8_t kPort30Cmt600 = 0x00;
+constexpr std::uint8_t kPort30Cmt1200 = 0x10;
+constexpr std::uint8_t kPort30Rs232 = 0x20;
+constexpr std::uint8_t kPort30Motor = 0x08;
+constexpr std::uint8_t kPort40Beeper = 0x20;
+
+// The speed bytes of &HF009.
+constexpr std::uint8_t kSpeed1200 = 0xFB;
+constexpr std::uint8_t kSpeed600 = 0xFA;
+
+// Characters the line keeps for the cable before the machine waits.
+constexpr std::size_t kLineBacklog = 256;
+
 } // namespace
 
-CPc8801Model::CPc8801Model(Layout layout, std::uint32_t seed) : m_layout(layout), m_random(seed) {
+CPc8801::CPc8801(Layout layout, std::uint32_t seed) : m_layout(layout), m_random(seed) {
     for (auto& b : m_ram)
         b = static_cast<std::uint8_t>(m_random());
     for (auto& b : m_rom)
@@ -61,6 +76,15 @@ CPc8801Model::CPc8801Model(Layout layout, std::uint32_t seed) : m_layout(layout)
     for (auto& plane : m_planes)
         for (auto& b : plane)
             b = static_cast<std::uint8_t>(m_random());
+    Init();
+}
+
+CPc8801::CPc8801() {
+    m_rom.fill(0xFF);
+    Init();
+}
+
+void CPc8801::Init() {
     SetRamWord(kCellVrtcVector, kBasicVrtcHandler);
     m_ram[kCellPort40] = m_port40;
     m_ram[kCellPort31] = m_port31;
@@ -75,32 +99,33 @@ CPc8801Model::CPc8801Model(Layout layout, std::uint32_t seed) : m_layout(layout)
     z80ex_set_reg(m_cpu, regIM, 2);
 }
 
-CPc8801Model::~CPc8801Model() {
+CPc8801::~CPc8801() {
     z80ex_destroy(m_cpu);
 }
 
-void CPc8801Model::LoadRoutine(std::span<const std::uint8_t> bytes) {
-    std::copy(bytes.begin(), bytes.end(), m_ram.begin() + m_layout.origin);
+void CPc8801::LoadRoutine(std::uint16_t origin, std::span<const std::uint8_t> bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        m_ram[static_cast<std::uint16_t>(origin + i)] = bytes[i];
 }
 
-std::uint16_t CPc8801Model::RamWord(std::uint16_t address) const {
+std::uint16_t CPc8801::RamWord(std::uint16_t address) const {
     return static_cast<std::uint16_t>(m_ram[address] |
                                       (m_ram[static_cast<std::uint16_t>(address + 1)] << 8));
 }
 
-void CPc8801Model::SetRamWord(std::uint16_t address, std::uint16_t value) {
+void CPc8801::SetRamWord(std::uint16_t address, std::uint16_t value) {
     m_ram[address] = static_cast<std::uint8_t>(value);
     m_ram[static_cast<std::uint16_t>(address + 1)] = static_cast<std::uint8_t>(value >> 8);
 }
 
-std::uint8_t CPc8801Model::BufferByte(std::uint16_t offset) const {
+std::uint8_t CPc8801::BufferByte(std::uint16_t offset) const {
     const unsigned bank = offset >> 14;
     if (bank == 0)
         return m_ram[0x4000 + offset];
     return m_planes[bank - 1][offset & 0x3FFF];
 }
 
-void CPc8801Model::SetBufferByte(std::uint16_t offset, std::uint8_t value) {
+void CPc8801::SetBufferByte(std::uint16_t offset, std::uint8_t value) {
     const unsigned bank = offset >> 14;
     if (bank == 0)
         m_ram[0x4000 + offset] = value;
@@ -108,57 +133,175 @@ void CPc8801Model::SetBufferByte(std::uint16_t offset, std::uint8_t value) {
         m_planes[bank - 1][offset & 0x3FFF] = value;
 }
 
-void CPc8801Model::ClearLogs() {
-    m_screen.clear();
+void CPc8801::ClearLogs() {
+    m_nScreenMark = m_text.Printed().size();
     m_rs232.clear();
     m_romCalls.clear();
 }
 
 // ---- the cassette and the keyboard ------------------------------------------
 
-void CPc8801Model::TapeGap(double seconds) {
-    m_tapeEnd += Seconds(seconds);
+void CPc8801::TapeGap(double seconds) {
+    m_deck.AppendGap(Seconds(seconds));
 }
 
-void CPc8801Model::TapeByte(std::uint8_t byte, int baud, bool receiveError) {
-    m_tapeEnd += kBitsPerTapeByte * kClockHz / static_cast<std::uint64_t>(baud);
-    m_tape.push_back({m_tapeEnd, byte, baud, receiveError});
+void CPc8801::TapeByte(std::uint8_t byte, int baud, bool receiveError) {
+    m_deck.AppendBytes(std::span(&byte, 1), baud, receiveError);
 }
 
-void CPc8801Model::TapeBytes(std::span<const std::uint8_t> bytes, int baud) {
-    for (std::uint8_t b : bytes)
-        TapeByte(b, baud);
+void CPc8801::TapeBytes(std::span<const std::uint8_t> bytes, int baud) {
+    m_deck.AppendBytes(bytes, baud);
 }
 
-void CPc8801Model::KeyAtSeconds(double secondsFromNow, std::uint8_t key) {
+void CPc8801::KeyAtSeconds(double secondsFromNow, std::uint8_t key) {
     m_keys.push_back({m_now + Seconds(secondsFromNow), 0, key});
 }
 
-void CPc8801Model::KeyAfterTapeBytes(std::size_t n, std::uint8_t key) {
+void CPc8801::KeyAfterTapeBytes(std::size_t n, std::uint8_t key) {
     m_keys.push_back({0, n, key});
+}
+
+std::optional<std::uint8_t> CPc8801::NextKey() {
+    auto key = std::find_if(m_keys.begin(), m_keys.end(), [this](const Key& k) {
+        return m_now >= k.time && m_tapeTaken >= k.afterTaken;
+    });
+    if (key != m_keys.end()) {
+        const std::uint8_t code = key->key;
+        m_keys.erase(key);
+        return code;
+    }
+    if (m_pKeys != nullptr)
+        return m_pKeys->TakeKey(m_text);
+    return std::nullopt;
+}
+
+std::uint8_t CPc8801::WaitKey() {
+    for (;;) {
+        if (const auto key = NextKey())
+            return *key;
+        if (m_keys.empty() && (m_pKeys == nullptr || m_pKeys->Exhausted()))
+            throw CHostStop("no more keys will be typed");
+        WaitOutside();
+    }
 }
 
 // Moves the tape to the present; bytes whose last bit has passed the head
 // reach the ROM's cassette input when it is on and set to their speed.
-void CPc8801Model::AdvanceTape() {
-    if (m_motor)
-        m_tapePos += m_now - m_tapeUpdated;
-    m_tapeUpdated = m_now;
-    while (m_tapeNext < m_tape.size() && m_tape[m_tapeNext].at <= m_tapePos) {
-        const TapeItem& item = m_tape[m_tapeNext++];
-        if (!m_input || item.baud != m_inputBaud)
+void CPc8801::AdvanceTape() {
+    m_deck.Advance(m_now, [this](const CCassetteDeck::CPassedByte& item) {
+        if (!m_input || item.nBaud != m_inputBaud)
             ++m_tapeUnheard;
         else if (m_tapeFifo.size() >= m_tapeDepth) {
             ++m_tapeOverruns; // the USART's overrun error: the ROM reports it as a receive error
             m_ram[kCellRxError] = 0x01;
         } else
-            m_tapeFifo.push_back(item);
+            m_tapeFifo.push_back({item.byte, item.nBaud, item.bError});
+    });
+}
+
+// ---- the RS-232C line ---------------------------------------------------------
+
+std::uint64_t CPc8801::CharTime() const {
+    return m_nFrameBits * kClockHz / static_cast<std::uint64_t>(m_nLineBaud);
+}
+
+// Takes in what the far end sent while a COM file is open (bytes that come
+// while none is open wait in the cable), and hands the cable what it will
+// take.
+void CPc8801::PumpLine() {
+    if (m_pOutside == nullptr)
+        return;
+    if (m_bComOpen) {
+        std::uint8_t buffer[256];
+        std::size_t n;
+        while ((n = m_pOutside->LineReceive(buffer)) > 0) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint8_t c = buffer[i];
+                if (m_bXonXoff && c == kXoff)
+                    m_bHeld = true;
+                else if (m_bXonXoff && c == kXon)
+                    m_bHeld = false;
+                else
+                    m_rx.push_back(c);
+            }
+        }
     }
+    if (!m_tx.empty()) {
+        const std::size_t n = m_pOutside->LineSend(m_tx);
+        m_tx.erase(m_tx.begin(), m_tx.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+}
+
+// One character onto the line: it waits while the far end holds the line,
+// then for the transmitter, and takes its time on the line.
+void CPc8801::Transmit(std::uint8_t c) {
+    for (;;) {
+        PumpLine();
+        if (!m_bHeld && m_tx.size() < kLineBacklog)
+            break;
+        WaitOutside();
+    }
+    const std::uint64_t start = std::max(m_now, m_lineFree);
+    m_lineFree = start + CharTime();
+    AdvanceTime(m_lineFree - m_now);
+    if (m_pOutside != nullptr) {
+        m_tx.push_back(c);
+        PumpLine();
+    } else {
+        m_rs232 += static_cast<char>(c);
+    }
+}
+
+void CPc8801::ComOpen(const std::string& frame) {
+    // "N71XN": parity, data bits, stop bits, XON/XOFF, shift-in/shift-out.
+    unsigned bits = 1;
+    bits += frame.size() > 1 && frame[1] == '8' ? 8 : 7;
+    bits += frame.empty() || frame[0] == 'N' || frame[0] == 'n' ? 0 : 1;
+    bits += frame.size() > 2 && frame[2] == '2' ? 2 : 1;
+    m_nFrameBits = bits;
+    m_bXonXoff = frame.size() <= 3 || frame[3] == 'X' || frame[3] == 'x';
+    m_bComOpen = true;
+    m_bHeld = false;
+    PumpLine();
+}
+
+void CPc8801::ComWrite(std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t c : bytes)
+        Transmit(c);
+}
+
+std::uint8_t CPc8801::ComRead() {
+    for (;;) {
+        PumpLine();
+        if (!m_rx.empty())
+            break;
+        if (m_pOutside == nullptr)
+            throw CHostStop("nothing is connected to the RS-232C line");
+        WaitOutside();
+    }
+    // A character takes its time on the line.
+    m_rxFree = std::max(m_rxFree, m_now) + CharTime();
+    AdvanceTime(m_rxFree - m_now);
+    const std::uint8_t c = m_rx.front();
+    m_rx.pop_front();
+    return c;
+}
+
+void CPc8801::ComClose() {
+    for (;;) {
+        PumpLine();
+        if (m_tx.empty())
+            break;
+        WaitOutside();
+    }
+    if (m_lineFree > m_now)
+        AdvanceTime(m_lineFree - m_now);
+    m_bComOpen = false;
 }
 
 // ---- memory and ports ---------------------------------------------------------
 
-std::uint8_t CPc8801Model::CpuRead(std::uint16_t address) const {
+std::uint8_t CPc8801::CpuRead(std::uint16_t address) const {
     if (address < 0x8000 && (m_port31 & 0x02) == 0)
         return m_rom[address];
     if (address >= 0xC000 && m_plane >= 0)
@@ -166,12 +309,12 @@ std::uint8_t CPc8801Model::CpuRead(std::uint16_t address) const {
     return m_ram[address];
 }
 
-bool CPc8801Model::WriteAllowed(std::uint16_t a) const {
+bool CPc8801::WriteAllowed(std::uint16_t a) const {
     if (a >= 0xC000 && m_plane >= 0)
         return true; // a graphic plane: buffer banks 1-3
     if (a >= 0x4000 && a < 0x8000)
         return true; // buffer bank 0
-    if (a >= m_layout.origin && a < 0xC000)
+    if (a >= m_layout->origin && a < 0xC000)
         return true; // the routine's own area and stack
     if (a >= kBasicSp - 0x100 && a < kBasicSp)
         return true; // free space of BASIC's stack
@@ -181,8 +324,8 @@ bool CPc8801Model::WriteAllowed(std::uint16_t a) const {
            a == kCellRxError || a == kCellCmtFlags || a == kCellSpeed;
 }
 
-void CPc8801Model::CpuWrite(std::uint16_t address, std::uint8_t value) {
-    if (m_inCall && !WriteAllowed(address)) {
+void CPc8801::CpuWrite(std::uint16_t address, std::uint8_t value) {
+    if (m_inCall && Checked() && !WriteAllowed(address)) {
         if (++m_badWrites <= 4)
             Fail("wrote " + Hex2(value) + " to " + Hex4(address) + ", outside its places");
     }
@@ -192,68 +335,102 @@ void CPc8801Model::CpuWrite(std::uint16_t address, std::uint8_t value) {
         m_ram[address] = value;
 }
 
-std::uint8_t CPc8801Model::ReadMem(_z80_cpu_context*, std::uint16_t address, int, void* self) {
-    return static_cast<CPc8801Model*>(self)->CpuRead(address);
+std::uint8_t CPc8801::ReadMem(_z80_cpu_context*, std::uint16_t address, int, void* self) {
+    return static_cast<CPc8801*>(self)->CpuRead(address);
 }
 
-void CPc8801Model::WriteMem(_z80_cpu_context*, std::uint16_t address, std::uint8_t value,
-                            void* self) {
-    static_cast<CPc8801Model*>(self)->CpuWrite(address, value);
+void CPc8801::WriteMem(_z80_cpu_context*, std::uint16_t address, std::uint8_t value, void* self) {
+    static_cast<CPc8801*>(self)->CpuWrite(address, value);
 }
 
-std::uint8_t CPc8801Model::ReadPort(_z80_cpu_context*, std::uint16_t port, void* self) {
-    static_cast<CPc8801Model*>(self)->Fail("read port " + Hex2(port));
+std::uint8_t CPc8801::ReadPort(_z80_cpu_context*, std::uint16_t port, void* self) {
+    static_cast<CPc8801*>(self)->Fail("read port " + Hex2(port));
     return 0xFF;
 }
 
-void CPc8801Model::WritePort(_z80_cpu_context*, std::uint16_t port, std::uint8_t value,
-                             void* self) {
-    auto* model = static_cast<CPc8801Model*>(self);
-    switch (port & 0xFF) {
+void CPc8801::WritePort(_z80_cpu_context*, std::uint16_t port, std::uint8_t value, void* self) {
+    auto* machine = static_cast<CPc8801*>(self);
+    if ((port & 0xFF) == 0x30) {
+        // The ROM drives the cassette through this port; a routine of its
+        // own never needs to.
+        machine->Fail("wrote port &H30");
+        return;
+    }
+    machine->OutPort(static_cast<std::uint8_t>(port), value);
+}
+
+void CPc8801::OutPort(std::uint8_t port, std::uint8_t value) {
+    switch (port) {
+    case 0x30:
+        m_port30 = value;
+        m_deck.SetMotor((value & kPort30Motor) != 0, m_now);
+        break;
     case 0x31:
-        model->m_port31 = value;
+        m_port31 = value;
         break;
     case 0x40:
-        model->m_port40 = value;
+        if ((value & kPort40Beeper) != 0 && (m_port40 & kPort40Beeper) == 0)
+            ++m_nBeeps;
+        m_port40 = value;
         break;
     case 0x5C:
     case 0x5D:
     case 0x5E:
-        model->m_plane = (port & 0xFF) - 0x5C;
+        m_plane = port - 0x5C;
         break;
     case 0x5F:
-        model->m_plane = -1;
+        m_plane = -1;
         break;
     default:
-        model->Fail("wrote port " + Hex2(port));
+        Fail("wrote port " + Hex2(port));
         break;
     }
 }
 
 // Mode 2: the vertical-retrace request puts &H02 on the bus; with I = &HF3
 // the CPU takes the handler's address from &HF302.
-std::uint8_t CPc8801Model::IntVector(_z80_cpu_context*, void*) {
+std::uint8_t CPc8801::IntVector(_z80_cpu_context*, void*) {
     return 0x02;
 }
 
 // ---- running ----------------------------------------------------------------------
 
-void CPc8801Model::Fail(const std::string& what) {
+void CPc8801::Fail(const std::string& what) {
     if (m_failures.size() < kMaxFailures)
         m_failures.push_back(what);
 }
 
-void CPc8801Model::ServiceTicks() {
-    while (m_now >= TickTime(m_tickCount + 1)) {
+void CPc8801::AdvanceTime(std::uint64_t tstates) {
+    m_now += tstates;
+    ServiceTicks();
+}
+
+// The machine waits for the world outside; time passes meanwhile.
+void CPc8801::WaitOutside() {
+    if (m_pOutside == nullptr)
+        throw CHostStop("nothing outside the machine can end the wait");
+    AdvanceTime(std::max<std::uint64_t>(m_pOutside->Idle(m_now), 1));
+}
+
+void CPc8801::ServiceTicks() {
+    while (m_now >= m_nextTick) {
         ++m_tickCount;
-        // A stand-in that takes longer than a tick stands for ROM code that
-        // would have taken the tick itself; only the routine can lose one.
-        if (m_intPending && !m_inStandIn)
-            Fail("a tick was lost: interrupts stayed off for more than 1/60 s");
-        m_intPending = true;
-        m_beeperTicks.push_back((m_port40 & 0x20) != 0);
+        m_nextTick = TickTime(m_tickCount + 1);
+        if (m_inCall) {
+            // A stand-in that takes longer than a tick stands for ROM code
+            // that would have taken the tick itself; only the routine can
+            // lose one.
+            if (m_intPending && !m_inStandIn)
+                Fail("a tick was lost: interrupts stayed off for more than 1/60 s");
+            m_intPending = true;
+        }
+        // Outside a call BASIC takes the request at once.
+        if (Checked())
+            m_beeperTicks.push_back((m_port40 & kPort40Beeper) != 0);
+        if (m_pOutside != nullptr)
+            m_pOutside->OnTick(m_now);
     }
-    if (m_intPending && z80ex_last_op_type(m_cpu) == 0) {
+    if (m_intPending && m_inCall && !m_inStandIn && z80ex_last_op_type(m_cpu) == 0) {
         const bool normal = BanksNormal();
         const int t = z80ex_int(m_cpu);
         if (t > 0) {
@@ -266,7 +443,7 @@ void CPc8801Model::ServiceTicks() {
     }
 }
 
-void CPc8801Model::Step() {
+void CPc8801::Step() {
     if (z80ex_last_op_type(m_cpu) == 0) {
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
         switch (pc) {
@@ -283,8 +460,11 @@ void CPc8801Model::Step() {
         default:
             break;
         }
-        if (pc < m_layout.origin || pc >= m_layout.codeEnd) {
-            Fail("ran outside its code, at " + Hex4(pc));
+        if (Checked() ? (pc < m_layout->origin || pc >= m_layout->codeEnd)
+                      : (pc < 0x8000 && (m_port31 & 0x02) == 0)) {
+            Fail(Checked() ? "ran outside its code, at " + Hex4(pc)
+                           : "ran into the BASIC ROM at " + Hex4(pc) +
+                                 ", which this machine does not hold");
             m_stop = true;
             return;
         }
@@ -295,15 +475,27 @@ void CPc8801Model::Step() {
         }
     }
     m_now += static_cast<std::uint64_t>(z80ex_step(m_cpu));
-    const std::uint16_t sp = z80ex_get_reg(m_cpu, regSP);
-    if (sp >= m_layout.origin && sp <= 0xC000)
-        m_minOwnSp = std::min(m_minOwnSp, sp);
-    ServiceTicks();
+    if (Checked()) {
+        const std::uint16_t sp = z80ex_get_reg(m_cpu, regSP);
+        if (sp >= m_layout->origin && sp <= 0xC000)
+            m_minOwnSp = std::min(m_minOwnSp, sp);
+    }
+    if (m_now >= m_nextTick || m_intPending)
+        ServiceTicks();
 }
 
-void CPc8801Model::Clobber(unsigned keep, int a, std::uint8_t flagsMask, std::uint8_t flagsValue) {
+void CPc8801::Clobber(unsigned keep, int a, std::uint8_t flagsMask, std::uint8_t flagsValue) {
     if (keep & keepAll)
         return;
+    const std::uint16_t af = z80ex_get_reg(m_cpu, regAF);
+    if (!Checked()) {
+        // The plain mode changes only what the entry gives back.
+        const std::uint8_t newA = a >= 0 ? static_cast<std::uint8_t>(a) : af >> 8;
+        const std::uint8_t newF =
+            static_cast<std::uint8_t>(((af & 0xFF) & ~flagsMask) | (flagsValue & flagsMask));
+        z80ex_set_reg(m_cpu, regAF, static_cast<std::uint16_t>((newA << 8) | newF));
+        return;
+    }
     if (!(keep & keepBC))
         z80ex_set_reg(m_cpu, regBC, Random16());
     if (!(keep & keepDE))
@@ -320,34 +512,49 @@ void CPc8801Model::Clobber(unsigned keep, int a, std::uint8_t flagsMask, std::ui
     z80ex_set_reg(m_cpu, regAF, static_cast<std::uint16_t>((newA << 8) | newF));
 }
 
-void CPc8801Model::ReturnFromTrap(std::uint64_t cost, unsigned stackUse) {
+void CPc8801::ReturnFromTrap(std::uint64_t cost, unsigned stackUse) {
     const std::uint16_t sp = z80ex_get_reg(m_cpu, regSP);
-    // The ROM routine's own pushes and calls below the caller's SP.
-    for (unsigned i = 1; i <= stackUse; ++i)
-        m_ram[static_cast<std::uint16_t>(sp - i)] = static_cast<std::uint8_t>(m_random());
-    if (sp >= m_layout.origin && sp <= 0xC000)
-        m_minOwnSp = std::min<std::uint16_t>(m_minOwnSp, static_cast<std::uint16_t>(sp - stackUse));
+    if (Checked()) {
+        // The ROM routine's own pushes and calls below the caller's SP.
+        for (unsigned i = 1; i <= stackUse; ++i)
+            m_ram[static_cast<std::uint16_t>(sp - i)] = static_cast<std::uint8_t>(m_random());
+        if (sp >= m_layout->origin && sp <= 0xC000)
+            m_minOwnSp =
+                std::min<std::uint16_t>(m_minOwnSp, static_cast<std::uint16_t>(sp - stackUse));
+    }
     const std::uint16_t ret = static_cast<std::uint16_t>(
         CpuRead(sp) | (CpuRead(static_cast<std::uint16_t>(sp + 1)) << 8));
     z80ex_set_reg(m_cpu, regSP, static_cast<std::uint16_t>(sp + 2));
     z80ex_set_reg(m_cpu, regPC, ret);
-    m_now += cost;
-    m_inStandIn = true;
-    ServiceTicks();
-    m_inStandIn = false;
+    AdvanceTime(cost);
 }
 
-void CPc8801Model::RunTrap(std::uint16_t pc) {
+void CPc8801::RunTrap(std::uint16_t pc) {
     const std::uint8_t a = static_cast<std::uint8_t>(z80ex_get_reg(m_cpu, regAF) >> 8);
     if (!BanksNormal()) {
         Fail("called " + Hex4(pc) + " with port &H31 bit 1 set or a graphic plane mapped");
         m_stop = true;
         return;
     }
+    {
+        // Ticks that fall inside a stand-in are taken when it has returned.
+        struct StandIn {
+            bool& flag;
+            explicit StandIn(bool& f) : flag(f) { flag = true; }
+            ~StandIn() { flag = false; }
+        } standIn(m_inStandIn);
+        RunStandIn(pc, a);
+    }
+    if (m_intPending)
+        ServiceTicks();
+}
+
+void CPc8801::RunStandIn(std::uint16_t pc, std::uint8_t a) {
     switch (pc) {
     case kRomCmtMotor:
         AdvanceTape();
-        m_motor = a != 0;
+        OutPort(0x30, static_cast<std::uint8_t>((m_port30 & ~kPort30Motor) |
+                                                (a != 0 ? kPort30Motor : 0)));
         m_romCalls.push_back({pc, a, m_now, m_ram[kCellSpeed], m_ram[kCellCmtFlags]});
         Clobber(keepNone, -1, 0, 0);
         ReturnFromTrap(kCostMotor, kStackCassette);
@@ -355,7 +562,10 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     case kRomCmtStart: {
         AdvanceTape();
         const std::uint8_t speed = m_ram[kCellSpeed];
-        m_inputBaud = speed == 0xFB ? 1200 : speed == 0xFA ? 600 : 0;
+        m_inputBaud = speed == kSpeed1200 ? 1200 : speed == kSpeed600 ? 600 : 0;
+        OutPort(0x30,
+                static_cast<std::uint8_t>((m_port30 & ~kPort30Channel) |
+                                          (speed == kSpeed1200 ? kPort30Cmt1200 : kPort30Cmt600)));
         m_input = true;
         m_tapeFifo.clear();
         m_romCalls.push_back({pc, a, m_now, speed, m_ram[kCellCmtFlags]});
@@ -365,6 +575,7 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     }
     case kRomCmtStop:
         AdvanceTape();
+        OutPort(0x30, static_cast<std::uint8_t>((m_port30 & ~kPort30Channel) | kPort30Rs232));
         m_input = false;
         m_tapeFifo.clear();
         m_romCalls.push_back({pc, a, m_now, m_ram[kCellSpeed], m_ram[kCellCmtFlags]});
@@ -386,16 +597,10 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
                 Clobber(keepNone, -1, kFlagZ, kFlagZ);
             }
         } else if (a == 0) {
-            auto key = std::find_if(m_keys.begin(), m_keys.end(), [this](const Key& k) {
-                return m_now >= k.time && m_tapeTaken >= k.afterTaken;
-            });
-            if (key != m_keys.end()) {
-                const std::uint8_t code = key->key;
-                m_keys.erase(key);
-                Clobber(keepNone, code, kFlagZ, 0);
-            } else {
+            if (const auto key = NextKey())
+                Clobber(keepNone, *key, kFlagZ, 0);
+            else
                 Clobber(keepNone, -1, kFlagZ, kFlagZ);
-            }
         } else {
             Fail("called &H45F8 with A = " + Hex2(a));
             Clobber(keepNone, -1, kFlagZ, kFlagZ);
@@ -403,15 +608,14 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
         ReturnFromTrap(kCostPoll, kStackPoll);
         break;
     case kRomPutChar:
-        m_screen += static_cast<char>(a);
+        m_text.Put(a);
         Clobber(keepHL, -1, 0, 0);
         ReturnFromTrap(a == 0x0A ? m_lineFeedCost : m_putCharCost, kStackPutChar);
         break;
     case kRomRsPut:
-        m_rs232 += static_cast<char>(a);
+        Transmit(a);
         Clobber(keepBC | keepDE, -1, 0, 0);
-        ReturnFromTrap(kBitsPerRs232Char * kClockHz / static_cast<std::uint64_t>(m_rs232Baud),
-                       kStackRsPut);
+        ReturnFromTrap(0, kStackRsPut);
         break;
     case kRomCpHlDe: {
         const bool below = z80ex_get_reg(m_cpu, regHL) < z80ex_get_reg(m_cpu, regDE);
@@ -431,8 +635,8 @@ void CPc8801Model::RunTrap(std::uint16_t pc) {
     }
 }
 
-CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8_t type,
-                              double maxSeconds) {
+CallResult CPc8801::Call(std::uint16_t entry, std::uint16_t arg, std::uint8_t type,
+                         double maxSeconds) {
     SetRamWord(kArgAddress, arg);
     SetRamWord(kBasicSp - 2, kUsrReturn);
     z80ex_set_reg(m_cpu, regPC, entry);
@@ -452,27 +656,37 @@ CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8
     const std::size_t overruns = m_tapeOverruns;
 
     m_failures.clear();
-    m_inCall = true;
     m_stop = false;
     m_minOwnSp = 0xFFFF;
     m_acceptedInts = 0;
     m_basicHandlerRuns = 0;
     m_badWrites = 0;
+    m_intPending = false;
 
-    const std::uint64_t limit = start + Seconds(maxSeconds);
+    // The call may end by CHostStop from the world outside.
+    struct InCall {
+        bool& flag;
+        explicit InCall(bool& f) : flag(f) { flag = true; }
+        ~InCall() { flag = false; }
+    };
     bool returned = false;
-    while (!m_stop) {
-        if (z80ex_last_op_type(m_cpu) == 0 && z80ex_get_reg(m_cpu, regPC) == kUsrReturn) {
-            returned = true;
-            break;
-        }
-        Step();
-        if (m_now > limit) {
-            Fail("no return within " + std::to_string(maxSeconds) + " s");
-            break;
+    {
+        InCall inCall(m_inCall);
+        const std::uint64_t limit =
+            maxSeconds > 0 ? start + Seconds(maxSeconds) : ~std::uint64_t{0};
+        while (!m_stop) {
+            if (z80ex_last_op_type(m_cpu) == 0 && z80ex_get_reg(m_cpu, regPC) == kUsrReturn) {
+                returned = true;
+                break;
+            }
+            Step();
+            if (m_now > limit) {
+                Fail("no return within " + std::to_string(maxSeconds) + " s");
+                break;
+            }
         }
     }
-    m_inCall = false;
+    m_intPending = false;
 
     CallResult result;
     result.value = RamWord(kArgAddress);
@@ -500,13 +714,24 @@ CallResult CPc8801Model::Call(std::uint16_t entry, std::uint16_t arg, std::uint8
             Fail("not every tick reached BASIC's handler (" + std::to_string(m_acceptedInts) +
                  " ticks, " + std::to_string(m_basicHandlerRuns) + " handler runs)");
     }
-    if (m_minOwnSp < m_layout.routineEnd)
+    if (Checked() && m_minOwnSp < m_layout->routineEnd)
         Fail("the stack reached " + Hex4(m_minOwnSp) + ", into the routine's texts");
     if (m_tapeOverruns != overruns)
         Fail(std::to_string(m_tapeOverruns - overruns) +
              " cassette bytes were lost: not taken in time");
     result.failures = m_failures;
     return result;
+}
+
+std::int16_t CPc8801::CallUsr(std::uint16_t entry, std::int16_t argument) {
+    const CallResult r = Call(entry, static_cast<std::uint16_t>(argument), kTypeInteger, 0);
+    if (!r.failures.empty()) {
+        std::string text = "the machine code at " + Hex4(entry) + " failed: ";
+        for (std::size_t i = 0; i < r.failures.size(); ++i)
+            text += (i > 0 ? "; " : "") + r.failures[i];
+        throw std::runtime_error(text);
+    }
+    return static_cast<std::int16_t>(r.value);
 }
 
 } // namespace pc88
