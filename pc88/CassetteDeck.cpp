@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tape/Archive.h"
+#include "tape/BlockInfo.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
 #include "tape/RelmuthDoc.h"
@@ -43,7 +44,7 @@ void CCassetteDeck::OnData(std::uint32_t nStart, std::uint32_t nDuration, int nB
     if (!m_blocks.empty()) {
         const ByteArray& data = m_builtBlocks.back().m_data;
         m_blocks.back().nSize = data.size();
-        m_blocks.back().nFirst = data.empty() ? std::uint8_t{0} : data[0];
+        m_blocks.back().nKind = IdentifyBlock(data.data(), data.size());
     }
     AddRecord(CRecord{start, TicksToTstates(nDuration), nBaud == kBaudSlow ? kBaudSlow : kBaudFast,
                       false, std::vector<std::uint8_t>(bytes.begin(), bytes.end())});

@@ -22,13 +22,12 @@
 namespace pc88 {
 
 // A block as the deck will play it: where it starts on the tape, its speed,
-// its size and its first byte (which says what a header-reading program will
-// make of it).
+// its size and its kind by its header (IdentifyBlock's BLOCK_ values).
 struct CDeckBlock {
     std::uint64_t nStart = 0; // T-states of tape time
     int nBaud = 1200;
     std::size_t nSize = 0;
-    std::uint8_t nFirst = 0;
+    int nKind = 0;
 };
 
 class CCassetteDeck final : public CTapeRecordSink {

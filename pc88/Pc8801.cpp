@@ -181,7 +181,7 @@ std::uint8_t CPc8801::WaitKey() {
             return *key;
         if (m_keys.empty() && (m_pKeys == nullptr || m_pKeys->Exhausted()))
             throw CHostStop("no more keys will be typed");
-        WaitOutside();
+        WaitOutside(CPc8801Outside::waitKey);
     }
 }
 
@@ -239,7 +239,7 @@ void CPc8801::Transmit(std::uint8_t c) {
         PumpLine();
         if (!m_bHeld && m_tx.size() < kLineBacklog)
             break;
-        WaitOutside();
+        WaitOutside(m_bHeld ? CPc8801Outside::waitLineIn : CPc8801Outside::waitLineOut);
     }
     const std::uint64_t start = std::max(m_now, m_lineFree);
     m_lineFree = start + CharTime();
@@ -277,7 +277,7 @@ std::uint8_t CPc8801::ComRead() {
             break;
         if (m_pOutside == nullptr)
             throw CHostStop("nothing is connected to the RS-232C line");
-        WaitOutside();
+        WaitOutside(CPc8801Outside::waitLineIn);
     }
     // A character takes its time on the line.
     m_rxFree = std::max(m_rxFree, m_now) + CharTime();
@@ -292,7 +292,7 @@ void CPc8801::ComClose() {
         PumpLine();
         if (m_tx.empty())
             break;
-        WaitOutside();
+        WaitOutside(CPc8801Outside::waitLineOut);
     }
     if (m_lineFree > m_now)
         AdvanceTime(m_lineFree - m_now);
@@ -406,10 +406,10 @@ void CPc8801::AdvanceTime(std::uint64_t tstates) {
 }
 
 // The machine waits for the world outside; time passes meanwhile.
-void CPc8801::WaitOutside() {
+void CPc8801::WaitOutside(unsigned wait) {
     if (m_pOutside == nullptr)
         throw CHostStop("nothing outside the machine can end the wait");
-    AdvanceTime(std::max<std::uint64_t>(m_pOutside->Idle(m_now), 1));
+    AdvanceTime(std::max<std::uint64_t>(m_pOutside->Idle(m_now, wait), 1));
 }
 
 void CPc8801::ServiceTicks() {

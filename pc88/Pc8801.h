@@ -119,10 +119,16 @@ class CPc8801Outside {
     // in step with the wall clock and to take in what arrived. May throw
     // CHostStop.
     virtual void OnTick(std::uint64_t now) = 0;
-    // The machine can go on only when something comes from outside (a key,
-    // a byte on the line, XON): wait for a short while, at most a tick, and
-    // return how many T-states passed. May throw CHostStop.
-    virtual std::uint64_t Idle(std::uint64_t now) = 0;
+    // What the machine waits for when it idles.
+    enum Wait : unsigned {
+        waitKey = 1,     // a key
+        waitLineIn = 2,  // a byte from the far end (data, or XON)
+        waitLineOut = 4, // room in the cable for the bytes it holds
+    };
+    // The machine can go on only when something comes from outside: wait
+    // for a short while, at most a tick, and return how many T-states
+    // passed. May throw CHostStop.
+    virtual std::uint64_t Idle(std::uint64_t now, unsigned wait) = 0;
     // The line: bytes that arrived from the far end, without waiting
     // (returns how many were put into buffer); bytes towards the far end,
     // without waiting (returns how many the cable took).
@@ -250,7 +256,7 @@ class CPc8801 final : public CBasicHost {
     void Step();
     void AdvanceTime(std::uint64_t tstates);
     void ServiceTicks();
-    void WaitOutside();
+    void WaitOutside(unsigned wait);
     void RunTrap(std::uint16_t pc);
     void RunStandIn(std::uint16_t pc, std::uint8_t a);
     void ReturnFromTrap(std::uint64_t cost, unsigned stackUse);
