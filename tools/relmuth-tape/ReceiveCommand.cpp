@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// relmuth-tape receive PORT OUT [--baud N] [--count K]: capture blocks from
-// the PC-8801 into a tape file without a window.
+// relmuth-tape receive PORT OUT [--baud N] [--count K] [--send-loader]:
+// capture blocks from the PC-8801 into a tape file without a window, after
+// sending it the loader on the same open port when asked.
 //
 // The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
 // are blocked in every thread and read from a signalfd. The main thread
@@ -13,6 +14,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -22,9 +24,11 @@
 #include <mutex>
 #include <optional>
 
+#include "loader/LoaderText.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
+#include "view/SendLoader.h"
 
 namespace {
 
@@ -175,8 +179,12 @@ int CmdReceive(const Args& args) {
         UsageError("--count needs a number of blocks from 1");
         return kExitUsage;
     }
+    const auto sendFlag = std::find(options.rest.begin(), options.rest.end(), "--send-loader");
+    const bool bSendLoader = sendFlag != options.rest.end();
+    if (bSendLoader)
+        options.rest.erase(sendFlag);
     if (options.rest.size() != 2) {
-        UsageError("receive takes PORT OUT [--baud N] [--count K]");
+        UsageError("receive takes PORT OUT [--baud N] [--count K] [--send-loader]");
         return kExitUsage;
     }
     options.strPort = options.rest[0];
@@ -213,11 +221,31 @@ int CmdReceive(const Args& args) {
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();
 
+    // The loader goes out on the port just opened while receiving goes on,
+    // as the window program does with its one port.
+    const int nLoaderTotal = bSendLoader ? SendLoader(port, GetLoaderResource()) : 0;
+    bool bSending = nLoaderTotal > 0;
+    int nSentPercent = -1;
+
     std::vector<std::uint8_t> bytes;
     int status = kExitOk;
     while (!ui.Done()) {
+        if (bSending) {
+            const int nPending = port.GetSendPending();
+            const int nPercent = SendProgressPercent(nLoaderTotal, nPending);
+            if (nPercent != nSentPercent) {
+                nSentPercent = nPercent;
+                std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nPercent,
+                             nLoaderTotal);
+                std::fflush(stderr);
+            }
+            if (IsSendComplete(nPending)) {
+                std::fputc('\n', stderr);
+                bSending = false;
+            }
+        }
         pollfd fds[2] = {{mailbox.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, bSending ? kSendPollMilliseconds : -1) < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
