@@ -128,8 +128,10 @@ class CRawFarEnd {
             pollfd p{m_fd, POLLIN, 0};
             if (::poll(&p, 1, 10) <= 0)
                 continue;
+            // Byte by byte while looking for `until`, so that nothing after
+            // it is taken off the line.
             char buf[4096];
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            const ssize_t n = ::read(m_fd, buf, until.empty() ? sizeof buf : 1);
             if (n > 0)
                 got.append(buf, static_cast<std::size_t>(n));
         }
