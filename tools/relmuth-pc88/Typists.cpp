@@ -94,7 +94,12 @@ constexpr std::array<std::string_view, 6> kEvents = {
 } // namespace
 
 std::optional<std::uint8_t> CAutoUser::TakeKey(const pc88::CTextScreen& screen) {
-    Look(screen.Printed());
+    // The routine looks at the keyboard thousands of times a second while
+    // the screen stays as it is.
+    if (screen.Printed().size() != m_nLooked) {
+        m_nLooked = screen.Printed().size();
+        Look(screen.Printed());
+    }
     if (m_keys.empty())
         return std::nullopt;
     const std::uint8_t key = m_keys.front();

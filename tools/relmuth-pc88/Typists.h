@@ -85,7 +85,8 @@ class CAutoUser final : public pc88::CKeySource {
     const pc88::CCassetteDeck& m_deck;
     std::deque<std::uint8_t> m_keys;
     EStage m_stage = EStage::start;
-    std::size_t m_nSeen = 0;  // printed text handled
+    std::size_t m_nSeen = 0;   // printed text handled
+    std::size_t m_nLooked = 0; // printed text looked at
     std::size_t m_nBlock = 0; // the block the next read is for
     long m_nLastCount = -1;   // bytes of the last read; -1 before it is known
     bool m_bSent = false;     // the last read has been transferred
