@@ -51,6 +51,25 @@ constexpr std::array kStrings{
     Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
     Entry{IDS_PORT_UNUSABLE, "指定されたポートは使えまへんがな(;_;)"},
     Entry{IDS_PORT_LOST, "シリアルポートとの接続が切れました。"},
+    Entry{IDS_PORT_PERMISSION_HINT,
+          "このポートを使う権限がありません。ユーザーを dialout グループに加えて"
+          "(sudo usermod -aG dialout $USER)、ログインし直してください。"},
+    Entry{IDS_PORT_PC88_LINK, "仮想 PC-8801 (relmuth-pc88)"},
+
+    Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
+    Entry{IDD_SEND_PROGRESS, "プログラム送信"},
+    Entry{IDD_RECV_PROGRESS, "データ送信"},
+    Entry{IDD_COMM_SETTINGS, "通信パラメータの設定"},
+
+    Entry{IDS_ABOUT_VERSION, "Relmuth Ver. "},
+    Entry{IDS_ABOUT_NOTICE, "Copyright (C) Orlavik  GPL-3.0-or-later"},
+    Entry{IDS_COMM_PORT_LABEL, "ポート(&P):"},
+    Entry{IDS_COMM_BAUD_LABEL, "ボーレート(&B):"},
+    Entry{IDS_BUTTON_OK, "OK"},
+    Entry{IDS_BUTTON_CANCEL, "ｷｬﾝｾﾙ"},
+    Entry{IDS_BUTTON_STOP, "ちうし"},
+    Entry{IDS_RECV_PROGRESS_TEXT, "データ受信ちう..."},
+    Entry{IDS_SEND_PROGRESS_TEXT, "プログラム送信ちう..."},
 };
 
 } // namespace

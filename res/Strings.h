@@ -51,8 +51,27 @@ enum StringId : unsigned {
     IDS_RECV_BAD_LENGTH = 40010, // the byte-count line is not a hex number
     IDS_RECV_BAD_DATA = 40011,   // a data line is malformed or too long
     IDS_RECV_BAD_CHECKSUM = 40012,
-    IDS_PORT_UNUSABLE = 40020, // the chosen serial port cannot be opened
-    IDS_PORT_LOST = 40021,     // the serial link went away while open
+    IDS_PORT_UNUSABLE = 40020,        // the chosen serial port cannot be opened
+    IDS_PORT_LOST = 40021,            // the serial link went away while open
+    IDS_PORT_PERMISSION_HINT = 40022, // the port was refused for lack of permission
+    IDS_PORT_PC88_LINK = 40023,       // the port list's entry for the virtual PC-8801
+
+    // Dialog titles, keyed by the dialog's number.
+    IDD_ABOUTBOX = 100,
+    IDD_SEND_PROGRESS = 131,
+    IDD_RECV_PROGRESS = 132,
+    IDD_COMM_SETTINGS = 133,
+
+    // Texts inside the dialogs.
+    IDS_ABOUT_VERSION = 40100, // the version line, before the file version
+    IDS_ABOUT_NOTICE = 40101,  // the maker's notice
+    IDS_COMM_PORT_LABEL = 40110,
+    IDS_COMM_BAUD_LABEL = 40111,
+    IDS_BUTTON_OK = 40120,
+    IDS_BUTTON_CANCEL = 40121,
+    IDS_BUTTON_STOP = 40122, // the progress dialogs' cancel button
+    IDS_RECV_PROGRESS_TEXT = 40130,
+    IDS_SEND_PROGRESS_TEXT = 40131,
 };
 
 // The text for an id; empty for an id that has no text.

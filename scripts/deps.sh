@@ -8,6 +8,7 @@ RELMUTH_PACKAGES=(
   pasmo libz80ex-dev
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libqt6svg6 fonts-ipafont-gothic
   libsndfile1-dev
+  desktop-file-utils shared-mime-info
   clang libclang-rt-14-dev clang-format
 )
 

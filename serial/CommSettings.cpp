@@ -11,7 +11,7 @@ struct CSpeedEntry {
 };
 
 // The dialog's speed list, in list order.
-constexpr std::array<CSpeedEntry, 5> kSpeedList{{
+constexpr std::array<CSpeedEntry, kBaudListSize> kSpeedList{{
     {1200, BAUD_1200},
     {2400, BAUD_2400},
     {4800, BAUD_4800},
@@ -20,6 +20,12 @@ constexpr std::array<CSpeedEntry, 5> kSpeedList{{
 }};
 
 } // namespace
+
+int BaudRateFromIndex(int nBaudIndex) {
+    if (nBaudIndex < 0 || nBaudIndex >= kBaudListSize)
+        return 0;
+    return kSpeedList[static_cast<std::size_t>(nBaudIndex)].nRate;
+}
 
 unsigned BaudFlagFromIndex(int nBaudIndex) {
     if (nBaudIndex < 0 || nBaudIndex >= static_cast<int>(kSpeedList.size()))

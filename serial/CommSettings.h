@@ -23,6 +23,11 @@ struct CCommOpenArgs {
 inline constexpr int kDefaultPortIndex = 0;
 inline constexpr int kDefaultBaudIndex = 3;
 
+// The speed list's length, and the speed in baud at an index of it (0
+// outside the list). The dialog shows the speeds as they are: "1200" ...
+inline constexpr int kBaudListSize = 5;
+int BaudRateFromIndex(int nBaudIndex);
+
 // The speed flag of a speed-list index; an index outside the list gives 9600.
 unsigned BaudFlagFromIndex(int nBaudIndex);
 
