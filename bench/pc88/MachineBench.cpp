@@ -85,7 +85,8 @@ void BM_SendBlock9600(benchmark::State& state) {
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         tstates += machine.Now() - before;
     }
-    state.counters["chars"] = static_cast<double>(far.sent) / static_cast<double>(state.iterations());
+    state.counters["chars"] =
+        static_cast<double>(far.sent) / static_cast<double>(state.iterations());
     ReportTimesReal(state, tstates, seconds);
 }
 BENCHMARK(BM_SendBlock9600)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -87,9 +87,9 @@ class CAutoUser final : public pc88::CKeySource {
     EStage m_stage = EStage::start;
     std::size_t m_nSeen = 0;   // printed text handled
     std::size_t m_nLooked = 0; // printed text looked at
-    std::size_t m_nBlock = 0; // the block the next read is for
-    long m_nLastCount = -1;   // bytes of the last read; -1 before it is known
-    bool m_bSent = false;     // the last read has been transferred
+    std::size_t m_nBlock = 0;  // the block the next read is for
+    long m_nLastCount = -1;    // bytes of the last read; -1 before it is known
+    bool m_bSent = false;      // the last read has been transferred
     std::size_t m_nTransfers = 0;
     bool m_bDone = false;
 };
