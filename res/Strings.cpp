@@ -18,6 +18,7 @@ constexpr std::array kStrings{
     Entry{ID_SEND_PROGRAM, "プログラムを送信するでおさる\nプログラム送信"},
     Entry{ID_MOVE_UP, "選択したブロックをひとつ上へ移動～\n上へ移動"},
     Entry{ID_MOVE_DOWN, "選択したブロックをひとつ下へ移動～\n下へ移動"},
+    Entry{ID_COMM_SETTINGS, "通信ポートとボーレートを選び直して開く\n通信ポートの設定"},
 
     Entry{AFX_IDS_APP_TITLE, "Relmuth"},
     Entry{AFX_IDS_IDLEMESSAGE, "レディ"},
@@ -45,6 +46,11 @@ constexpr std::array kStrings{
     Entry{ID_VIEW_TOOLBAR, "ツールバーの表示/非表示\nツールバーの表示切り替え"},
     Entry{ID_VIEW_STATUS_BAR, "ステータスバーの 表示/非表示\nステータスバーの表示切り替え"},
 
+    Entry{ID_INDICATOR_KANA, "カナ"},
+    Entry{ID_INDICATOR_CAPS, "CAP"},
+    Entry{ID_INDICATOR_NUM, "NUM"},
+    Entry{ID_INDICATOR_SCRL, "SCRL"},
+
     Entry{IDS_TAPE_FILTER, "Nerith Tape Image (kxm, cmt)"},
     Entry{IDS_RECV_BAD_LENGTH, "エラー：長さ情報が不正でおさる"},
     Entry{IDS_RECV_BAD_DATA, "エラー：データが不正でおさる"},
@@ -70,6 +76,11 @@ constexpr std::array kStrings{
     Entry{IDS_BUTTON_STOP, "ちうし"},
     Entry{IDS_RECV_PROGRESS_TEXT, "データ受信ちう..."},
     Entry{IDS_SEND_PROGRESS_TEXT, "プログラム送信ちう..."},
+
+    Entry{IDS_COLUMN_BAUD, "Baud"},
+    Entry{IDS_COLUMN_BYTES, "Bytes"},
+    Entry{IDS_COLUMN_TYPE, "Type"},
+    Entry{IDS_COLUMN_FILENAME, "FileName"},
 };
 
 } // namespace

@@ -9,6 +9,9 @@
 namespace res {
 
 enum StringId : unsigned {
+    // A separator in a menu or tool bar: no command, no text.
+    ID_SEPARATOR = 0,
+
     // Document string of the single document type (title, type names...).
     IDR_MAINFRAME = 128,
 
@@ -16,6 +19,7 @@ enum StringId : unsigned {
     ID_SEND_PROGRAM = 32771,
     ID_MOVE_UP = 32772,
     ID_MOVE_DOWN = 32773,
+    ID_COMM_SETTINGS = 32774, // pick the serial port again while running
 
     // Application and file dialog texts.
     AFX_IDS_APP_TITLE = 57344,
@@ -36,7 +40,7 @@ enum StringId : unsigned {
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,
     ID_FILE_SAVE_AS = 57604,
-    ID_FILE_MRU_FILE1 = 57616,
+    ID_FILE_MRU_FILE1 = 57616, // the recent files are 57616 on; all share this prompt
     ID_EDIT_CLEAR = 57632,
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
@@ -45,6 +49,14 @@ enum StringId : unsigned {
     ID_APP_EXIT = 57665,
     ID_VIEW_TOOLBAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
+    ID_NEXT_PANE = 57680,
+    ID_PREV_PANE = 57681,
+
+    // Key-state panes of the status bar.
+    ID_INDICATOR_CAPS = 0xE701,
+    ID_INDICATOR_NUM = 0xE702,
+    ID_INDICATOR_SCRL = 0xE703,
+    ID_INDICATOR_KANA = 0xE706,
 
     // Texts of our own that have no number of their own elsewhere.
     IDS_TAPE_FILTER = 40001,     // first entry of the file dialog's filter list
@@ -72,6 +84,12 @@ enum StringId : unsigned {
     IDS_BUTTON_STOP = 40122, // the progress dialogs' cancel button
     IDS_RECV_PROGRESS_TEXT = 40130,
     IDS_SEND_PROGRESS_TEXT = 40131,
+
+    // Column titles of the block list.
+    IDS_COLUMN_BAUD = 40030,
+    IDS_COLUMN_BYTES = 40031,
+    IDS_COLUMN_TYPE = 40032,
+    IDS_COLUMN_FILENAME = 40033,
 };
 
 // The text for an id; empty for an id that has no text.

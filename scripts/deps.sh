@@ -6,7 +6,7 @@ RELMUTH_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   pasmo libz80ex-dev
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libqt6svg6 fonts-ipafont-gothic
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n libqt6svg6 fonts-ipafont-gothic libx11-dev
   libsndfile1-dev
   desktop-file-utils shared-mime-info
   clang libclang-rt-14-dev clang-format

@@ -44,10 +44,15 @@ void CSerialLineFramer::Recycle(std::string&& spent) {
     }
 }
 
+bool IsTransferClipboardText(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    return text.starts_with("CAS1\r\n") || text.starts_with("CAS2\r\n");
+}
+
 std::vector<std::string> SplitClipboardText(std::string_view text) {
     std::vector<std::string> pieces;
     text = text.substr(0, text.find('\0'));
-    if (!text.starts_with("CAS1\r\n") && !text.starts_with("CAS2\r\n"))
+    if (!IsTransferClipboardText(text))
         return pieces;
     std::size_t start = 0;
     while (start < text.size()) {

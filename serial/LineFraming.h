@@ -45,6 +45,10 @@ class CSerialLineFramer {
     std::size_t m_nDropped = 0;
 };
 
+// Whether a clipboard text is a transfer: it begins with "CAS1\r\n" or
+// "CAS2\r\n" (exactly, upper case). Paste is offered for such text only.
+bool IsTransferClipboardText(std::string_view text);
+
 // The pieces of a clipboard text, or nothing when the text is no transfer.
 // The text ends at its first zero byte, as plain clipboard text does.
 std::vector<std::string> SplitClipboardText(std::string_view text);

@@ -57,6 +57,8 @@ class CReceiveContext final : public CRecvOwner {
 
     bool IsRecvProgressShown() const { return m_bRecvDlgShown; }
     const std::string& GetPartialLine() const { return m_serialFramer.GetPartialLine(); }
+    // Lines taken in while a line was being handled, waiting for their turn.
+    std::size_t GetPendingLineCount() const { return m_pendingLines.size(); }
 
     // CRecvOwner
     void SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) override;

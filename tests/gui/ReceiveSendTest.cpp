@@ -1,0 +1,199 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The serial side of the window program, end to end over a pseudo-terminal:
+// the test writes what Grebe would send on the master side, or reads what
+// the program sends there.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ProgramFixture.h"
+#include "loader/LoaderText.h"
+#include "view/RecvProgressDlg.h"
+#include "view/SendLoader.h"
+#include "view/SendProgressDlg.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kPatienceMs = 10000;
+
+// A block of three bytes at 1200 baud, as Grebe sends it; and the same with
+// a wrong checksum.
+const std::string kGoodTransfer = "\r\nCAS1\r\n0003\r\n0102FF\r\n02\r\n";
+const std::string kBadChecksum = "\r\nCAS1\r\n0003\r\n0102FF\r\n03\r\n";
+const ByteArray kGoodBytes{0x01, 0x02, 0xFF};
+
+} // namespace
+
+class ReceiveSendTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { InitProgramTests(); }
+
+    void aReceivedBlockIsAppendedSelectedAndMarksTheTapeModified() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        CRelmuthDoc& doc = program.Doc();
+        doc.m_blocks = {CTapeBlock{ByteArray{0x41}, 600}};
+        doc.UpdateAllViews(nullptr);
+        doc.SetModifiedFlag(false);
+        program.View().SelectRow(0);
+
+        QVERIFY(program.pty.Write(kGoodTransfer));
+        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 2, kPatienceMs);
+        QCOMPARE(doc.m_blocks.size(), 2u);
+        QCOMPARE(doc.m_blocks[1], (CTapeBlock{kGoodBytes, 1200}));
+        QCOMPARE(program.View().GetSelectedRow(), 1);
+        QVERIFY(doc.IsModified());
+        QVERIFY(program.View().GetRecvDlg() == nullptr);
+        QVERIFY(program.Frame().isEnabled());
+    }
+
+    void aBadChecksumIsShownAndAddsNothing() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        CModalAnswers answers({Press(QMessageBox::Ok)});
+        QVERIFY(program.pty.Write(kBadChecksum));
+        QTRY_COMPARE_WITH_TIMEOUT(answers.Count(), 1, kPatienceMs);
+        QCOMPARE(answers.Texts().constFirst(),
+                 QString::fromUtf8("エラー：チェックサムが不正でおさる"));
+        QTest::qWait(50);
+        QCOMPARE(program.View().GetRowCount(), 0);
+        QVERIFY(program.Doc().m_blocks.empty());
+        QVERIFY(!program.Doc().IsModified());
+        QVERIFY(program.Frame().isEnabled());
+    }
+
+    void aTransferArrivingWhileTheMessageIsOpenIsReceivedWhole() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        std::size_t nHeldWhileOpen = 0;
+        CModalAnswers answers({[&](QWidget* box) {
+            // The message box's own event loop takes the bytes; their five
+            // lines wait until the line under way has been handled.
+            QVERIFY(program.pty.Write(kGoodTransfer));
+            const CReceiveContext& receive = program.View().GetReceiveContext();
+            QTRY_COMPARE_WITH_TIMEOUT(receive.GetPendingLineCount(), 5u, kPatienceMs);
+            nHeldWhileOpen = receive.GetPendingLineCount();
+            QVERIFY(program.Doc().m_blocks.empty());
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        }});
+        QVERIFY(program.pty.Write(kBadChecksum));
+        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 1, kPatienceMs);
+        QCOMPARE(nHeldWhileOpen, 5u);
+        QCOMPARE(answers.Count(), 1);
+        QCOMPARE(program.Doc().m_blocks.front(), (CTapeBlock{kGoodBytes, 1200}));
+    }
+
+    void cancelReturnsTheReceiverToWaitingForAHeader() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        // 16 bytes announced, 2 come: the bar shows 12 and the window waits.
+        QVERIFY(program.pty.Write("CAS1\r\n0010\r\n0102\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(program.View().GetRecvDlg() != nullptr, kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRecvDlg()->GetPos(), 12, kPatienceMs);
+        QVERIFY(!program.Frame().isEnabled());
+        QVERIFY(program.View().GetRecvDlg()->isEnabled());
+
+        program.View().GetRecvDlg()->reject(); // "ちうし"
+        QTRY_VERIFY_WITH_TIMEOUT(program.View().GetRecvDlg() == nullptr, kPatienceMs);
+        QVERIFY(program.Frame().isEnabled());
+        // The rest of the cancelled transfer is not a header and is ignored;
+        // the next transfer is received.
+        QVERIFY(program.pty.Write("030405060708090A0B0C0D0E0F10\r\n88\r\n" + kGoodTransfer));
+        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 1, kPatienceMs);
+        QCOMPARE(program.Doc().m_blocks.front(), (CTapeBlock{kGoodBytes, 1200}));
+    }
+
+    void theFarEndClosingShowsTheLostLinkInTheStatusBar() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        QCOMPARE(program.Frame().GetIdleText(), QString::fromUtf8("レディ"));
+        program.pty.CloseMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(program.Frame().GetIdleText().startsWith(
+                                     QString::fromUtf8("シリアルポートとの接続が切れました。 (")),
+                                 kPatienceMs);
+    }
+
+    void sendingPutsExactlyTheLoaderOnTheLine() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        const auto loader = LoaderBytesToSend(GetLoaderResource());
+        const Bytes expected(loader.begin(), loader.end());
+        Bytes got;
+        QTimer reader;
+        connect(&reader, &QTimer::timeout, [&] {
+            const Bytes more = program.pty.Read(expected.size(), 5ms);
+            got.insert(got.end(), more.begin(), more.end());
+        });
+        reader.start(10);
+        // The dialog ends on its own once the queue is empty.
+        CModalAnswers answers(
+            {[](QWidget* dlg) { QVERIFY(qobject_cast<CSendProgressDlg*>(dlg)); }});
+        program.Command(32771).trigger();
+        QCOMPARE(answers.Count(), 1);
+        QCOMPARE(program.View().GetCommPort().GetSendPending(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), expected.size(), kPatienceMs);
+        QVERIFY(got == expected);
+    }
+
+    void cancellingTheSendStopsIt() {
+        CStartedProgram program(true);
+        QVERIFY(program.Start());
+        Bytes got;
+        QVERIFY(program.pty.Write(Bytes{0x13})); // XOFF: the PC-8801 is busy
+        QVERIFY(program.pty.WaitFlow(TIOCPKT_STOP, got));
+        int nPendingWhenCancelled = 0;
+        CModalAnswers answers({[&](QWidget* dlg) {
+            QTest::qWait(200);
+            nPendingWhenCancelled = program.View().GetCommPort().GetSendPending();
+            static_cast<QDialog*>(dlg)->reject(); // "ちうし"
+        }});
+        program.Command(32771).trigger();
+        QCOMPARE(answers.Count(), 1);
+        QVERIFY(nPendingWhenCancelled > 1000);
+        QCOMPARE(program.View().GetCommPort().GetSendPending(), 0);
+
+        QVERIFY(program.pty.Write(Bytes{0x11})); // XON
+        QVERIFY(program.pty.WaitFlow(TIOCPKT_START, got));
+        const Bytes rest = program.pty.Read(1000, 300ms);
+        got.insert(got.end(), rest.begin(), rest.end());
+        QVERIFY(got.size() <= CCommPort::kChunkSize);
+        const auto loader = GetLoaderResource();
+        QVERIFY(std::equal(got.begin(), got.end(), loader.begin()));
+    }
+
+    void portOnTheCommandLineSkipsTheDialog() {
+        CStartedProgram program;
+        CModalAnswers answers({});
+        QVERIFY(program.Start());
+        QCOMPARE(answers.Count(), 0);
+        QVERIFY(program.View().GetCommPort().IsOpen());
+        QVERIFY(program.View().HasColumns());
+        QVERIFY(program.Frame().isVisible());
+    }
+
+    void aMissingPortShowsTheMessageThenTheDialog() {
+        CRelmuthApp app;
+        CCommandLineInfo info;
+        info.port = CStartPort{"/dev/relmuth-no-such-port", BAUD_9600};
+        // The message, then the settings dialog, cancelled: the program ends
+        // without showing its window or setting up the list.
+        CModalAnswers answers({Press(QMessageBox::Ok), Reject()});
+        QVERIFY(app.InitInstance(info));
+        QCOMPARE(answers.Count(), 2);
+        QVERIFY(answers.Texts()[0].startsWith(
+            QString::fromUtf8("指定されたポートは使えまへんがな(;_;)")));
+        QCOMPARE(answers.Texts()[1], QString("CCommSettingsDlg"));
+        QVERIFY(!app.GetMainFrame()->isVisible());
+        QVERIFY(!app.GetView()->HasColumns());
+        QVERIFY(!app.GetView()->GetCommPort().IsOpen());
+        QSignalSpy frameClosed(app.GetMainFrame(), &CMainFrame::closed);
+        QTRY_COMPARE_WITH_TIMEOUT(frameClosed.count(), 1, kPatienceMs);
+    }
+};
+
+QTEST_MAIN(ReceiveSendTest)
+#include "ReceiveSendTest.moc"
