@@ -1,20 +1,77 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds, and shows relmuth-tape at work on the
-# sample tape the build makes: its block list, then one block as transfer text.
+# Installs what is missing, builds, and shows Relmuth at work with no
+# PC-8801 at hand: the virtual PC-8801 (relmuth-pc88 --auto) plays the
+# sample tape the build makes, and Relmuth on the other end of its line
+# sends it Grebe and receives every block. With a display and the window
+# program built, Relmuth is the window program (press its send button);
+# otherwise it is relmuth-tape, which lists each block as it arrives.
+# RELMUTH_FAST=1 runs the PC-8801 as fast as the host allows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 relmuth_install_deps
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build -j "$(nproc)" --target relmuth-tape sample_tape
+cmake --build build -j "$(nproc)" --target relmuth-tape relmuth-pc88 sample_tape
 tool=build/tools/relmuth-tape/relmuth-tape
+pc88=build/tools/relmuth-pc88/relmuth-pc88
+window=build/app/relmuth
+tape=build/sample.kxm
+link=build/pc88.tty
+received=build/received.kxm
+screen=build/pc88-screen.txt
 
-echo "== Blocks of build/sample.kxm (index, baud, bytes, type, name)"
-"$tool" list build/sample.kxm
-echo "== Block 0 as transfer text"
-"$tool" text build/sample.kxm 0
-echo "== The same tape as a raw image, read back"
-"$tool" convert build/sample.kxm build/sample.cmt
-"$tool" list build/sample.cmt
+use_window=no
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  # The window program is built where the project has it.
+  cmake --build build -j "$(nproc)" --target relmuth > /dev/null 2>&1 || true
+  [ -x "$window" ] && use_window=yes
+fi
+
+speed=()
+[ "${RELMUTH_FAST:-0}" = 1 ] && speed=(--fast)
+
+echo "== The tape in the virtual PC-8801's deck: $tape (index, baud, bytes, type, name)"
+"$tool" list "$tape"
+blocks=$("$tool" list "$tape" | wc -l)
+
+rm -f "$received" "$link"
+"$pc88" --tape "$tape" --auto --link "$link" "${speed[@]}" < /dev/null > "$screen" 2> build/pc88-errors.txt &
+machine=$!
+trap 'kill "$machine" 2> /dev/null || true' EXIT
+for _ in $(seq 100); do
+  [ -L "$link" ] && break
+  sleep 0.1
+done
+echo "== The PC-8801's RS-232C line is $link"
+
+if [ "$use_window" = yes ]; then
+  echo "== Relmuth's window: press the send button; the blocks appear as Grebe sends them"
+  "$window" --port "$link"
+else
+  echo "== relmuth-tape sends Grebe, then receives: one line per block as it arrives"
+  "$tool" receive "$link" "$received" --send-loader --count "$blocks"
+fi
+
+status=0
+wait "$machine" || status=$?
+trap - EXIT
+echo "== What the PC-8801 showed"
+cat "$screen"
+echo
+if [ "$status" -ne 0 ]; then
+  echo "== relmuth-pc88 ended with status $status:"
+  cat build/pc88-errors.txt
+  exit "$status"
+fi
+if [ "$use_window" = no ]; then
+  echo "== $received as received, against the tape"
+  "$tool" list "$received"
+  if [ "$("$tool" text "$received")" = "$("$tool" text "$tape")" ]; then
+    echo "Every block arrived exactly."
+  else
+    echo "The blocks differ from the tape's." >&2
+    exit 1
+  fi
+fi

@@ -97,7 +97,7 @@ TEST(GrebeText, CountLineAndDataLines) {
     EXPECT_LE((size + 31) / 32, 40u) << "lines 1170-1560 hold at most 40";
 }
 
-TEST(GrebeText, LabelsAndRemarksWherePart51PutsThem) {
+TEST(GrebeText, LabelsAndRemarksOnTheirLines) {
     EXPECT_EQ(LineNumbered(1000), "1000 ' Grebe Ver. 1, 0, 1");
     EXPECT_EQ(LineNumbered(1010).substr(0, 6), "1010 '");
     for (int n : {1020, 1150, 1570, 1830, 1940, 2130, 2370})
@@ -123,7 +123,7 @@ TEST(GrebeText, UsrCallsOnTheirLines) {
     EXPECT_EQ(LineNumbered(1030), "1030 SCREEN 1,0,0,0");
 }
 
-TEST(GrebeText, EveryScreenTextOfPart51) {
+TEST(GrebeText, EveryScreenTextOfGrebe) {
     const std::string text = Text();
     for (const char* s : {"\"Initializing...\"",
                           "\"Select Baud Rate(1:1200, 2:600, 3:1200-Ex, 4:600-Ex) ? \";",

@@ -57,7 +57,7 @@ std::vector<int> BeepRuns(const std::vector<bool>& ticks, std::size_t from) {
 }
 
 ModelTest::ModelTest()
-    : model(pc88::CPc8801Model::Layout{routine::kOrigin, routine::CODEEND, routine::ROUTINEEND}) {
+    : model(pc88::CPc8801::Layout{routine::kOrigin, routine::CODEEND, routine::ROUTINEEND}) {
     model.LoadRoutine(DecodeGrebeData(GetLoaderResource()));
 }
 

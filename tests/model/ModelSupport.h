@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "loader/RoutineSymbols.h"
-#include "model/Pc8801Model.h"
+#include "pc88/Pc8801.h"
 
 namespace model_test {
 
@@ -48,7 +48,7 @@ class ModelTest : public ::testing::Test {
         return model.Call(routine::TAPEREAD, mode, pc88::kTypeInteger, maxSeconds);
     }
 
-    pc88::CPc8801Model model;
+    pc88::CPc8801 model;
 };
 
 } // namespace model_test

@@ -92,7 +92,7 @@ TEST(RoutineBytes, TextsByteForByte) {
     EXPECT_EQ(routine::DUMPTEXT + 77, routine::ROUTINEEND);
 }
 
-TEST(RoutineBytes, ConstantsOfPart52) {
+TEST(RoutineBytes, ConstantsOfTheRoutine) {
     EXPECT_EQ(routine::SPEED1200, 0xFB);
     EXPECT_EQ(routine::SPEED600, 0xFA);
     EXPECT_EQ(routine::LIMIT60, 60);

@@ -26,7 +26,7 @@ TEST_F(SendLine, FullLineAndItsSum) {
     EXPECT_EQ(model.Rs232(), "00010203\r\n") << "a count of 20 makes lines of 32 and 8 digits";
 }
 
-TEST_F(SendLine, ChecksumExamplesOfPart51) {
+TEST_F(SendLine, ChecksumExamples) {
     SetBlock(Bytes{0x01, 0x02, 0x03});
     EXPECT_EQ(Send(0), 0x06);
     EXPECT_EQ(model.Rs232(), "010203\r\n");

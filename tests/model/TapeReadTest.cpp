@@ -153,7 +153,7 @@ TEST_F(TapeRead, FoundTextsKeepUpWithAScrollingLineFeed) {
                  {raw, 3, raw}};
     for (const auto& [baud, lineFeed] : {std::pair{1200, 20'000}, std::pair{600, 60'000}}) {
         for (const auto& c : cases) {
-            pc88::CPc8801Model m({routine::kOrigin, routine::CODEEND, routine::ROUTINEEND});
+            pc88::CPc8801 m({routine::kOrigin, routine::CODEEND, routine::ROUTINEEND});
             m.LoadRoutine(routine::kImage);
             m.SetPutCharCost(1'500, lineFeed);
             m.TapeGap(0.5);

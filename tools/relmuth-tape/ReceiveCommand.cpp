@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// relmuth-tape receive PORT OUT [--baud N] [--count K]: capture blocks from
-// the PC-8801 into a tape file without a window.
+// relmuth-tape receive PORT OUT [--baud N] [--count K] [--send-loader]:
+// capture blocks from the PC-8801 into a tape file without a window, after
+// sending it the loader on the same open port when asked.
 //
 // The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
 // are blocked in every thread and read from a signalfd. The main thread
@@ -26,9 +27,11 @@
 #include <mutex>
 #include <optional>
 
+#include "loader/LoaderText.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
+#include "view/SendLoader.h"
 
 namespace {
 
@@ -184,8 +187,13 @@ int CmdReceive(const Args& args) {
     std::size_t nCount = 0;
     if (!ParseCount(options.rest, nCount))
         return UsageError("receive", "--count needs a number of blocks from 1");
+    const auto sendFlag = std::find(options.rest.begin(), options.rest.end(), "--send-loader");
+    const bool bSendLoader = sendFlag != options.rest.end();
+    if (bSendLoader)
+        options.rest.erase(sendFlag);
     if (options.rest.size() != 2)
-        return UsageError("receive", "receive takes PORT OUT [--baud N] [--count K]");
+        return UsageError("receive",
+                          "receive takes PORT OUT [--baud N] [--count K] [--send-loader]");
     options.strPort = options.rest[0];
     const std::string out = options.rest[1];
     if (out == kStandardStream)
@@ -223,6 +231,12 @@ int CmdReceive(const Args& args) {
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();
 
+    // The loader goes out on the port just opened while receiving goes on,
+    // as the window program does with its one port.
+    const int nLoaderTotal = bSendLoader ? SendLoader(port, GetLoaderResource()) : 0;
+    bool bSending = nLoaderTotal > 0;
+    int nSentPercent = -1;
+
     std::vector<std::uint8_t> bytes;
     auto handleReceived = [&] {
         port.TakeReceived(bytes);
@@ -235,13 +249,28 @@ int CmdReceive(const Args& args) {
     // complete on the line is stored. A second signal ends at once.
     std::optional<std::chrono::steady_clock::time_point> stopBy;
     while (!ui.Done()) {
-        int nTimeout = -1;
+        if (bSending) {
+            const int nPending = port.GetSendPending();
+            const int nPercent = SendProgressPercent(nLoaderTotal, nPending);
+            if (nPercent != nSentPercent) {
+                nSentPercent = nPercent;
+                std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nPercent,
+                             nLoaderTotal);
+                std::fflush(stderr);
+            }
+            if (IsSendComplete(nPending)) {
+                std::fputc('\n', stderr);
+                bSending = false;
+            }
+        }
+        int nTimeout = bSending ? kSendPollMilliseconds : -1;
         if (stopBy) {
             const auto now = std::chrono::steady_clock::now();
             if (now >= *stopBy)
                 break; // a line that never goes quiet
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*stopBy - now);
-            nTimeout = static_cast<int>(std::min(left, kStopQuietTime).count());
+            const int nQuiet = static_cast<int>(std::min(left, kStopQuietTime).count());
+            nTimeout = nTimeout < 0 ? nQuiet : std::min(nTimeout, nQuiet);
         }
         pollfd fds[2] = {{mailbox.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
         const int nReady = ::poll(fds, 2, nTimeout);
@@ -252,8 +281,11 @@ int CmdReceive(const Args& args) {
             status = kExitFailed;
             break;
         }
-        if (nReady == 0)
-            break; // quiet since the stop signal
+        if (nReady == 0) {
+            if (stopBy)
+                break; // quiet since the stop signal
+            continue;  // time to show how far the loader is
+        }
         if (fds[1].revents != 0) {
             if (stopBy)
                 break;

@@ -39,12 +39,13 @@ constexpr Command kCommands[] = {
      "  send the loader to the PC-8801: PORT is COMn or a device path, N 1200\n"
      "  2400 4800 9600 (default) 19200; 7 data bits, no parity, 1 stop bit,\n"
      "  XON/XOFF. Ends with status 1 when the line is lost\n"},
-    {"receive", CmdReceive, "PORT OUT [--baud N] [--count K]",
+    {"receive", CmdReceive, "PORT OUT [--baud N] [--count K] [--send-loader]",
      "  receive blocks from the PC-8801 (PORT and N as for send-loader) and add\n"
      "  each to OUT, which is saved after every block and made if missing; one\n"
      "  list line per block on standard output. Ends after K blocks or on SIGINT\n"
      "  or SIGTERM (status 0; the bytes already received are handled first), or\n"
-     "  when the line is lost (status 1)\n"},
+     "  when the line is lost (status 1). --send-loader first sends the loader on\n"
+     "  the port just opened (progress on standard error), receiving meanwhile\n"},
 };
 
 constexpr const char* kRecordingOptions =
