@@ -13,8 +13,9 @@
 
 class QWidget;
 
-// The filter list as the file dialog takes it: "DESCRIPTION (PATTERNS)".
-QStringList TapeNameFilters();
+// The filter list of the open or save dialog as the file dialog takes it:
+// "DESCRIPTION (PATTERNS)".
+QStringList TapeNameFilters(bool bOpenFileDialog);
 
 // Runs the dialog with strFileName as the name it starts from. True when the
 // user confirmed a name, which is then in strFileName (a full path).

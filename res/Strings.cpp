@@ -52,6 +52,9 @@ constexpr std::array kStrings{
     Entry{ID_INDICATOR_SCRL, "SCRL"},
 
     Entry{IDS_TAPE_FILTER, "Nerith Tape Image (kxm, cmt)"},
+    Entry{IDS_T88_FILTER, "T88 テープイメージ (*.t88)"},
+    Entry{IDS_RECORDING_FILTER, "カセット録音 (*.wav *.flac *.ogg *.aif *.aiff *.mp3)"},
+    Entry{IDS_WAV_FILTER, "WAV 録音 (*.wav)"},
     Entry{IDS_RECV_BAD_LENGTH, "エラー：長さ情報が不正でおさる"},
     Entry{IDS_RECV_BAD_DATA, "エラー：データが不正でおさる"},
     Entry{IDS_RECV_BAD_CHECKSUM, "エラー：チェックサムが不正でおさる"},
@@ -72,6 +75,7 @@ constexpr std::array kStrings{
     Entry{IDS_FAULT_LOST, "信号が途切れて読めない"},
     Entry{IDS_RECORDING_PROGRESS, "録音を読み込み中 %1%"},
     Entry{IDS_RECORDING_WAV_ONLY, "録音として保存できるのは WAV (.wav) だけです。"},
+    Entry{IDS_RECORDING_DAMAGED_MORE, "ほかに %1 バイトあります。すべての一覧は詳細にあります。"},
     Entry{IDS_TAPE_TOO_LONG,
           "テープが長すぎて KXM・T88 形式の時間 (32 ビット、約 248 時間) に収まりません。"},
 
@@ -79,6 +83,7 @@ constexpr std::array kStrings{
     Entry{IDD_SEND_PROGRESS, "プログラム送信"},
     Entry{IDD_RECV_PROGRESS, "データ送信"},
     Entry{IDD_COMM_SETTINGS, "通信パラメータの設定"},
+    Entry{IDD_DECODE_PROGRESS, "録音の読み込み"},
 
     Entry{IDS_ABOUT_VERSION, "Relmuth Ver. "},
     Entry{IDS_ABOUT_NOTICE, "Copyright (C) Orlavik  GPL-3.0-or-later"},
@@ -89,6 +94,7 @@ constexpr std::array kStrings{
     Entry{IDS_BUTTON_STOP, "ちうし"},
     Entry{IDS_RECV_PROGRESS_TEXT, "データ受信ちう..."},
     Entry{IDS_SEND_PROGRESS_TEXT, "プログラム送信ちう..."},
+    Entry{IDS_DECODE_PROGRESS_TEXT, "録音からブロックを読み取っています..."},
 
     Entry{IDS_COLUMN_BAUD, "Baud"},
     Entry{IDS_COLUMN_BYTES, "Bytes"},

@@ -59,9 +59,12 @@ enum StringId : unsigned {
     ID_INDICATOR_KANA = 0xE706,
 
     // Texts of our own that have no number of their own elsewhere.
-    IDS_TAPE_FILTER = 40001,     // first entry of the file dialog's filter list
-    IDS_RECV_BAD_LENGTH = 40010, // the byte-count line is not a hex number
-    IDS_RECV_BAD_DATA = 40011,   // a data line is malformed or too long
+    IDS_TAPE_FILTER = 40001,      // first entry of the file dialog's filter list
+    IDS_T88_FILTER = 40002,       // the file dialogs' entry for T88 images
+    IDS_RECORDING_FILTER = 40003, // the Open dialog's entry for cassette recordings
+    IDS_WAV_FILTER = 40004,       // the Save As dialog's entry for WAV recordings
+    IDS_RECV_BAD_LENGTH = 40010,  // the byte-count line is not a hex number
+    IDS_RECV_BAD_DATA = 40011,    // a data line is malformed or too long
     IDS_RECV_BAD_CHECKSUM = 40012,
     IDS_PORT_UNUSABLE = 40020,        // the chosen serial port cannot be opened
     IDS_PORT_LOST = 40021,            // the serial link went away while open
@@ -75,8 +78,9 @@ enum StringId : unsigned {
     IDS_FAULT_FRAMING = 40034,
     IDS_FAULT_UNDECIDED = 40035,
     IDS_FAULT_LOST = 40036,
-    IDS_RECORDING_PROGRESS = 40037, // %1 percent of the recording read
-    IDS_RECORDING_WAV_ONLY = 40038, // a tape is saved as a recording only as .wav
+    IDS_RECORDING_PROGRESS = 40037,     // %1 percent of the recording read
+    IDS_RECORDING_WAV_ONLY = 40038,     // a tape is saved as a recording only as .wav
+    IDS_RECORDING_DAMAGED_MORE = 40039, // %1 damaged bytes not listed in the message itself
     IDS_TAPE_TOO_LONG = 40040, // why a tape too long for the 32-bit time of KXM/T88 is not saved
 
     // Dialog titles, keyed by the dialog's number.
@@ -84,6 +88,7 @@ enum StringId : unsigned {
     IDD_SEND_PROGRESS = 131,
     IDD_RECV_PROGRESS = 132,
     IDD_COMM_SETTINGS = 133,
+    IDD_DECODE_PROGRESS = 134,
 
     // Texts inside the dialogs.
     IDS_ABOUT_VERSION = 40100, // the version line, before the file version
@@ -95,6 +100,7 @@ enum StringId : unsigned {
     IDS_BUTTON_STOP = 40122, // the progress dialogs' cancel button
     IDS_RECV_PROGRESS_TEXT = 40130,
     IDS_SEND_PROGRESS_TEXT = 40131,
+    IDS_DECODE_PROGRESS_TEXT = 40132,
 
     // Column titles of the block list.
     IDS_COLUMN_BAUD = 40140,

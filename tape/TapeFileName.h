@@ -26,10 +26,19 @@ inline constexpr unsigned kSaveDialogFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIS
 // Appended to a name typed without an extension.
 inline constexpr const char* kDefaultTapeExtension = "kxm";
 
-// The two entries of the filter list, the tape images first (selected when
-// the dialog opens), then all files. The first names two extensions while its
-// pattern takes three.
+// The two entries every filter list starts with, the tape images first
+// (selected when the dialog opens), then all files. The first names two
+// extensions while its pattern takes three.
 std::vector<CFileFilter> GetTapeFileFilters();
+// A dialog's whole list: those two, then the further formats it offers. Open
+// offers T88 images and cassette recordings; Save As T88 images and WAV
+// recordings, the only recordings written.
+std::vector<CFileFilter> GetTapeFileFilters(bool bOpenFileDialog);
+
+// What a name typed without an extension gets while this entry is chosen:
+// the extension of its first pattern, or "kxm" when that is no single
+// extension ("*.*").
+std::string DefaultExtensionOf(const CFileFilter& filter);
 
 // The file name part of a path: what follows its last '/' (all of it when
 // there is none).
