@@ -62,6 +62,14 @@ bool IsRecordingName(const std::string& strPathName) {
     return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRecording;
 }
 
+std::string KxmNameBeside(const std::string& strPathName) {
+    const std::size_t nNameStart = strPathName.size() - FileNameOf(strPathName).size();
+    const std::size_t dot = strPathName.rfind('.');
+    const std::size_t nStemEnd =
+        dot != std::string::npos && dot > nNameStart ? dot : strPathName.size();
+    return strPathName.substr(0, nStemEnd) + "." + kDefaultTapeExtension;
+}
+
 std::string ProposedFileName(const std::string& strTitle) {
     return strTitle.substr(0, strTitle.find_first_of(kTitleCutCharacters));
 }
@@ -107,6 +115,8 @@ bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
         strNewName = m_strPathName;
         if (strNewName.empty())
             strNewName = ProposedFileName(m_strTitle); // our type has no default extension
+        else if (IsRecordingName(strNewName))
+            strNewName = KxmNameBeside(strNewName);
         if (m_pHost == nullptr || !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
                                                                   kSaveDialogFlags, false))
             return false;
@@ -131,13 +141,23 @@ bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
 }
 
 bool CRelmuthDoc::OnOpenDocument(CFile& file) {
-    DeleteContents();
+    // The user may stop a recording's decoding, and then keeps the tape he
+    // had: a recording replaces the tape only once it is decoded (see
+    // SerializeRecording).
+    const bool bWasModified = m_bModified;
+    if (!IsRecordingName(file.GetFilePath()))
+        DeleteContents();
     SetModifiedFlag(true);
     try {
         // A file with no bytes at all is an empty tape, whatever its name.
         CFileArchive ar(file, CArchive::load);
-        if (!ar.IsAtEnd())
+        if (ar.IsAtEnd())
+            DeleteContents();
+        else
             Serialize(ar);
+    } catch (const CRecordingCancelled&) {
+        m_bModified = bWasModified; // nothing changed: the views show what they showed
+        return false;
     } catch (const CRelmuthException& e) {
         FailLoad(e);
         return false;
@@ -232,16 +252,20 @@ void CRelmuthDoc::SerializeRecording(CArchive& ar) {
         WriteRecording(m_blocks, ar);
         return;
     }
-    m_recordingDamage.clear();
-    // libsndfile reads a file by its name, seeking as it likes; bytes in
-    // memory it reads in place.
+    // Decoded beside the tape, which stays as it was until the decoding is
+    // done: a cancelled decoding leaves it untouched. libsndfile reads a file
+    // by its name, seeking as it likes; bytes in memory it reads in place.
+    std::vector<CTapeBlock> blocks;
+    std::vector<CDamagedByte> damage;
     if (const auto* pFile = dynamic_cast<const CFileArchive*>(&ar)) {
-        m_recordingDamage =
-            ReadRecording(pFile->GetFileName(), m_recordingOptions, m_blocks, m_pDecodeProgress);
-        return;
+        damage = ReadRecording(pFile->GetFileName(), m_recordingOptions, blocks, m_pDecodeProgress);
+    } else {
+        const ByteArray bytes = ar.ReadAll();
+        damage = ReadRecording(bytes, m_recordingOptions, blocks, m_pDecodeProgress);
     }
-    const ByteArray bytes = ar.ReadAll();
-    m_recordingDamage = ReadRecording(bytes, m_recordingOptions, m_blocks, m_pDecodeProgress);
+    DeleteContents();
+    m_blocks = std::move(blocks);
+    m_recordingDamage = std::move(damage);
 }
 
 void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,

@@ -72,6 +72,9 @@ class CRelmuthDoc {
     virtual void DeleteContents();
     virtual bool OnNewDocument();
     // Save (a target name) or Save As (an empty one, which asks for a name).
+    // Save As of a tape opened from a cassette recording proposes a KXM
+    // image beside it: the recording is the user's original, not a place to
+    // write the tape back to unasked.
     virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
     virtual void SerializeKXM(CArchive& ar);
     virtual void SerializeRaw(CArchive& ar);
@@ -79,7 +82,8 @@ class CRelmuthDoc {
     virtual void SerializeT88(CArchive& ar);
     // A cassette recording: decoded when loading (with m_recordingOptions,
     // progress to m_pDecodeProgress, damaged bytes into m_recordingDamage),
-    // written as a WAV file when storing.
+    // the decoded blocks then replacing the tape; written as a WAV file when
+    // storing.
     virtual void SerializeRecording(CArchive& ar);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;
@@ -89,7 +93,10 @@ class CRelmuthDoc {
     // is then as it was if the file could not be opened at all, and a new,
     // empty, untitled tape if the file could not be read. Every file is read
     // to its end, whatever size it reports. The views are told in either
-    // case that the tape was replaced.
+    // case that the tape was replaced. A recording whose decoding the user
+    // cancelled (through m_pDecodeProgress) is no failure to report: false
+    // then, with the tape, its name and its modified flag as they were and
+    // the views told nothing.
     bool OnOpenDocument(const std::string& strPathName);
     // The same for a file already open (standard input, say); the format
     // follows the file's name.
@@ -132,6 +139,8 @@ class CRelmuthDoc {
 
 // The name Save As proposes for a document that has no path yet.
 std::string ProposedFileName(const std::string& strTitle);
+// The path with its file name's extension (if any) replaced by ".kxm".
+std::string KxmNameBeside(const std::string& strPathName);
 
 // Whether a file of this name is a raw cassette image (".CMT", ".CAS").
 bool IsRawImageName(const std::string& strPathName);

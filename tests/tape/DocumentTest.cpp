@@ -256,6 +256,15 @@ TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
     EXPECT_EQ(doc.GetPathName(), PathOf("second.CAS"));
     EXPECT_EQ(doc.GetTitle(), "second.CAS");
     EXPECT_EQ(ReadFile("second.CAS"), Concat({kTape[0].m_data, kTape[1].m_data}));
+
+    // A recording is the user's original: a KXM image beside it is proposed.
+    host.answer.clear();
+    for (const char* name : {"side.a.WAV", "b.flac"}) {
+        doc.SetPathName(PathOf(name), false);
+        EXPECT_FALSE(doc.DoSave(""));
+    }
+    EXPECT_EQ(host.proposed, (std::vector<std::string>{PathOf("first.kxm"), PathOf("side.a.kxm"),
+                                                       PathOf("b.kxm")}));
 }
 
 TEST_F(Document, RawImageReadsBackTheSameBytes) {
