@@ -16,12 +16,16 @@
 #include "res/UiText.h"
 #include "res/Version.h"
 #include "tape/TapeFileName.h"
+#include "view/DecodeProgressDlg.h"
 #include "view/RelmuthView.h"
 
 namespace {
 
 constexpr const char* kRecentFileSection = "Recent File List";
 constexpr const char* kRecentFileEntry = "File%1";
+
+// The damaged bytes a message lists itself; its details list them all.
+constexpr qsizetype kDamageLinesShown = 20;
 
 QString DecodeName(const std::string& name) {
     return QFile::decodeName(name.c_str());
@@ -49,7 +53,9 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView);
     m_pMainWnd->SetAppTarget(this);
-    m_pMainWnd->SetCloseQuery([this] { return SaveModified(); });
+    // Not in the middle of reading a file: the tape is then half there.
+    m_pMainWnd->SetCloseQuery([this] { return !m_bReading && SaveModified(); });
+    m_pDecodeDlg = new CDecodeProgressDlg(m_pMainWnd.get());
     m_pMainWnd->SetRecentFiles(m_recentFiles);
 
     connect(m_pView, &CRelmuthView::commandStateChanged, this, &CRelmuthApp::OnIdle);
@@ -63,15 +69,26 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
         OpenDocumentFile(QFile::encodeName(path).toStdString());
     });
 
-    if (cmdInfo.strFileName.empty()) {
+    bool bDamaged = false;
+    if (!cmdInfo.strFileName.empty()) {
+        // A file that cannot be opened ends start-up; a recording whose
+        // decoding the user stopped leaves a new, empty tape.
+        const OpenResult result = ReadDocumentFile(cmdInfo.strFileName);
+        if (result == OpenResult::failed)
+            return false;
+        bDamaged = result == OpenResult::opened && !m_doc.m_recordingDamage.empty();
+        if (result == OpenResult::cancelled)
+            m_doc.OnNewDocument();
+    } else {
         m_doc.OnNewDocument();
-    } else if (!m_doc.OnOpenDocument(cmdInfo.strFileName)) {
-        return false;
     }
     m_pView->OnInitialUpdate();
     OnIdle();
-    if (!m_bClosing)
+    if (!m_bClosing) {
         m_pMainWnd->show();
+        if (bDamaged)
+            ShowRecordingDamage();
+    }
     return true;
 }
 
@@ -164,11 +181,50 @@ CRelmuthApp::OpenResult CRelmuthApp::OpenDocumentFile(const std::string& strPath
         return OpenResult::cancelled;
     // A file that could not be read leaves a new, empty tape, and the
     // document's update has then emptied the rows too.
-    const bool bOpened = m_doc.OnOpenDocument(strPathName);
-    if (bOpened)
+    const OpenResult result = ReadDocumentFile(strPathName);
+    if (result == OpenResult::opened)
         m_pView->OnInitialUpdate();
     OnIdle();
-    return bOpened ? OpenResult::opened : OpenResult::failed;
+    if (result == OpenResult::opened && !m_doc.m_recordingDamage.empty())
+        ShowRecordingDamage();
+    return result;
+}
+
+CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPathName) {
+    // Decoding a recording lets the event loop run. A block that arrives
+    // meanwhile would go to the tape about to be replaced: the view holds
+    // the bytes, and takes them from a posted event once the caller has
+    // put the new tape in place.
+    m_pView->HoldReceiving(true);
+    m_bReading = true;
+    const bool bRecording = IsRecordingName(strPathName);
+    if (bRecording) {
+        m_pDecodeDlg->Start();
+        m_doc.m_pDecodeProgress = m_pDecodeDlg;
+    }
+    const bool bOpened = m_doc.OnOpenDocument(strPathName);
+    m_doc.m_pDecodeProgress = nullptr;
+    m_pDecodeDlg->Finish();
+    m_bReading = false;
+    m_pView->HoldReceiving(false);
+    if (bOpened)
+        return OpenResult::opened;
+    return bRecording && m_pDecodeDlg->WasCancelled() ? OpenResult::cancelled : OpenResult::failed;
+}
+
+void CRelmuthApp::ShowRecordingDamage() {
+    QStringList lines;
+    for (const CDamagedByte& damage : m_doc.m_recordingDamage)
+        lines << QString::fromStdString(DescribeDamage(damage));
+    QString shown = lines.mid(0, kDamageLinesShown).join(QLatin1Char('\n'));
+    if (lines.size() > kDamageLinesShown)
+        shown += QLatin1Char('\n') +
+                 res::Text(res::IDS_RECORDING_DAMAGED_MORE).arg(lines.size() - kDamageLinesShown);
+    QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
+                    res::Text(res::IDS_RECORDING_DAMAGED), QMessageBox::Ok, m_pMainWnd.get());
+    box.setInformativeText(shown);
+    box.setDetailedText(lines.join(QLatin1Char('\n')));
+    box.exec();
 }
 
 void CRelmuthApp::OnFileOpen() {
@@ -179,9 +235,11 @@ void CRelmuthApp::OnFileOpen() {
 
 bool CRelmuthApp::OnFileSave() {
     // A tape without a name, or whose file is gone or read-only, is saved
-    // under a name the user picks.
+    // under a name the user picks; so is one opened from a recording, which
+    // is the user's original and is not written over unasked.
     const QFileInfo file(DecodeName(m_doc.GetPathName()));
-    const bool bAsk = m_doc.GetPathName().empty() || !file.exists() || !file.isWritable();
+    const bool bAsk = m_doc.GetPathName().empty() || !file.exists() || !file.isWritable() ||
+                      IsRecordingName(m_doc.GetPathName());
     const bool bSaved = m_doc.DoSave(bAsk ? std::string() : m_doc.GetPathName());
     OnIdle();
     return bSaved;

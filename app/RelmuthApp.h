@@ -15,6 +15,7 @@
 #include "tape/RelmuthDoc.h"
 #include "view/CommandTarget.h"
 
+class CDecodeProgressDlg;
 class CMainFrame;
 class CRelmuthView;
 
@@ -35,11 +36,16 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     CRelmuthDoc& GetDocument() { return m_doc; }
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CRelmuthView* GetView() const { return m_pView; }
+    CDecodeProgressDlg* GetDecodeDlg() const { return m_pDecodeDlg; }
     const QStringList& GetRecentFiles() const { return m_recentFiles; }
 
     enum class OpenResult { opened, cancelled, failed };
     // The save question for a modified tape, then the file; the view shows
-    // the new tape. A failed open leaves an empty, untitled tape.
+    // the new tape. A failed open leaves an empty, untitled tape. A
+    // recording is decoded under a progress dialog; when the user stops it,
+    // the tape stays as it was and nothing is said (cancelled). A recording
+    // with bytes that did not decode cleanly opens with a message listing
+    // them.
     OpenResult OpenDocumentFile(const std::string& strPathName);
 
     // Asks "TITLE への変更を保存しますか?" when the tape is modified; false
@@ -65,6 +71,10 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
 
   private:
     void LoadStdProfileSettings();
+    // The file into the document, the received bytes held meanwhile; the
+    // view shows the new tape. No save question.
+    OpenResult ReadDocumentFile(const std::string& strPathName);
+    void ShowRecordingDamage();
     void WriteRecentFileList() const;
     void SetRecentFiles(QStringList files);
     // The window's title and its commands' states after any change.
@@ -73,7 +83,9 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     QTranslator m_qtTranslator;
     CRelmuthDoc m_doc; // outlives the window and its view
     std::unique_ptr<CMainFrame> m_pMainWnd;
-    CRelmuthView* m_pView = nullptr; // the frame's child
-    QStringList m_recentFiles;       // newest first
+    CRelmuthView* m_pView = nullptr;            // the frame's child
+    CDecodeProgressDlg* m_pDecodeDlg = nullptr; // the frame's child
+    bool m_bReading = false;                    // a file is being read into the document
+    QStringList m_recentFiles;                  // newest first
     bool m_bClosing = false;
 };

@@ -315,7 +315,17 @@ void CRelmuthView::selectionChanged(const QItemSelection& selected,
     emit commandStateChanged();
 }
 
+void CRelmuthView::HoldReceiving(bool bHold) {
+    m_bReceivingHeld = bHold;
+    if (!bHold && std::exchange(m_bReceivedWhileHeld, false))
+        QCoreApplication::postEvent(this, new QEvent(WM_COMM_RECEIVED));
+}
+
 void CRelmuthView::OnCommReceived() {
+    if (m_bReceivingHeld) {
+        m_bReceivedWhileHeld = true;
+        return;
+    }
     // A message box shown while these bytes are handled runs its own event
     // loop, which may come back here with later bytes: the receive context
     // queues their lines behind the ones under way, so each local array is

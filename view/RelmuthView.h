@@ -64,6 +64,11 @@ class CRelmuthView : public QTreeView,
     // The window goes: the port is closed and an open progress dialog deleted.
     void OnDestroy();
 
+    // While a file is opened, bytes that arrive wait in the port: a block
+    // they bring goes to the tape that is there once the open is over, never
+    // to one about to be replaced. Released, they are taken as usual.
+    void HoldReceiving(bool bHold);
+
     CCommPort& GetCommPort() { return m_commPort; }
     CRecvProgressDlg* GetRecvDlg() const { return m_pRecvDlg.get(); }
     const CReceiveContext& GetReceiveContext() const { return m_receive; }
@@ -128,4 +133,6 @@ class CRelmuthView : public QTreeView,
     std::unique_ptr<CRecvProgressDlg> m_pRecvDlg;
     std::optional<CStartPort> m_startPort;
     bool m_bFirstUpdateDone = false;
+    bool m_bReceivingHeld = false;
+    bool m_bReceivedWhileHeld = false;
 };
