@@ -3,7 +3,6 @@
 // receive and send progress dialogs and the About box.
 #include <QComboBox>
 #include <QDir>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -71,7 +70,6 @@ class DialogsTest : public QObject {
     void sendDialogEndsWhenTheQueueIsEmpty();
     void sendDialogCancelDropsTheQueue();
     void aboutBoxShowsTheVersion();
-    void renderDialogsForTheReadme();
 };
 
 void DialogsTest::settingsDialogStartsAfreshEveryTime() {
@@ -291,36 +289,6 @@ void DialogsTest::aboutBoxShowsTheVersion() {
     for (QLabel* label : dlg.findChildren<QLabel*>())
         bIconShown = bIconShown || !label->pixmap().isNull();
     QVERIFY(bIconShown);
-}
-
-// Pictures of the settings and receive dialogs for the README, drawn with a
-// Japanese font into the build folder.
-void DialogsTest::renderDialogsForTheReadme() {
-    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
-    QVERIFY2(!japanese.isEmpty(), "no Japanese font: install fonts-ipafont-gothic");
-    const QString family = japanese.contains(QStringLiteral("IPAPGothic"))
-                               ? QStringLiteral("IPAPGothic")
-                               : japanese[0];
-    const QString dir = QStringLiteral(RELMUTH_SCREENSHOT_DIR);
-    QVERIFY(QDir().mkpath(dir));
-
-    CCommSettingsDlg settings;
-    CCancelCounter view;
-    CRecvProgressDlg receiving(&view, &view);
-    receiving.m_nTotal = 1024;
-    receiving.SetProgress(437);
-    const std::pair<QWidget*, const char*> shots[] = {
-        {&settings, "settings-dialog.png"},
-        {&receiving, "receive-dialog.png"},
-    };
-    for (const auto& [dialog, name] : shots) {
-        dialog->setFont(QFont(family, 10));
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        const QString path = dir + QLatin1Char('/') + QLatin1String(name);
-        QVERIFY2(dialog->grab().save(path), qPrintable(path));
-        dialog->hide();
-    }
 }
 
 QTEST_MAIN(DialogsTest)

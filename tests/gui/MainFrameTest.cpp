@@ -3,6 +3,8 @@
 // against the program's tables; the Edit commands through their menu items;
 // New and Open of the File menu.
 #include <QClipboard>
+#include <QDir>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -14,8 +16,11 @@
 #include <QToolBar>
 
 #include "ProgramFixture.h"
+#include "serial/CommSettingsDlg.h"
+#include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "view/BlockListModel.h"
+#include "view/RecvProgressDlg.h"
 
 namespace {
 
@@ -117,6 +122,34 @@ QString Names(CRelmuthDoc& doc) {
     for (const CTapeBlock& b : doc.m_blocks)
         s += QChar(b.m_data.at(0));
     return s;
+}
+
+// A tape as users bring in: BASIC programs, a named machine-code file with
+// its records, an unnamed one and a data file, at both speeds. Names are in
+// the PC-8801's code (half-width katakana from 0xA1).
+std::vector<CTapeBlock> ShowcaseTape() {
+    const auto named = [](ByteArray lead, std::initializer_list<std::uint8_t> name,
+                          std::size_t nBody) {
+        ByteArray block = std::move(lead);
+        block.insert(block.end(), name);
+        block.resize(block.size() + kFileNameSize - name.size(), ' ');
+        for (std::size_t i = 0; i < nBody; ++i)
+            block.push_back(static_cast<std::uint8_t>(i * 7));
+        return block;
+    };
+    const ByteArray basic(kBasicLeadCount, kBasicLeadByte);
+    const ByteArray machine(kNamedMachineLeadCount, kNamedMachineLeadByte);
+    ByteArray records{':', 0xC0, 0x00, 0x20};
+    records.resize(3211, 0x3E);
+    ByteArray data(kDataLeadCount, kDataLeadByte);
+    data.resize(266, 0x41);
+    return {
+        {named(basic, {'H', 'E', 'L', 'L', 'O'}, 1184), 1200},
+        {named(machine, {0xB9, 0xDE, 0xB0, 0xD1}, 4096), 600}, // ｹﾞｰﾑ
+        {records, 600},
+        {data, 1200},
+        {named(basic, {0xC3, 0xBD, 0xC4}, 730), 600}, // ﾃｽﾄ
+    };
 }
 
 } // namespace
@@ -379,6 +412,47 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.View().GetRowCount(), 0);
         QVERIFY(doc.m_blocks.empty());
         QVERIFY(!doc.IsModified());
+    }
+
+    // Pictures of the main window, the receive progress dialog and the
+    // settings dialog for the README, drawn with a Japanese font into the
+    // build folder. Without such a font the texts would be boxes, silently.
+    void renderWindowsForTheReadme() {
+        const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+        QVERIFY2(!japanese.isEmpty(), "no Japanese font: install fonts-ipafont-gothic");
+        const QString family = japanese.contains(QStringLiteral("IPAPGothic"))
+                                   ? QStringLiteral("IPAPGothic")
+                                   : japanese[0];
+        const QFont savedFont = QApplication::font();
+        QApplication::setFont(QFont(family, 10));
+        const QString dir = QStringLiteral(RELMUTH_SCREENSHOT_DIR);
+        QVERIFY(QDir().mkpath(dir));
+
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        program.Doc().m_blocks = ShowcaseTape();
+        program.Doc().UpdateAllViews(nullptr);
+        program.View().SelectRow(1);
+        program.Frame().resize(520, 280);
+
+        CCommSettingsDlg settings(&program.Frame());
+        CRecvProgressDlg receiving(&program.Frame(), &program.View());
+        receiving.m_nTotal = 1024;
+        receiving.SetProgress(437);
+        const std::pair<QWidget*, const char*> shots[] = {
+            {&program.Frame(), "main-window.png"},
+            {&receiving, "receive-dialog.png"},
+            {&settings, "settings-dialog.png"},
+        };
+        for (const auto& [window, name] : shots) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
+            QVERIFY2(window->grab().save(path), qPrintable(path));
+            window->hide();
+        }
+        QApplication::setFont(savedFont);
+        program.Doc().SetModifiedFlag(false);
     }
 };
 
