@@ -124,32 +124,22 @@ QString Names(CRelmuthDoc& doc) {
     return s;
 }
 
-// A tape as users bring in: BASIC programs, a named machine-code file with
-// its records, an unnamed one and a data file, at both speeds. Names are in
-// the PC-8801's code (half-width katakana from 0xA1).
+// A tape as users bring in: BASIC programs, a named machine-code file, an
+// unnamed one and a data file, at both speeds. Names are in the PC-8801's
+// code: half-width katakana from 0xA1.
 std::vector<CTapeBlock> ShowcaseTape() {
-    const auto named = [](ByteArray lead, std::initializer_list<std::uint8_t> name,
-                          std::size_t nBody) {
-        ByteArray block = std::move(lead);
-        block.insert(block.end(), name);
-        block.resize(block.size() + kFileNameSize - name.size(), ' ');
-        for (std::size_t i = 0; i < nBody; ++i)
-            block.push_back(static_cast<std::uint8_t>(i * 7));
-        return block;
-    };
-    const ByteArray basic(kBasicLeadCount, kBasicLeadByte);
-    const ByteArray machine(kNamedMachineLeadCount, kNamedMachineLeadByte);
+    ByteArray hello(kBasicLeadCount, kBasicLeadByte), test = hello;
+    hello.insert(hello.end(), {'H', 'E', 'L', 'L', 'O', ' '});
+    hello.resize(1200, 0x81);
+    test.insert(test.end(), {0xC3, 0xBD, 0xC4, ' ', ' ', ' '}); // ﾃｽﾄ
+    test.resize(746, 0x81);
+    ByteArray game{'$', '$', '$', 0xB9, 0xDE, 0xB0, 0xD1, ' ', ' '}; // ｹﾞｰﾑ
+    game.resize(4105, 0x3E);
     ByteArray records{':', 0xC0, 0x00, 0x20};
     records.resize(3211, 0x3E);
     ByteArray data(kDataLeadCount, kDataLeadByte);
     data.resize(266, 0x41);
-    return {
-        {named(basic, {'H', 'E', 'L', 'L', 'O'}, 1184), 1200},
-        {named(machine, {0xB9, 0xDE, 0xB0, 0xD1}, 4096), 600}, // ｹﾞｰﾑ
-        {records, 600},
-        {data, 1200},
-        {named(basic, {0xC3, 0xBD, 0xC4}, 730), 600}, // ﾃｽﾄ
-    };
+    return {{hello, 1200}, {game, 600}, {records, 600}, {data, 1200}, {test, 600}};
 }
 
 } // namespace

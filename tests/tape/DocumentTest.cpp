@@ -338,8 +338,8 @@ TEST(TapeFileName, FilterListAndDefaultExtension) {
     EXPECT_EQ(filters[1].strDescription, "すべてのﾌｧｲﾙ (*.*)");
     EXPECT_EQ(filters[1].strPattern, "*.*");
 
-    // Open and Save As keep those two first; every further pattern is read
-    // (Open) or written (Save As) by the format its entry names.
+    // The entries Open and Save As add after those two: every pattern is
+    // read (Open) or written (Save As) by the format its entry names.
     const auto namesOf = [](const CFileFilter& filter) {
         std::vector<std::string> names;
         std::string rest = filter.strPattern + ';';
@@ -351,22 +351,12 @@ TEST(TapeFileName, FilterListAndDefaultExtension) {
     for (const bool bOpen : {true, false}) {
         const std::vector<CFileFilter> list = GetTapeFileFilters(bOpen);
         ASSERT_EQ(list.size(), 4u);
-        for (std::size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(list[i].strDescription, filters[i].strDescription);
-            EXPECT_EQ(list[i].strPattern, filters[i].strPattern);
-        }
         for (const std::string& name : namesOf(list[2]))
             EXPECT_TRUE(IsT88Name(name)) << name;
         for (const std::string& name : namesOf(list[3]))
             EXPECT_TRUE(IsRecordingName(name)) << name;
     }
-    const std::vector<CFileFilter> saves = GetTapeFileFilters(false);
-    EXPECT_EQ(saves[3].strPattern, "*.wav"); // the only recording written
-    // A bare name takes the extension of the entry chosen; "*.*" gives none.
-    std::vector<std::string> extensions;
-    for (const CFileFilter& filter : saves)
-        extensions.push_back(DefaultExtensionOf(filter));
-    EXPECT_EQ(extensions, (std::vector<std::string>{"kxm", "kxm", "t88", "wav"}));
+    EXPECT_EQ(GetTapeFileFilters(false)[3].strPattern, "*.wav"); // the only recording written
 
     EXPECT_EQ(WithDefaultTapeExtension("無題"), "無題.kxm");
     EXPECT_EQ(WithDefaultTapeExtension("/home/me.d/tape"), "/home/me.d/tape.kxm");
