@@ -6,8 +6,8 @@
 #include "tape/Archive.h"
 #include "tape/BlockInfo.h"
 #include "tape/KxmFormat.h"
-#include "tape/RawFormat.h"
 #include "tape/RelmuthDoc.h"
+#include "tape/T88Format.h"
 
 namespace pc88 {
 
@@ -73,18 +73,21 @@ void CCassetteDeck::SetMotor(bool bOn, std::uint64_t now) {
 void LoadTapeFile(const std::string& path, int nRawBaud, CCassetteDeck& deck) {
     CFile file = CFile::OpenForReading(path);
     CFileArchive ar(file, CArchive::load);
-    const ByteArray image = ar.ReadAll();
-    if (!IsRawImageName(path)) {
-        ReadKxmRecords(image, deck);
+    // A KXM or T88 image plays with its own records and gaps.
+    if (!IsRawImageName(path) && !IsRecordingName(path)) {
+        ReadTapeImageRecords(ar, IsT88Name(path) ? kT88Magic : kKxmMagic, deck);
         return;
     }
-    // A raw image holds bytes only: its blocks go on tape as the KXM writer
-    // would put them, at the speed the user gives.
-    std::vector<CTapeBlock> blocks;
-    ReadRaw(image, blocks);
-    for (CTapeBlock& block : blocks)
-        block.m_nBaud = nRawBaud;
-    LayOutBlocks(blocks, deck);
+    // A raw image holds bytes only, and a recording is decoded into blocks:
+    // their blocks go on tape as the KXM writer would put them, a raw
+    // image's at the speed the user gives.
+    CRelmuthDoc doc;
+    doc.Serialize(ar);
+    if (IsRawImageName(path)) {
+        for (CTapeBlock& block : doc.m_blocks)
+            block.m_nBaud = nRawBaud;
+    }
+    LayOutBlocks(doc.m_blocks, deck);
 }
 
 } // namespace pc88

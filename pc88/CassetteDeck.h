@@ -114,9 +114,10 @@ class CCassetteDeck final : public CTapeRecordSink {
     std::size_t m_nByte = 0;
 };
 
-// Reads a tape file into the deck: a raw image (.cmt, .cas) laid out as the
-// KXM writer would lay out its blocks, at nRawBaud; any other file as a KXM
-// image with its own records and gaps. Throws CRelmuthException (the message
+// Reads a tape file into the deck: a KXM or T88 image with its own records
+// and gaps; a raw image (.cmt, .cas) at nRawBaud and a cassette recording
+// with the blocks it decodes to, both laid out as the KXM writer would lay
+// out their blocks. Throws CRelmuthException (the message
 // and reason the core gives) when the file cannot be read.
 void LoadTapeFile(const std::string& path, int nRawBaud, CCassetteDeck& deck);
 

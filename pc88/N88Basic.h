@@ -180,6 +180,7 @@ class CN88Basic {
     SValue EvalPrimary();
     SValue EvalFunction(std::uint8_t keyword);
     SValue EvalUsr();
+    std::size_t TakeUsrNumber();
     SValue EvalNumber();
     SValue EvalString();
     std::int16_t EvalInteger();

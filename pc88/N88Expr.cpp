@@ -323,8 +323,8 @@ SValue CN88Basic::EvalFunction(std::uint8_t keyword) {
     return result;
 }
 
-SValue CN88Basic::EvalUsr() {
-    // USR, or USR and the digit of a DEF USR: USR0 to USR9.
+std::size_t CN88Basic::TakeUsrNumber() {
+    // USR alone is USR0; after it one digit, USR0 to USR9.
     std::size_t n = 0;
     if (Tok().kind == ETokenKind::Integer) {
         if (Tok().i < 0 || Tok().i > 9)
@@ -332,6 +332,11 @@ SValue CN88Basic::EvalUsr() {
         n = static_cast<std::size_t>(Tok().i);
         Advance();
     }
+    return n;
+}
+
+SValue CN88Basic::EvalUsr() {
+    const std::size_t n = TakeUsrNumber();
     Expect('(');
     const SValue argument = Eval();
     Expect(')');

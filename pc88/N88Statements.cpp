@@ -471,13 +471,7 @@ void CN88Basic::DoDefint() {
 void CN88Basic::DoDef() {
     if (!TakeKeyword(EKeyword::Usr))
         Fail(Tok().kind == ETokenKind::Keyword ? EBasicError::Unsupported : EBasicError::Syntax);
-    std::size_t n = 0;
-    if (Tok().kind == ETokenKind::Integer) {
-        if (Tok().i < 0 || Tok().i > 9)
-            Fail(EBasicError::Syntax);
-        n = static_cast<std::size_t>(Tok().i);
-        Advance();
-    }
+    const std::size_t n = TakeUsrNumber();
     Expect('=');
     m_usr[n] = ToAddress(EvalNumber());
     m_usrDefined[n] = true;

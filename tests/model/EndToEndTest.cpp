@@ -5,19 +5,11 @@
 #include <cstdio>
 
 #include "model/ModelSupport.h"
+#include "tests/MessageLogUi.h"
 #include "view/ReceiveContext.h"
 
 namespace model_test {
 namespace {
-
-class QuietUi : public CReceiveUi {
-  public:
-    void OpenRecvProgress(int) override {}
-    void SetRecvProgress(int) override {}
-    void CloseRecvProgress() override {}
-    void ShowMessage(res::StringId nMessage) override { messages.push_back(nMessage); }
-    std::vector<res::StringId> messages;
-};
 
 class EndToEnd : public ModelTest {
   protected:
@@ -42,7 +34,7 @@ class EndToEnd : public ModelTest {
 
     std::vector<CTapeBlock> Receive(const std::string& wire) {
         CRelmuthDoc doc;
-        QuietUi ui;
+        CMessageLogUi ui;
         CReceiveContext context{doc, ui};
         context.InstallReceiver();
         context.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(wire.data()), wire.size()});

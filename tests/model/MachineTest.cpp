@@ -8,6 +8,7 @@
 
 #include "pc88/Pc8801.h"
 #include "tape/BlockInfo.h"
+#include "tape/RelmuthDoc.h"
 
 namespace {
 
@@ -56,6 +57,37 @@ TEST(Deck, PlaysTheLayoutsRecordsAtTheirSpeedAndKeepsItsPlace) {
     all.insert(all.end(), {0x55, 0x66, 0x77});
     EXPECT_EQ(heard, all);
     EXPECT_EQ(speeds.back(), 600);
+}
+
+// Every tape file the core reads goes into the deck: the images with their
+// own time line, raw images at the speed given, recordings as decoded.
+TEST(Deck, LoadsEveryTapeFormatOnItsTimeLine) {
+    const std::vector<CTapeBlock> blocks{{Bytes{':', 1, 2, 3, 4}, 1200}, {Bytes{9, 8, 7}, 600}};
+    pc88::CCassetteDeck laidOut;
+    LayOutBlocks(blocks, laidOut);
+    const auto starts = [](const pc88::CCassetteDeck& deck) {
+        std::vector<std::uint64_t> out;
+        for (const auto& block : deck.Blocks())
+            out.push_back(block.nStart + static_cast<std::uint64_t>(block.nBaud));
+        return out;
+    };
+
+    const std::string folder = ::testing::TempDir();
+    for (const char* name : {"deck.kxm", "deck.T88", "deck.wav", "deck.cas"}) {
+        CRelmuthDoc doc;
+        doc.m_blocks = blocks;
+        const std::string path = folder + name;
+        ASSERT_TRUE(doc.OnSaveDocument(path)) << name;
+        pc88::CCassetteDeck deck;
+        pc88::LoadTapeFile(path, 1200, deck);
+        if (IsRawImageName(path)) {
+            // No speeds in a raw image: the blocks play at the speed given.
+            ASSERT_EQ(deck.Blocks().size(), 2u);
+            EXPECT_EQ(deck.Blocks()[0].nBaud + deck.Blocks()[1].nBaud, 2400);
+        } else {
+            EXPECT_EQ(starts(deck), starts(laidOut)) << name;
+        }
+    }
 }
 
 // The far end of the line as a test drives it: it takes what is sent, and

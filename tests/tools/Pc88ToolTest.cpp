@@ -23,6 +23,7 @@
 #include "serial/CommPort.h"
 #include "serial/CommSettings.h"
 #include "tape/KxmFormat.h"
+#include "tests/MessageLogUi.h"
 #include "view/ReceiveContext.h"
 #include "view/SendLoader.h"
 
@@ -142,19 +143,10 @@ class CRawFarEnd {
     int m_fd = -1;
 };
 
-class QuietUi : public CReceiveUi {
-  public:
-    void OpenRecvProgress(int) override {}
-    void SetRecvProgress(int) override {}
-    void CloseRecvProgress() override {}
-    void ShowMessage(res::StringId nMessage) override { messages.push_back(nMessage); }
-    std::vector<res::StringId> messages;
-};
-
 // What Relmuth makes of the text that arrived.
 std::vector<CTapeBlock> Receive(const std::string& wire, std::size_t* messages = nullptr) {
     CRelmuthDoc doc;
-    QuietUi ui;
+    CMessageLogUi ui;
     CReceiveContext context{doc, ui};
     context.InstallReceiver();
     context.OnSerialBytes({reinterpret_cast<const std::uint8_t*>(wire.data()), wire.size()});
