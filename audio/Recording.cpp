@@ -148,6 +148,8 @@ CRecordingDecoder::CRecordingDecoder(double dSampleRate, int nChannels,
 CRecordingDecoder::~CRecordingDecoder() = default;
 
 void CRecordingDecoder::Feed(const float* pFrames, std::size_t nFrames) {
+    if (nFrames == 0)
+        return; // an empty chunk may come with no buffer at all
     const auto stride = static_cast<std::size_t>(m_nChannels);
     for (const auto& candidate : m_candidates) {
         if (candidate->nChannel >= 0) {

@@ -264,6 +264,18 @@ TEST(Recording, FalseStartAtTheEndDoesNotHang) {
         EXPECT_LT(d.nOffset, blocks.at(d.nBlock).m_data.size());
 }
 
+// A chunk of no frames may come with no buffer behind it (an empty file read
+// into an empty vector); the decoder takes it as nothing.
+TEST(Recording, EmptyChunkWithoutABufferIsNothing) {
+    for (const int nChannels : {1, 2}) {
+        CRecordingDecoder decoder(44100, nChannels, {});
+        decoder.Feed(nullptr, 0);
+        std::vector<CTapeBlock> blocks;
+        EXPECT_TRUE(decoder.Finish(blocks).empty());
+        EXPECT_TRUE(blocks.empty());
+    }
+}
+
 class RecordingFile : public testing::Test {
   protected:
     void SetUp() override {
