@@ -13,6 +13,7 @@
 #include "Signals.h"
 #include "audio/SoundFile.h"
 #include "tape/RelmuthDoc.h"
+#include "tests/ScratchFolder.h"
 
 using namespace signals;
 
@@ -278,12 +279,7 @@ TEST(Recording, EmptyChunkWithoutABufferIsNothing) {
 
 class RecordingFile : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("relmuth-rec-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
+    void SetUp() override { dir = MakeScratchFolder("relmuth-rec"); }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::string P(const std::string& name) const { return (dir / name).string(); }
 

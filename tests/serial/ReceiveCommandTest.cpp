@@ -18,6 +18,7 @@
 #include "res/Strings.h"
 #include "tape/KxmFormat.h"
 #include "tape/TapeBlock.h"
+#include "tests/ScratchFolder.h"
 
 extern char** environ;
 
@@ -128,13 +129,7 @@ class CToolProcess {
 
 class ReceiveCommand : public testing::Test {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("relmuth-receive-" + std::to_string(getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
+    void SetUp() override { m_dir = MakeScratchFolder("relmuth-receive"); }
     void TearDown() override { fs::remove_all(m_dir); }
 
     // Starts the capture and waits until it has the line set up, so that

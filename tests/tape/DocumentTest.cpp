@@ -11,6 +11,7 @@
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
 #include "tape/T88Format.h"
+#include "tests/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -45,13 +46,7 @@ class RecordingHost : public CDocumentHost {
 
 class Document : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("relmuth-doc-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
+    void SetUp() override { dir = MakeScratchFolder("relmuth-doc"); }
     void TearDown() override { fs::remove_all(dir); }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }

@@ -21,6 +21,7 @@
 #include "TapeTestUtil.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
+#include "tests/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -29,11 +30,7 @@ namespace {
 class SaveTarget : public testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("relmuth-save-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = MakeScratchFolder("relmuth-save");
         doc.m_blocks = {Block(Concat({BasicHeader(), Pattern(3000)}), 1200),
                         Block(Bytes({0x3A, 1, 2}), 600)};
         CMemoryArchive ar(image);

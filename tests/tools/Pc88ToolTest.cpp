@@ -24,6 +24,7 @@
 #include "serial/CommSettings.h"
 #include "tape/KxmFormat.h"
 #include "tests/MessageLogUi.h"
+#include "tests/ScratchFolder.h"
 #include "view/ReceiveContext.h"
 #include "view/SendLoader.h"
 
@@ -170,11 +171,7 @@ std::string LoaderText() {
 class Pc88Tool : public testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("relmuth-pc88-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = MakeScratchFolder("relmuth-pc88");
         link = (dir / "line").string();
     }
     void TearDown() override { fs::remove_all(dir); }

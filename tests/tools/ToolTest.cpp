@@ -19,6 +19,7 @@
 #include "res/Strings.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
+#include "tests/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -39,13 +40,7 @@ std::string Quote(const std::string& s) {
 
 class Tool : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("relmuth-tool-" + std::to_string(::getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
+    void SetUp() override { dir = MakeScratchFolder("relmuth-tool"); }
     void TearDown() override { fs::remove_all(dir); }
 
     std::string P(const std::string& name) const { return (dir / name).string(); }
