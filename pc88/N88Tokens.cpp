@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pc88/N88Tokens.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <vector>
 
+#include "inspect/N88TokenTable.h"
 #include "pc88/N88Value.h"
 
 namespace pc88 {
@@ -27,41 +31,31 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(EKeyword::FirstU
         "HEX$",  "RIGHT$", "MID$",  "LEN",     "CHR$",   "ASC",   "INPUT$", "INKEY$",
 };
 
+// Words this scanner reserves beyond N88-BASIC's token table (which the
+// PC-8801 keeps as letters), so that a program using one is refused rather
+// than run with a variable of that name.
+constexpr SWord kBeyondTable[] = {{"DRAW", true}, {"SOUND", true}, {"APPEND", true}};
+
+bool IsLanguageWord(std::string_view word) {
+    return std::find(kLanguageWords.begin(), kLanguageWords.end(), word) != kLanguageWords.end();
+}
+
 // N88-BASIC's other reserved words: statements, functions and operators
-// that the language leaves out.
-constexpr SWord kOtherWords[] = {
-    {"AUTO", true},   {"BLOAD", true},   {"BSAVE", true},    {"CALL", true},
-    {"CHAIN", true},  {"CIRCLE", true},  {"CLS", true},      {"CMD", true},
-    {"COLOR", true},  {"COM", true},     {"COMMON", true},   {"CONSOLE", true},
-    {"CONT", true},   {"COPY", true},    {"DEFDBL", true},   {"DEFSNG", true},
-    {"DEFSTR", true}, {"DELETE", true},  {"DIM", true},      {"DRAW", true},
-    {"EDIT", true},   {"ERASE", true},   {"ERROR", true},    {"FIELD", true},
-    {"FILES", true},  {"GET", true},     {"HELP", true},     {"INPUT", true},
-    {"KEY", true},    {"KILL", true},    {"LET", true},      {"LFILES", true},
-    {"LINE", true},   {"LLIST", true},   {"LOCATE", true},   {"LPRINT", true},
-    {"LSET", true},   {"MERGE", true},   {"MON", true},      {"MOTOR", true},
-    {"NAME", true},   {"ON", true},      {"OUT", true},      {"PAINT", true},
-    {"PRESET", true}, {"PSET", true},    {"PUT", true},      {"RANDOMIZE", true},
-    {"RENUM", true},  {"RESUME", true},  {"RSET", true},     {"SAVE", true},
-    {"STOP", true},   {"SWAP", true},    {"TERM", true},     {"TRON", true},
-    {"TROFF", true},  {"VIEW", true},    {"WAIT", true},     {"WEND", true},
-    {"WHILE", true},  {"WIDTH", true},   {"WINDOW", true},   {"WRITE", true},
-    {"SOUND", true},  {"ROLL", true},    {"OPTION", true},   {"USING", false},
-    {"APPEND", true}, {"KANJI", true},   {"ABS", false},     {"ATN", false},
-    {"ATTR$", false}, {"CDBL", false},   {"CINT", false},    {"COS", false},
-    {"CSNG", false},  {"CSRLIN", false}, {"CVD", false},     {"CVI", false},
-    {"CVS", false},   {"DATE$", false},  {"DSKF", false},    {"DSKI$", false},
-    {"DSKO$", false}, {"EOF", false},    {"ERL", false},     {"ERR", false},
-    {"EXP", false},   {"FIX", false},    {"FN", false},      {"FPOS", false},
-    {"FRE", false},   {"INP", false},    {"INSTR", false},   {"INT", false},
-    {"LEFT$", false}, {"LOC", false},    {"LOF", false},     {"LOG", false},
-    {"LPOS", false},  {"MKD$", false},   {"MKI$", false},    {"MKS$", false},
-    {"OCT$", false},  {"POINT", false},  {"POS", false},     {"RND", false},
-    {"SGN", false},   {"SIN", false},    {"SPACE$", false},  {"SPC(", false},
-    {"SQR", false},   {"STR$", false},   {"STRING$", false}, {"TAB(", false},
-    {"TAN", false},   {"TIME$", false},  {"VARPTR", false},  {"NOT", false},
-    {"XOR", false},   {"EQV", false},    {"IMP", false},     {"OFF", false},
-};
+// that the language leaves out, from the token table the lister and the
+// cruncher share.
+const std::vector<SWord>& OtherWords() {
+    static const std::vector<SWord> words = [] {
+        std::vector<SWord> list;
+        for (const n88::SToken& token : n88::GetTokens()) {
+            const char first = token.word[0];
+            if (first >= 'A' && first <= 'Z' && !IsLanguageWord(token.word))
+                list.push_back({token.word, token.statement});
+        }
+        list.insert(list.end(), std::begin(kBeyondTable), std::end(kBeyondTable));
+        return list;
+    }();
+    return words;
+}
 
 constexpr std::uint8_t kFirstOther = static_cast<std::uint8_t>(EKeyword::FirstUnsupported);
 
@@ -81,15 +75,17 @@ char Upper(char c) {
 std::string_view WordText(std::uint8_t id) {
     if (id < kFirstOther)
         return kLanguageWords[id];
-    return kOtherWords[id - kFirstOther].text;
+    return OtherWords()[id - kFirstOther].text;
 }
-constexpr std::size_t kWordCount = kLanguageWords.size() + std::size(kOtherWords);
+std::size_t WordCount() {
+    return kLanguageWords.size() + OtherWords().size();
+}
 
 // The reserved word that begins at text[at], if any: the longest one that
 // no letter or digit follows (USR and FN excepted). Returns its length.
 std::size_t MatchWord(std::string_view text, std::size_t at, std::uint8_t& id) {
     std::size_t best = 0;
-    for (std::size_t w = 0; w < kWordCount; ++w) {
+    for (std::size_t w = 0; w < WordCount(); ++w) {
         const std::string_view word = WordText(static_cast<std::uint8_t>(w));
         if (word.size() <= best || at + word.size() > text.size())
             continue;
@@ -377,7 +373,9 @@ class CScanner {
 } // namespace
 
 bool IsStatementWord(std::uint8_t keyword) {
-    return keyword >= kFirstOther && kOtherWords[keyword - kFirstOther].statement;
+    return keyword >= kFirstOther &&
+           static_cast<std::size_t>(keyword - kFirstOther) < OtherWords().size() &&
+           OtherWords()[keyword - kFirstOther].statement;
 }
 
 int CNameTable::Intern(std::string_view name) {
