@@ -15,6 +15,8 @@ int CmdImport(const Args& args);
 int CmdLoader(const Args& args);
 int CmdSendLoader(const Args& args);
 int CmdReceive(const Args& args);
+int CmdShow(const Args& args);
+int CmdBasic(const Args& args);
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;

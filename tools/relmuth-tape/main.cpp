@@ -30,6 +30,20 @@ constexpr Command kCommands[] = {
      "  written, as 44.1 kHz 16-bit mono that a PC-8801 loads), anything else KXM\n"},
     {"text", CmdText, "FILE [INDEX] [RECORDING OPTIONS]",
      "  the transfer text of one block, or of every block\n"},
+    {"show", CmdShow, "FILE INDEX [--hex|--basic|--asm] [RECORDING OPTIONS]",
+     "  what block INDEX holds: a BASIC program as LIST shows it, machine code\n"
+     "  disassembled at its load address, anything else as dump lines (as the\n"
+     "  loader dumps on the PC-8801); --hex, --basic and --asm choose the view.\n"
+     "  Status 1 for a block that is missing or not of the view's kind, 3 when\n"
+     "  the program or a record is damaged (what could be read is shown, the\n"
+     "  damage on standard error)\n"},
+    {"basic", CmdBasic, "PROG.BAS OUT [--name NAME] [--baud 600|1200]",
+     "  tokenise a BASIC listing (LIST's form, line numbers first, CR LF or LF,\n"
+     "  ASCII and half-width katakana in UTF-8 or Shift-JIS) into a BASIC block\n"
+     "  as the PC-8801 saves it, and add it to OUT (made if missing). NAME is the\n"
+     "  cassette name, at most six characters (default: PROG in upper case); the\n"
+     "  speed is 1200 baud unless given. A line that cannot be tokenised is\n"
+     "  refused with its number and OUT is left as it was\n"},
     {"import", CmdImport, "TEXTFILE OUT",
      "  feed transfer text (- for standard input) through the receiver as if it\n"
      "  came from the serial port; save the blocks that complete as OUT. When\n"
