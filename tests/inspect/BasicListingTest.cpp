@@ -12,6 +12,7 @@
 #include "inspect/BasicCruncher.h"
 #include "inspect/BasicListing.h"
 #include "inspect/MbfNumber.h"
+#include "loader/LoaderText.h"
 
 using namespace inspect;
 
@@ -163,6 +164,29 @@ TEST(BasicCruncher, TypedFormsListBackAsLISTWritesThem) {
     // What LIST writes is taken back to the same bytes.
     const CTapeBlock again = BuildBasicBlock(ListBasic(block.m_data).text, kName, kBaudFast);
     EXPECT_EQ(again.m_data, block.m_data);
+}
+
+TEST(BasicCruncher, TheLoaderListsBackAsItIsSent) {
+    // Grebe, 140 lines of labels, DATA, remarks and hexadecimal constants.
+    // Its last line (BEEP) is a direct statement without a number, which a
+    // listing cannot hold; LIST writes &H0D as &HD.
+    const auto resource = GetLoaderResource();
+    std::string sent(resource.begin(), resource.end());
+    const std::size_t direct = sent.rfind("BEEP\r\n");
+    ASSERT_EQ(direct + 6, sent.size());
+    sent.resize(direct);
+    std::string expected;
+    for (char c : sent) {
+        if (c != '\r')
+            expected += c;
+    }
+    for (std::size_t at; (at = expected.find("&H0D")) != std::string::npos;)
+        expected.replace(at, 4, "&HD");
+
+    const CTapeBlock block = BuildBasicBlock(sent, kName, kBaudFast);
+    const SBasicListing listing = ListBasic(block.m_data);
+    EXPECT_EQ(listing.text, expected);
+    EXPECT_FALSE(listing.stoppedAt);
 }
 
 TEST(BasicCruncher, ShiftJisKatakanaAreTheSameBytes) {
