@@ -77,6 +77,12 @@ TEST_F(InspectTool, BasicMakesABlockThatShowListsBack) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "10 CLS:PRINT \"ｹﾞｰﾑ\"\n20 GOTO 10\n");
     EXPECT_EQ(r.err, "");
+
+    // Made into a recording to play into the PC-8801, and decoded back.
+    ASSERT_EQ(Run({"basic", P("game.bas"), P("game.wav")}).status, 0);
+    r = Run({"show", P("game.wav"), "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "10 CLS:PRINT \"ｹﾞｰﾑ\"\n20 GOTO 10\n");
 }
 
 TEST_F(InspectTool, BasicRefusesALineWithItsNumberAndLeavesTheTapeAlone) {
