@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -40,7 +41,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     SetDocumentTitle(res::Text(res::AFX_IDS_UNTITLED), false);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The pane is hidden as the window goes, after this part of it is gone.
+    if (m_blockPane)
+        disconnect(m_blockPane, nullptr, this, nullptr);
+}
 
 QAction* CMainFrame::createCommandAction(unsigned nId, const QString& text) {
     auto* action = new QAction(text, this);
@@ -76,6 +81,7 @@ void CMainFrame::createActions() {
     }
     m_actions.value(res::ID_VIEW_TOOLBAR)->setCheckable(true);
     m_actions.value(res::ID_VIEW_STATUS_BAR)->setCheckable(true);
+    m_actions.value(res::ID_VIEW_BLOCK_PANE)->setCheckable(true);
 
     // Keys of commands that have no menu item (the panes) live on the window.
     const auto menuCommands = m_actions.keys();
@@ -177,6 +183,16 @@ void CMainFrame::SetView(CRelmuthView* pView) {
     pView->setFocus();
 }
 
+void CMainFrame::SetBlockPane(QWidget* pPane) {
+    m_blockPane = new QDockWidget(res::Text(res::IDS_PANE_TITLE), this);
+    m_blockPane->setObjectName(QStringLiteral("blockPane"));
+    m_blockPane->setWidget(pPane);
+    m_blockPane->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, m_blockPane);
+    m_blockPane->hide();
+    connect(m_blockPane, &QDockWidget::visibilityChanged, this, &CMainFrame::OnUpdateCmdUi);
+}
+
 void CMainFrame::OnCommand(unsigned nId) {
     if (!(m_pView && m_pView->OnCmdMsg(nId)) && !OnFrameCmdMsg(nId) && m_pApp)
         m_pApp->OnCmdMsg(nId);
@@ -193,6 +209,7 @@ void CMainFrame::OnUpdateCmdUi() {
     }
     m_actions.value(res::ID_VIEW_TOOLBAR)->setChecked(!m_toolBar->isHidden());
     m_actions.value(res::ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+    m_actions.value(res::ID_VIEW_BLOCK_PANE)->setChecked(m_blockPane && !m_blockPane->isHidden());
 }
 
 bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
@@ -202,6 +219,10 @@ bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
         return true;
     case res::ID_VIEW_STATUS_BAR:
         statusBar()->setVisible(statusBar()->isHidden());
+        return true;
+    case res::ID_VIEW_BLOCK_PANE:
+        if (m_blockPane)
+            m_blockPane->setVisible(m_blockPane->isHidden());
         return true;
     case res::ID_NEXT_PANE:
     case res::ID_PREV_PANE:
@@ -216,6 +237,9 @@ bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
 
 bool CMainFrame::OnFrameUpdateCmdUi(unsigned nId, bool& bEnable) const {
     switch (nId) {
+    case res::ID_VIEW_BLOCK_PANE:
+        bEnable = m_blockPane != nullptr;
+        return true;
     case res::ID_VIEW_TOOLBAR:
     case res::ID_VIEW_STATUS_BAR:
     case res::ID_NEXT_PANE:

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class QDockWidget;
 class QLabel;
 class QToolBar;
 class CCmdTarget;
@@ -27,6 +28,9 @@ class CMainFrame : public QMainWindow {
     // The view fills the window and is the first command target; the
     // application is the last.
     void SetView(CRelmuthView* pView);
+    // The pane of the selected block's contents, below the list; hidden
+    // until the View menu shows it.
+    void SetBlockPane(QWidget* pPane);
     void SetAppTarget(CCmdTarget* pApp) { m_pApp = pApp; }
     // Asked before the window closes; false keeps it open.
     void SetCloseQuery(std::function<bool()> query) { m_closeQuery = std::move(query); }
@@ -78,6 +82,7 @@ class CMainFrame : public QMainWindow {
     std::function<bool()> m_closeQuery;
 
     QToolBar* m_toolBar = nullptr;
+    QDockWidget* m_blockPane = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_kanaPane = nullptr;
     QLabel* m_capsPane = nullptr;

@@ -16,6 +16,7 @@
 #include "res/UiText.h"
 #include "res/Version.h"
 #include "tape/TapeFileName.h"
+#include "view/BlockPane.h"
 #include "view/DecodeProgressDlg.h"
 #include "view/RelmuthView.h"
 
@@ -52,6 +53,9 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     m_pView = new CRelmuthView(m_doc, m_pMainWnd.get());
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView);
+    auto* pBlockPane = new CBlockPane(m_doc);
+    pBlockPane->Follow(m_pView, [view = m_pView] { return view->GetSelectedRow(); });
+    m_pMainWnd->SetBlockPane(pBlockPane);
     m_pMainWnd->SetAppTarget(this);
     // Not in the middle of reading a file: the tape is then half there.
     m_pMainWnd->SetCloseQuery([this] { return !m_bReading && SaveModified(); });

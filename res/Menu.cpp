@@ -40,6 +40,7 @@ constexpr std::array kSendMenu{
 constexpr std::array kViewMenu{
     MenuItem{ID_VIEW_TOOLBAR, "ツールバー(&T)"},
     MenuItem{ID_VIEW_STATUS_BAR, "ステータスバー(&S)"},
+    MenuItem{ID_VIEW_BLOCK_PANE, "ブロックの内容(&B)"},
 };
 
 constexpr std::array kHelpMenu{

@@ -100,6 +100,19 @@ constexpr std::array kStrings{
     Entry{IDS_COLUMN_BYTES, "Bytes"},
     Entry{IDS_COLUMN_TYPE, "Type"},
     Entry{IDS_COLUMN_FILENAME, "FileName"},
+    Entry{ID_VIEW_BLOCK_PANE, "選択したブロックの内容の表示/非表示\nブロックの内容の表示切り替え"},
+    Entry{IDS_PANE_TITLE, "ブロックの内容"},
+    Entry{IDS_PANE_VIEW_HEX, "ダンプ"},
+    Entry{IDS_PANE_VIEW_BASIC, "BASICリスト"},
+    Entry{IDS_PANE_VIEW_ASM, "逆アセンブル"},
+    Entry{IDS_PANE_BROKEN_LINK, "%1 で行のリンクが切れています。その前までの行を表示しています。"},
+    Entry{IDS_PANE_PROGRAM_CUT,
+          "プログラムが %1 で途切れています。その前までの行を表示しています。"},
+    Entry{IDS_PANE_BAD_CHECK,
+          "%1 のレコードのチェックサムが合いません。バイトは読めたまま表示しています。"},
+    Entry{IDS_PANE_RECORDS_CUT,
+          "レコードが %1 で途切れています。その前までのコードを表示しています。"},
+    Entry{IDS_PANE_RECORDING_DAMAGE, "録音から読めなかったバイト %1 個を色で示しています。"},
 };
 
 // Two texts under one id would hide one of them: every id is listed once.

@@ -19,7 +19,8 @@ enum StringId : unsigned {
     ID_SEND_PROGRAM = 32771,
     ID_MOVE_UP = 32772,
     ID_MOVE_DOWN = 32773,
-    ID_COMM_SETTINGS = 32774, // pick the serial port again while running
+    ID_COMM_SETTINGS = 32774,   // pick the serial port again while running
+    ID_VIEW_BLOCK_PANE = 32775, // show or hide the pane of the selected block's contents
 
     // Application and file dialog texts.
     AFX_IDS_APP_TITLE = 57344,
@@ -107,6 +108,17 @@ enum StringId : unsigned {
     IDS_COLUMN_BYTES = 40141,
     IDS_COLUMN_TYPE = 40142,
     IDS_COLUMN_FILENAME = 40143,
+    // The pane of the selected block's contents: its title, its three views,
+    // and what it says of a block it cannot show whole (%1 the offset).
+    IDS_PANE_TITLE = 40150,
+    IDS_PANE_VIEW_HEX = 40151,
+    IDS_PANE_VIEW_BASIC = 40152,
+    IDS_PANE_VIEW_ASM = 40153,
+    IDS_PANE_BROKEN_LINK = 40154,
+    IDS_PANE_PROGRAM_CUT = 40155,
+    IDS_PANE_BAD_CHECK = 40156,
+    IDS_PANE_RECORDS_CUT = 40157,
+    IDS_PANE_RECORDING_DAMAGE = 40158, // %1 bytes the recording's decoder marked, highlighted
 };
 
 // The text for an id; empty for an id that has no text.
