@@ -87,6 +87,8 @@ class CCruncher {
             Number();
         } else if (c == '&') {
             Radix();
+        } else if (c == '*' && IsLetter(At(m_at + 1)) && AtLabelPlace()) {
+            Label();
         } else if (const n88::SToken* op = Operator(c)) {
             Emit(op->code);
             ++m_at;
@@ -100,6 +102,27 @@ class CCruncher {
         }
     }
 
+    // Where a label (*NAME) stands: at a statement's start and where a line
+    // number could.
+    bool AtLabelPlace() const {
+        if (m_lineNumbers)
+            return true;
+        for (auto it = m_out.rbegin(); it != m_out.rend(); ++it) {
+            if (*it != ' ')
+                return *it == kColon;
+        }
+        return true;
+    }
+
+    // A label: the '*' and its name as letters, reserved words and all.
+    void Label() {
+        Emit(Operator('*')->code);
+        ++m_at;
+        while (IsLetter(At(m_at)) || IsDigit(At(m_at)))
+            m_out.push_back(Upper(At(m_at++)));
+        m_lineNumbers = false;
+    }
+
     static const n88::SToken* Operator(std::uint8_t c) {
         for (const n88::SToken& t : n88::GetTokens()) {
             if (t.word.size() == 1 && static_cast<std::uint8_t>(t.word[0]) == c && c != '\'')
@@ -109,7 +132,7 @@ class CCruncher {
     }
 
     // The longest reserved word at m_at that no letter or digit follows
-    // (words ending in $ or ( and USR and FN excepted), as N88-BASIC's own
+    // (words ending in $ or (, USR, FN and REM excepted), as N88-BASIC's own
     // scanner takes them; names may hold reserved words (LINES).
     const n88::SToken* MatchWord(std::size_t& length) const {
         const n88::SToken* best = nullptr;
@@ -126,7 +149,8 @@ class CCruncher {
                 continue;
             const std::uint8_t after = At(m_at + w.size());
             const bool glued = IsLetter(after) || IsDigit(after);
-            if (glued && w != "USR" && w != "FN" && w.back() != '$' && w.back() != '(')
+            if (glued && w != "USR" && w != "FN" && w != "REM" && w.back() != '$' &&
+                w.back() != '(')
                 continue;
             best = &t;
             length = w.size();

@@ -22,7 +22,8 @@ namespace inspect {
 // Not confirmed by a second source; N88-BASIC links a program afresh as it
 // loads it, so a block with other links loads all the same.
 inline constexpr unsigned kTextAreaAddress = 0x8021;
-// Zeros CSAVE writes after the zero link.
+// Zeros CSAVE writes after the program (one description of the cassette
+// format; the loader's ten zeros and the raw images' run of twelve agree).
 inline constexpr std::size_t kCsaveTailZeros = 9;
 // The longest tokenised line N88-BASIC takes.
 inline constexpr std::size_t kMaxLineBytes = 255;

@@ -25,14 +25,15 @@
 // ELSE is stored as ':' ELSE and ' as ':' REM '; LIST leaves that colon out.
 // Strings, REM, ' and DATA items are characters, listed as they are.
 //
-// The number forms agree in two descriptions of the Microsoft BASIC family
-// (a GW-BASIC work-alike's token module and the N88 disk converter the
-// token table comes from). Not confirmed by a second source: 0x1B (ten in
-// GW-BASIC, listed as 10 here); where LIST adds blanks (none are added,
-// the stored text keeps the typed blanks); how floats print (see
-// MbfNumber.h); what a line address resolves to when no line starts there
-// (listed as the address in decimal); and how 0x5C shows (as the backslash,
-// which the PC-8801's font draws as the yen sign).
+// The number forms 0x0B-0x1C agree in a description of N88 disk BASIC's
+// files (the converter the token table comes from) and in a GW-BASIC
+// work-alike's token module; ' as ':' REM ' in the same two. Confirmed by
+// the GW-BASIC family only: 0x1D and 0x1F holding MBF constants, ':' ELSE,
+// 0x1B (ten there, listed as 10 here). Not confirmed by a second source:
+// where LIST adds blanks (none are added; the stored text keeps the typed
+// blanks); how floats print (see MbfNumber.h); what a line address shows
+// when no line starts there (the address in decimal); how 0x5C shows (as
+// the backslash; the PC-8801's font draws it as the yen sign).
 #pragma once
 
 #include <cstddef>

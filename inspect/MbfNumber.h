@@ -8,6 +8,10 @@
 //
 // Bit 7 of the highest mantissa byte is the sign (1 negative); the leading
 // 1 of the mantissa is not stored. An exponent byte of 0 is the value 0.
+// Sign, exponent bias and hidden bit agree in two descriptions of the
+// format; the byte order in memory (exponent last) is not confirmed by a
+// second source, nor how LIST prints the values (the rules below are
+// GW-BASIC's as far as known: 7 and 16 digits, E and D, ! and #).
 #pragma once
 
 #include <cstddef>

@@ -7,11 +7,12 @@
 //   functions         0xFF, 0x81-0xE4     LEFT$ ... CMD
 //
 // The codes agree in two public descriptions of N88 disk BASIC's table
-// (a D88 disk tool's N88 converter and a PC-8801 game translation kit);
-// the ROM BASIC of the PC-8801 stores the same codes, the disk statements
-// among them being refused without a disk. Not confirmed by a second
-// source: whether codes 0xB2-0xB4 and 0xDA, left empty in both, are empty
-// in every ROM.
+// (a D88 disk tool's N88 converter and a PC-8801 game translation kit; a
+// third confirms GOTO 0x89 and PRINT 0x91 for N88-BASIC on cassette). Not
+// confirmed by a second source: that the ROM BASIC's table is the disk
+// BASIC's (taken so, the disk words being refused without a disk); that
+// codes 0xB2-0xB4, 0xDA and FF AA-CF, empty in both, are empty in every
+// ROM; and the statement flags, which are this program's own reading.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,9 @@ std::span<const SToken> GetTokens();
 // The entry of a code (0x81-0xFE, or 0xFF81-0xFFFF), or nullptr.
 const SToken* FindToken(std::uint16_t code);
 
-// Whether a number right after this code is a line number (GOTO 100).
+// Whether a number right after this code is a line number (GOTO 100); the
+// list is the translation kit's, GOTO GOSUB THEN ELSE RESTORE confirmed by
+// the converter.
 bool TakesLineNumber(std::uint16_t code);
 
 } // namespace n88

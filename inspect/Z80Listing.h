@@ -13,7 +13,8 @@
 // Each check byte makes the bytes after its ':' sum to 0 (mod 256). The
 // records' data follow one another from the load address. A record whose
 // check byte is wrong is reported with its offset; its bytes are still
-// disassembled. Not confirmed by a second source: the check-byte rule.
+// disassembled. Not confirmed by a public description: the check-byte
+// rule; the record layout follows what the loader on the PC-8801 reads.
 #pragma once
 
 #include <cstddef>

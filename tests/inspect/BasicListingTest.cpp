@@ -6,6 +6,7 @@
 // trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -153,13 +154,22 @@ TEST(BasicCruncher, TypedFormsListBackAsLISTWritesThem) {
                               "50 this line goes\r\n"
                               "50\r\n"
                               "60 on x goto 10,20,30 else 40\n"
+                              "70 *list:gosub *list:a=b*cos(c):remark\n"
                               "\n";
     const CTapeBlock block = BuildBasicBlock(typed, kName, kBaudFast);
     EXPECT_EQ(ListBasic(block.m_data).text, "10 FOR I=1 TO 5:A%=I%+1:PRINT A!,B#:NEXT I\n"
                                             "20 PRINT\"ok\";LINES:GOTO 10\n"
                                             "30 X=10000000#:Y=1!:Z=123456789012:W=.0001:V=2000#\n"
                                             "40 PRINT \"ｶﾀｶﾅ\\\":LIST 10-20\n"
-                                            "60 ON X GOTO 10,20,30 ELSE 40\n");
+                                            "60 ON X GOTO 10,20,30 ELSE 40\n"
+                                            "70 *LIST:GOSUB *LIST:A=B*COS(C):REMark\n");
+    // A label is its letters, whatever words they spell; REM takes the
+    // letters that follow it.
+    const std::vector<std::uint8_t> line70{0xF5, 'L', 'I', 'S', 'T',  ':',  0x8D, ' ',  0xF5, 'L',
+                                           'I',  'S', 'T', ':', 'A',  0xF1, 'B',  0xF5, 0xFF, 0x8C,
+                                           '(',  'C', ')', ':', 0x8F, 'a',  'r',  'k'};
+    const auto& b = block.m_data;
+    EXPECT_NE(std::search(b.begin(), b.end(), line70.begin(), line70.end()), b.end());
 
     // What LIST writes is taken back to the same bytes.
     const CTapeBlock again = BuildBasicBlock(ListBasic(block.m_data).text, kName, kBaudFast);
