@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small seed corpora for the fuzz targets, made by our own writers:
 //
-//   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/t88/*, DIR/raw/*, DIR/receiver/*
+//   fuzz_seeds DIR   ->  DIR/kxm/*, DIR/t88/*, DIR/raw/*, DIR/receiver/*, DIR/inspect/*
 //
 // Each seed is one tape of a kind the readers treat apart: BASIC program,
 // named and plain machine code, data file, empty block, both speeds.
@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "audio/Recording.h"
+#include "inspect/BasicCruncher.h"
 #include "tape/Archive.h"
+#include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     }
     try {
         const fs::path root(argv[1]);
-        for (const char* sub : {"kxm", "t88", "raw", "receiver", "recording"})
+        for (const char* sub : {"kxm", "t88", "raw", "receiver", "recording", "inspect"})
             fs::create_directories(root / sub);
 
         const auto tapes = Tapes();
@@ -156,6 +158,15 @@ int main(int argc, char** argv) {
         text = text.substr(0, text.find("\r\n", text.find("\r\n", 6) + 2) + 2) + "ABORT\r\n";
         text += "CAS2\r\n0000\r\n\r\n00\r\n";
         Save(root / "receiver" / "abort-and-empty", text.data(), text.size());
+
+        // A program body with every number form, as the inspector's target
+        // puts it behind a BASIC header; and its listing, as text.
+        const std::string listing = "10 A=1+10+300+&HFF+&O7+1.5+.25#:GOTO 10\n"
+                                    "20 IF A THEN 10 ELSE PRINT \"ｱ\";A$ 'x\n30 DATA 1,\"2\"\n";
+        const CTapeBlock program = inspect::BuildBasicBlock(listing, {}, kBaudFast);
+        Save(root / "inspect" / "program", program.m_data.data() + kBasicHeaderSize,
+             program.m_data.size() - kBasicHeaderSize);
+        Save(root / "inspect" / "listing", listing.data(), listing.size());
     } catch (const std::exception& e) {
         std::cerr << "fuzz_seeds: " << e.what() << '\n';
         return 1;

@@ -317,11 +317,15 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 // One text line in the PC-8801's code; nothing when a character is not
-// one the PC-8801 has (kanji, symbols beyond ASCII).
+// one the PC-8801 has (kanji, symbols beyond ASCII) or a control character.
 std::optional<std::string> ToPc8801(std::string_view line, bool utf8) {
     std::string out;
     for (std::size_t i = 0; i < line.size();) {
         const auto b = static_cast<std::uint8_t>(line[i]);
+        // Control characters are no part of LIST's form; stored, they would
+        // read as line ends and number forms.
+        if (b < 0x20 || b == 0x7F)
+            return std::nullopt;
         if (!utf8) {
             if (b >= 0x80 && !(b >= 0xA1 && b <= 0xDF))
                 return std::nullopt;
@@ -398,8 +402,8 @@ CTapeBlock BuildBasicBlock(std::string_view listing, const std::vector<std::uint
         const std::optional<std::string> text = ToPc8801(line.substr(i), utf8);
         if (!text)
             throw CBasicTextError(nLine, true,
-                                  "a character that the PC-8801 has not (ASCII and half-width "
-                                  "katakana only)");
+                                  "a character that the PC-8801 has not, or a control character "
+                                  "(printable ASCII and half-width katakana only)");
         if (text->empty()) {
             lines.erase(nLine); // a bare number deletes its line, as typed
             continue;

@@ -89,6 +89,8 @@ long double MbfToValue(std::span<const std::uint8_t> bytes) {
 
 std::optional<std::vector<std::uint8_t>> ValueToMbf(long double value, std::size_t size) {
     std::vector<std::uint8_t> bytes(size, 0);
+    if (!std::isfinite(value))
+        return std::nullopt;
     if (value == 0)
         return bytes;
     const bool negative = value < 0;

@@ -3,7 +3,7 @@
 # Builds the fuzz targets with clang in build-fuzz and runs each for a bounded
 # time (default 60 seconds each), one after the other.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: kxm t88 raw receiver recording
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: kxm t88 raw receiver recording inspect
 #
 # Corpora grow in build-fuzz/corpus/TARGET across runs; a failing input is
 # kept as build-fuzz/artifacts/TARGET-crash-* (or -timeout-, -oom-, -leak-).
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(kxm t88 raw receiver recording)
+[ ${#targets[@]} -eq 0 ] && targets=(kxm t88 raw receiver recording inspect)
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

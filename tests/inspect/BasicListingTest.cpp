@@ -218,11 +218,15 @@ TEST(BasicCruncher, ALineItCannotTakeIsRefusedWithItsNumber) {
     EXPECT_EQ(refusal("10 END\n20 A=&H10000\n"), std::make_pair(20u, true));
     EXPECT_EQ(refusal("10 A=40000%\n"), std::make_pair(10u, true));
     EXPECT_EQ(refusal("10 A=1E+40\n"), std::make_pair(10u, true));
+    EXPECT_EQ(refusal("10 A=1E99999\n"), std::make_pair(10u, true)); // beyond any float
     EXPECT_EQ(refusal("10 GOTO 65530\n"), std::make_pair(10u, true));
     EXPECT_EQ(refusal("10 REM " + std::string(300, 'x') + "\n"), std::make_pair(10u, true));
     EXPECT_EQ(refusal("10 END\nPRINT\n"), std::make_pair(2u, false));
     EXPECT_EQ(refusal("65530 END\n"), std::make_pair(1u, false));
     EXPECT_EQ(refusal("10 PRINT \"\x88\x9F\"\n"), std::make_pair(10u, true)); // Shift-JIS kanji
+    // A control character would be stored as a line end or a number form.
+    EXPECT_EQ(refusal(std::string("10 PRINT \"A\0B\"\n", 15)), std::make_pair(10u, true));
+    EXPECT_EQ(refusal("10 PRINT\t\x0C\n"), std::make_pair(10u, true));
 }
 
 TEST(BasicCruncher, FileNamesAreSixPc8801Characters) {
