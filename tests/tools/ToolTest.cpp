@@ -240,7 +240,7 @@ TEST_F(Tool, UnreadableInputFailsAndLeavesTheOutputAlone) {
     const Result missing = Run({"convert", P("none.kxm"), P("out.kxm")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.starts_with("ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。")) << missing.err;
-    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+    EXPECT_NE(missing.err.find("ファイルまたはデバイスが見つかりません"), std::string::npos);
 
     Put("bad.kxm", std::string("PC-8801 Tape Image(KXN)\0\0\0\0\0", 28));
     const Result bad = Run({"convert", P("bad.kxm"), P("out.kxm")});
@@ -339,7 +339,8 @@ TEST_F(Tool, ReadOnlyTapeIsRefusedWithTheSaveMessageAndTheReason) {
     fs::permissions(P("ro.kxm"), fs::perms(0444));
     const Result r = RunShell(AsUser(Command({"import", P("t.txt"), P("ro.kxm")})));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, kSaveFailed + " (" + P("ro.kxm") + ": Permission denied)\n");
+    EXPECT_EQ(r.err, kSaveFailed + " (" + P("ro.kxm") +
+                         ": アクセスが拒否されました (権限がありません))\n");
     EXPECT_EQ(Get("ro.kxm"), "precious");
     EXPECT_TRUE(NoTemporaryFiles(dir));
 }
@@ -442,7 +443,7 @@ TEST_F(Tool, FailedWritesToStandardOutputEndWithStatusOne) {
     for (const auto& args : rows) {
         const Result r = RunShell(Command(args), "", "/dev/full");
         EXPECT_EQ(r.status, 1) << *args.begin();
-        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("ディスクの空き容量が足りません"), std::string::npos) << r.err;
     }
 }
 

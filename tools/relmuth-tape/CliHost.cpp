@@ -5,13 +5,14 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "res/SystemReasons.h"
 #include "tools/relmuth-tape/Commands.h"
 
 namespace {
 
 void ReportOutputError(int nErrno) {
     std::fprintf(stderr, "relmuth-tape: write error on standard output: %s\n",
-                 std::strerror(nErrno));
+                 res::ErrnoReasonText(nErrno).c_str());
 }
 
 } // namespace
