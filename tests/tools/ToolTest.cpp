@@ -235,6 +235,21 @@ TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
     EXPECT_EQ(Get("out.kxm"), "precious");
 }
 
+TEST_F(Tool, RecordingWithoutABlockFailsLikeABadFileAndLeavesTheOutputAlone) {
+    Put("empty.wav", "");
+    Put("out.kxm", "precious");
+    const std::string message =
+        "ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。 (この録音にはブロックが見つかりませんでした。)\n";
+    const Result list = Run({"list", P("empty.wav")});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err, message);
+    const Result convert = Run({"convert", P("empty.wav"), P("out.kxm")});
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.err, message);
+    EXPECT_EQ(Get("out.kxm"), "precious");
+}
+
 TEST_F(Tool, UnreadableInputFailsAndLeavesTheOutputAlone) {
     Put("out.kxm", "precious");
     const Result missing = Run({"convert", P("none.kxm"), P("out.kxm")});
