@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "res/Strings.h"
+#include "res/FormatString.h"
 
 namespace {
 
@@ -35,21 +35,6 @@ bool ByBlockAndOffset(const CDamageMark& a, const CDamageMark& b) {
     return a.nBlock != b.nBlock ? a.nBlock < b.nBlock : a.nOffset < b.nOffset;
 }
 
-std::string FillPattern(std::string_view pattern, std::span<const std::string> fields) {
-    std::string line;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const std::size_t n =
-            i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : fields.size();
-        if (pattern[i] == '%' && n < fields.size()) {
-            line += fields[n];
-            ++i;
-        } else {
-            line += pattern[i];
-        }
-    }
-    return line;
-}
-
 } // namespace
 
 std::string DescribeDamageMark(const CDamageMark& mark) {
@@ -62,13 +47,13 @@ std::string DescribeDamageMark(const CDamageMark& mark) {
                                                                     : res::IDS_FAULT_UNKNOWN;
     const std::string whatText(res::LoadString(what));
     if (mark.nCount <= 1) {
-        const std::string fields[] = {std::to_string(mark.nBlock), std::to_string(mark.nOffset),
-                                      time, whatText};
-        return FillPattern(res::LoadString(res::IDS_RECORDING_FAULT_LINE), fields);
+        return res::FormatString(
+            res::IDS_RECORDING_FAULT_LINE,
+            {std::to_string(mark.nBlock), std::to_string(mark.nOffset), time, whatText});
     }
-    const std::string fields[] = {std::to_string(mark.nBlock), std::to_string(mark.nOffset),
-                                  std::to_string(mark.nOffset + mark.nCount - 1), time, whatText};
-    return FillPattern(res::LoadString(res::IDS_DAMAGE_RUN_LINE), fields);
+    return res::FormatString(res::IDS_DAMAGE_RUN_LINE,
+                             {std::to_string(mark.nBlock), std::to_string(mark.nOffset),
+                              std::to_string(mark.nOffset + mark.nCount - 1), time, whatText});
 }
 
 std::size_t MarkedByteCount(std::span<const CDamageMark> marks) {

@@ -104,3 +104,24 @@ std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex) {
     return std::to_string(nIndex) + '\t' + strBaud + '\t' + strBytes + '\t' + strType + '\t' +
            strName;
 }
+
+TapeFormat TapeFormatOfName(const std::string& strPath) {
+    if (strPath == kStandardStream)
+        return TapeFormat::kxm;
+    if (IsRawImageName(strPath))
+        return TapeFormat::raw;
+    if (IsT88Name(strPath))
+        return TapeFormat::t88;
+    return IsRecordingName(strPath) ? TapeFormat::recording : TapeFormat::kxm;
+}
+
+void ReportSaveLosses(const std::vector<CTapeBlock>& blocks, const CDamageMarks& marks,
+                      TapeFormat format) {
+    std::vector<CSaveLoss> losses = FindSaveLosses(blocks, marks, format);
+    std::erase_if(losses, [](const CSaveLoss& loss) { return loss.kind == CSaveLoss::tooLong; });
+    if (losses.empty())
+        return;
+    PrintError(std::string(res::LoadString(res::IDS_SAVE_LOSSES)));
+    for (const CSaveLoss& loss : losses)
+        PrintError(DescribeSaveLoss(loss));
+}

@@ -77,6 +77,8 @@ int CmdConvert(const Args& arguments) {
         return kExitFailed;
     doc.m_pDecodeProgress = nullptr;
     const int status = ReportRecordingDamage(doc);
+    // The user named the format: it is written all the same.
+    ReportSaveLosses(doc.m_blocks, doc.m_damageMarks, TapeFormatOfName(args[1]));
     return SaveTape(doc, args[1]) ? status : kExitFailed;
 }
 
