@@ -7,7 +7,6 @@
 #include "tape/BlockInfo.h"
 #include "tape/DamageMarks.h"
 #include "tape/KxmFormat.h"
-#include "tape/T88Format.h"
 
 namespace {
 
@@ -206,17 +205,6 @@ TEST(DamageMarks, RecordsThisProgramCannotTakeAreSkippedNotRefused) {
     ReadKxm(early, blocks, &read);
     EXPECT_EQ(blocks, tape);
     EXPECT_TRUE(read.empty());
-}
-
-TEST(DamageMarks, T88ImagesGetNoMarksRecord) {
-    // The T88 writer takes no marks at all; a KXM image with marks holds
-    // the T88 image's records and the marks record besides.
-    const auto tape = Tape();
-    ByteArray t88;
-    CMemoryArchive ar(t88);
-    WriteT88(tape, ar);
-    const ByteArray kxm = WriteImage(tape, {Mark(4, 0, 1)});
-    EXPECT_EQ(kxm.size(), t88.size() + 4 + 6 + 13);
 }
 
 TEST(DamageMarks, EditsTakeTheMarksWithTheirBlocks) {
