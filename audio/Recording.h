@@ -59,6 +59,13 @@ class CRecordingCancelled : public CRelmuthException {
     CRecordingCancelled();
 };
 
+// A recording with no samples, or none that made a block: opening it fails
+// and leaves the tape as it was.
+class CRecordingEmpty : public CRelmuthException {
+  public:
+    CRecordingEmpty();
+};
+
 // Decodes frames of samples as they come (interleaved, -1.0 to 1.0), each
 // channel that may be the better one by a decoder of its own.
 class CRecordingDecoder {

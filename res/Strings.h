@@ -83,6 +83,23 @@ enum StringId : unsigned {
     IDS_RECORDING_WAV_ONLY = 40038,     // a tape is saved as a recording only as .wav
     IDS_RECORDING_DAMAGED_MORE = 40039, // %1 damaged bytes not listed in the message itself
     IDS_TAPE_TOO_LONG = 40040, // why a tape too long for the 32-bit time of KXM/T88 is not saved
+    IDS_RECORDING_NO_BLOCKS = 40041, // a recording with no samples, or none that made a block
+    IDS_DAMAGE_RUN_LINE = 40042,     // %1 block, %2-%3 byte offsets, %4 time, %5 what
+    IDS_FAULT_UNKNOWN = 40043,       // a damage mark of a kind this program does not know
+    // The system's reasons that we word ourselves (SystemReasons.h).
+    IDS_REASON_PERMISSION = 40050,
+    IDS_REASON_BUSY = 40051,
+    IDS_REASON_MISSING = 40052,
+    IDS_REASON_REMOVED = 40053, // ENODEV, ENXIO: the device is gone
+    IDS_REASON_HUNG_UP = 40054, // the far end of the line closed, or the cable was pulled
+    IDS_REASON_IO = 40055,
+    IDS_REASON_NO_SPACE = 40056,
+    // What a save in a format would lose of the tape (SaveLosses.h).
+    IDS_SAVE_LOSSES = 40060,        // heading of the list
+    IDS_LOSS_SPEEDS = 40061,        // %1 blocks of 1200 baud a raw image keeps as 600
+    IDS_LOSS_JOINED_SPEEDS = 40062, // %1 blocks that join a header of another speed
+    IDS_LOSS_DIVISION = 40063,      // %1 blocks are cut again into %2
+    IDS_LOSS_DAMAGE_MARKS = 40064,  // %1 damage marks the format has no place for
 
     // Dialog titles, keyed by the dialog's number.
     IDD_ABOUTBOX = 100,

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "res/SystemReasons.h"
+
 namespace {
 
 // How long a writer whose write the line cannot take yet waits before it
@@ -15,12 +17,9 @@ constexpr std::chrono::milliseconds kWriterPoll{5};
 // Shortest wait for the output queue to drain; the system counts no finer.
 constexpr std::chrono::microseconds kMinDrainWait{1000};
 
-std::string ErrorText(int nErrno) {
-    return std::strerror(nErrno);
+std::string ErrorText(int nErrno, res::ReasonPlace place = res::ReasonPlace::port) {
+    return res::ErrnoReasonText(nErrno, place);
 }
-
-// The reason text of a line that went away without an error number.
-constexpr const char* kHangUpReason = "the line was hung up (device removed or far end closed)";
 
 } // namespace
 
@@ -180,9 +179,12 @@ void CCommPort::ReportLinkLost(const CIoResult& result) {
     CCommError error;
     if (result.kind == CIoResult::failed) {
         error.nErrno = result.nErrno;
-        error.strReason = ErrorText(result.nErrno);
+        error.strReason = ErrorText(result.nErrno, m_pDevice->IsPseudoTerminal()
+                                                       ? res::ReasonPlace::pseudoTerminal
+                                                       : res::ReasonPlace::port);
     } else {
-        error.strReason = kHangUpReason;
+        // A line that went away without an error number.
+        error.strReason = res::LoadString(res::IDS_REASON_HUNG_UP);
     }
     if (m_onLinkLost)
         m_onLinkLost(error);

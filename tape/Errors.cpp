@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tape/Errors.h"
 
-#include <cstring>
+#include "res/SystemReasons.h"
 
 CRelmuthException::CRelmuthException(res::StringId message, std::string reason)
     : std::runtime_error(std::string(res::LoadString(message))), m_nMessageId(message),
@@ -20,4 +20,4 @@ CArchiveException::CArchiveException(Cause cause)
       m_cause(cause) {}
 
 CFileException::CFileException(res::StringId message, int nErrno, const std::string& path)
-    : CRelmuthException(message, path + ": " + std::strerror(nErrno)), m_nErrno(nErrno) {}
+    : CRelmuthException(message, path + ": " + res::ErrnoReasonText(nErrno)), m_nErrno(nErrno) {}

@@ -86,10 +86,13 @@ class CImageStream {
     ByteArray m_buffer;
 };
 
-// Writes the records of a time line as they come.
+// Writes the records of a time line as they come, and after each block's
+// data the records of its marks.
 class CWriter final : public CTapeRecordSink {
   public:
-    explicit CWriter(CByteSink& sink) : m_sink(sink) {}
+    CWriter(CByteSink& sink, const std::vector<CTapeBlock>& blocks,
+            std::span<const CDamageMark> marks)
+        : m_sink(sink), m_blocks(blocks), m_marks(MarksThatFit(marks, blocks)) {}
 
     void Header(std::uint16_t tag, std::uint16_t length) {
         std::uint8_t b[kRecordHeaderSize];
@@ -116,6 +119,17 @@ class CWriter final : public CTapeRecordSink {
         m_sink.Write(b, sizeof b);
         m_sink.Write(bytes.data(), n);
     }
+    void OnBlockLaidOut(std::size_t nBlock) override {
+        // The marks are sorted by block: those of this block are next.
+        const std::size_t nFirst = m_nNextMark;
+        while (m_nNextMark < m_marks.size() && m_marks[m_nNextMark].nBlock == nBlock)
+            ++m_nNextMark;
+        const std::span<const CDamageMark> these(m_marks.data() + nFirst, m_nNextMark - nFirst);
+        for (const ByteArray& body : EncodeDamageMarks(these, m_blocks[nBlock].m_data.size())) {
+            Header(kTagDamageMarks, static_cast<std::uint16_t>(body.size()));
+            m_sink.Write(body);
+        }
+    }
 
   private:
     static void PutWord(std::uint8_t* p, std::uint16_t v) {
@@ -128,6 +142,34 @@ class CWriter final : public CTapeRecordSink {
     }
 
     CByteSink& m_sink;
+    const std::vector<CTapeBlock>& m_blocks;
+    const CDamageMarks m_marks; // sorted by block and offset
+    std::size_t m_nNextMark = 0;
+};
+
+// The block-building rule, with the marks of each marks record given to
+// the block the records before it went into.
+class CMarkedBlockBuilder final : public CTapeRecordSink {
+  public:
+    CMarkedBlockBuilder(std::vector<CTapeBlock>& blocks, CDamageMarks* pMarks)
+        : m_blocks(blocks), m_nFirstBlock(blocks.size()), m_builder(blocks), m_pMarks(pMarks) {}
+
+    void OnData(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
+                std::span<const std::uint8_t> bytes) override {
+        m_builder.OnData(nStart, nDuration, nBaud, bytes);
+    }
+    void OnNextImage() override { m_builder.OnNextImage(); }
+    void OnDamageMarks(std::span<const std::uint8_t> body) override {
+        // Marks before the first block of this image mark nothing of it.
+        if (m_pMarks != nullptr && m_blocks.size() > m_nFirstBlock)
+            DecodeDamageMarks(body, m_blocks.size() - 1, m_blocks.back().m_data.size(), *m_pMarks);
+    }
+
+  private:
+    std::vector<CTapeBlock>& m_blocks;
+    std::size_t m_nFirstBlock;
+    CBlockBuilder m_builder;
+    CDamageMarks* m_pMarks;
 };
 
 } // namespace
@@ -164,6 +206,11 @@ void ReadTapeImageRecords(CArchive& ar, const CTapeImageMagic& magic, CTapeRecor
             continue;
         }
 
+        if (tag == kTagDamageMarks) {
+            sink.OnDamageMarks(in.Bytes(length));
+            continue;
+        }
+
         if (tag != kTagData) {
             in.Skip(length); // the version, and every tag we do not know
             continue;
@@ -182,17 +229,18 @@ void ReadTapeImageRecords(CArchive& ar, const CTapeImageMagic& magic, CTapeRecor
     }
 }
 
-void ReadTapeImage(CArchive& ar, const CTapeImageMagic& magic, std::vector<CTapeBlock>& blocks) {
-    CBlockBuilder builder(blocks);
+void ReadTapeImage(CArchive& ar, const CTapeImageMagic& magic, std::vector<CTapeBlock>& blocks,
+                   CDamageMarks* pMarks) {
+    CMarkedBlockBuilder builder(blocks, pMarks);
     ReadTapeImageRecords(ar, magic, builder);
 }
 
 void WriteTapeImage(const std::vector<CTapeBlock>& blocks, const CTapeImageMagic& magic,
-                    CByteSink& sink, std::uint64_t nMaxTicks) {
+                    CByteSink& sink, std::uint64_t nMaxTicks, std::span<const CDamageMark> marks) {
     if (LaidOutTicks(blocks) > nMaxTicks)
         throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC,
                                 std::string(res::LoadString(res::IDS_TAPE_TOO_LONG)));
-    CWriter out(sink);
+    CWriter out(sink, blocks, marks);
     sink.Write(magic.data(), magic.size());
     out.Header(kTagVersion, 2);
     const std::uint8_t version[2] = {kVersion & 0xFF, kVersion >> 8};
@@ -206,15 +254,21 @@ void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) 
     ReadTapeImageRecords(ar, kKxmMagic, sink);
 }
 
-void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks) {
+void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks,
+             CDamageMarks* pMarks) {
     CMemoryArchive ar(image);
-    ReadTapeImage(ar, kKxmMagic, blocks);
+    ReadTapeImage(ar, kKxmMagic, blocks, pMarks);
 }
 
-void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks) {
-    ReadTapeImage(ar, kKxmMagic, blocks);
+void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks, CDamageMarks* pMarks) {
+    ReadTapeImage(ar, kKxmMagic, blocks, pMarks);
 }
 
 void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink) {
     WriteTapeImage(blocks, kKxmMagic, sink);
+}
+
+void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink,
+              std::span<const CDamageMark> marks) {
+    WriteTapeImage(blocks, kKxmMagic, sink, kMaxTapeTicks, marks);
 }

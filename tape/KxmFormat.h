@@ -8,6 +8,8 @@
 //     0x0102  outer gap   start u32, duration u32
 //     0x0103  inner gap   start u32, duration u32
 //     0x0000  end         (a second magic after it starts a further image)
+//     0x4D52  damage marks of the block before it, a record of our own
+//             (DamageMarks.h); KXM only, other readers skip it
 //
 // Times are ticks of 1/4800 s; a byte takes 44 ticks at 1200 baud and 88 at
 // 600. Flags bit 0x0100 marks 1200 baud.
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "tape/Archive.h"
+#include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
 #include "tape/TapeRecords.h"
 
@@ -49,17 +52,24 @@ inline constexpr std::uint64_t kMaxTapeTicks = 0xFFFFFFFF;
 // longer than kMaxImageSize.
 void ReadTapeImageRecords(CArchive& ar, const CTapeImageMagic& magic, CTapeRecordSink& sink);
 
-// Appends the blocks of the image to blocks.
-void ReadTapeImage(CArchive& ar, const CTapeImageMagic& magic, std::vector<CTapeBlock>& blocks);
+// Appends the blocks of the image to blocks, and with pMarks the damage
+// marks of its marks records to *pMarks (by the index each block gets).
+void ReadTapeImage(CArchive& ar, const CTapeImageMagic& magic, std::vector<CTapeBlock>& blocks,
+                   CDamageMarks* pMarks = nullptr);
 
-// Writes the blocks as an image with the magic. A tape that lasts longer
-// than nMaxTicks throws CRelmuthException (the save message, and why) before
-// a byte is written.
+// Writes the blocks as an image with the magic, each block's damage marks
+// (those that fit it) in marks records after its data. A tape that lasts
+// longer than nMaxTicks throws CRelmuthException (the save message, and
+// why) before a byte is written.
 void WriteTapeImage(const std::vector<CTapeBlock>& blocks, const CTapeImageMagic& magic,
-                    CByteSink& sink, std::uint64_t nMaxTicks = kMaxTapeTicks);
+                    CByteSink& sink, std::uint64_t nMaxTicks = kMaxTapeTicks,
+                    std::span<const CDamageMark> marks = {});
 
 // The same for KXM.
 void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink);
-void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks);
-void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks);
+void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks,
+             CDamageMarks* pMarks = nullptr);
+void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks, CDamageMarks* pMarks = nullptr);
 void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink);
+void WriteKxm(const std::vector<CTapeBlock>& blocks, CByteSink& sink,
+              std::span<const CDamageMark> marks);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "audio/Recording.h"
+#include "audio/RecordingMarks.h"
 #include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
@@ -88,6 +89,7 @@ void CRelmuthDoc::Serialize(CArchive& ar) {
 void CRelmuthDoc::DeleteContents() {
     m_blocks.clear();
     m_recordingDamage.clear();
+    m_damageMarks.clear();
 }
 
 bool CRelmuthDoc::OnNewDocument() {
@@ -151,12 +153,18 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file) {
     try {
         // A file with no bytes at all is an empty tape, whatever its name.
         CFileArchive ar(file, CArchive::load);
-        if (ar.IsAtEnd())
-            DeleteContents();
-        else
+        if (!ar.IsAtEnd())
             Serialize(ar);
+        else if (IsRecordingName(file.GetFilePath()))
+            throw CRecordingEmpty(); // a sound file without a single sample
+        else
+            DeleteContents();
     } catch (const CRecordingCancelled&) {
         m_bModified = bWasModified; // nothing changed: the views show what they showed
+        return false;
+    } catch (const CRecordingEmpty& e) {
+        m_bModified = bWasModified; // nothing was read: the tape stays as it was
+        Report(e);
         return false;
     } catch (const CRelmuthException& e) {
         FailLoad(e);
@@ -221,9 +229,9 @@ void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
 
 void CRelmuthDoc::SerializeKXM(CArchive& ar) {
     if (ar.IsStoring())
-        WriteKxm(m_blocks, ar);
+        WriteKxm(m_blocks, ar, m_damageMarks);
     else
-        ReadKxm(ar, m_blocks); // as a stream: the file is never held beside the blocks
+        ReadKxm(ar, m_blocks, &m_damageMarks); // as a stream: never held beside the blocks
 }
 
 void CRelmuthDoc::SerializeT88(CArchive& ar) {
@@ -263,8 +271,11 @@ void CRelmuthDoc::SerializeRecording(CArchive& ar) {
         const ByteArray bytes = ar.ReadAll();
         damage = ReadRecording(bytes, m_recordingOptions, blocks, m_pDecodeProgress);
     }
+    if (blocks.empty())
+        throw CRecordingEmpty();
     DeleteContents();
     m_blocks = std::move(blocks);
+    m_damageMarks = MarksFromDamage(damage);
     m_recordingDamage = std::move(damage);
 }
 

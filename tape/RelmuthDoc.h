@@ -11,6 +11,7 @@
 #include "audio/Recording.h"
 #include "res/Strings.h"
 #include "tape/Archive.h"
+#include "tape/DamageMarks.h"
 #include "tape/Errors.h"
 #include "tape/File.h"
 #include "tape/TapeBlock.h"
@@ -64,6 +65,9 @@ class CRelmuthDoc {
     // The bytes of the last recording opened that did not decode cleanly,
     // by block index and offset as they were when it was opened.
     std::vector<CDamagedByte> m_recordingDamage;
+    // The marks of the tape's damaged bytes, kept with it: from the
+    // recording it was decoded from, or from the KXM image it was read from.
+    CDamageMarks m_damageMarks;
 
     // Load or store the whole tape; the format follows the file's extension,
     // in any letter case: .cmt and .cas raw, .t88 T88, .wav .flac .ogg .aif
@@ -83,7 +87,8 @@ class CRelmuthDoc {
     // A cassette recording: decoded when loading (with m_recordingOptions,
     // progress to m_pDecodeProgress, damaged bytes into m_recordingDamage),
     // the decoded blocks then replacing the tape; written as a WAV file when
-    // storing.
+    // storing. A recording with no samples, or none that made a block,
+    // fails to open with its own message, the tape left as it was.
     virtual void SerializeRecording(CArchive& ar);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;

@@ -57,7 +57,8 @@ void LayOutBlocks(const std::vector<CTapeBlock>& blocks, CTapeRecordSink& sink) 
         time += duration;
     };
 
-    for (const CTapeBlock& block : blocks) {
+    for (std::size_t nBlock = 0; nBlock < blocks.size(); ++nBlock) {
+        const CTapeBlock& block = blocks[nBlock];
         const std::uint32_t ticksPerByte = TicksPerByte(block.m_nBaud);
         const int nBaud = block.IsSlow() ? kBaudSlow : kBaudFast;
         std::span<const std::uint8_t> left(block.m_data);
@@ -79,6 +80,7 @@ void LayOutBlocks(const std::vector<CTapeBlock>& blocks, CTapeRecordSink& sink) 
                 nHeader = 0;
             }
         } while (!left.empty());
+        sink.OnBlockLaidOut(nBlock);
         gap(TapeGap::inner, kTrailingInnerGap);
         gap(TapeGap::outer, kTrailingOuterGap);
     }

@@ -11,6 +11,7 @@
 // and unsigned, so they wrap.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -43,6 +44,10 @@ class CTapeRecordSink {
     // A further image, joined after the end of the last, begins: its times
     // count from zero again.
     virtual void OnNextImage() {}
+    // LayOutBlocks: the last data record of block nBlock has been given.
+    virtual void OnBlockLaidOut(std::size_t /*nBlock*/) {}
+    // A reader: the body of a damage-marks record (DamageMarks.h).
+    virtual void OnDamageMarks(std::span<const std::uint8_t> /*body*/) {}
 };
 
 // The rule that makes blocks of data records. A record continues the last

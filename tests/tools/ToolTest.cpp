@@ -157,6 +157,38 @@ TEST_F(Tool, ConvertFollowsTheExtensionsBothWays) {
     EXPECT_EQ(Get("again.kxm"), Get("in.kxm"));
 }
 
+// The user named the format, so the tape is converted; what the format
+// cannot keep is said on standard error first.
+TEST_F(Tool, ConvertSaysWhatTheFormatLosesAndConvertsAllTheSame) {
+    const std::vector<CTapeBlock> tape{B({':', 1, 0, 1, ':', 0, 0}, 1200),
+                                       B({':', 2, 0, 2, ':', 0, 0}, 600)};
+    PutTape("in.kxm", tape);
+    const std::string heading = "この形式で保存すると、テープの次のものが失われます:\n";
+    const Result raw = Run({"convert", P("in.kxm"), P("out.cas")});
+    EXPECT_EQ(raw.status, 0);
+    EXPECT_EQ(raw.err, heading + "速度: 生のカセットイメージには速度が残らないため、1200 ボーの"
+                                 "ブロック 1 個は開き直すと 600 ボーになります。\n");
+    EXPECT_EQ(Get("out.cas"), std::string(":\x01\0\x01:\0\0:\x02\0\x02:\0\0", 14));
+    EXPECT_EQ(Run({"convert", P("in.kxm"), P("out.t88")}).err, "");
+
+    // Damage marks go from KXM to KXM as they are, and nowhere else.
+    ByteArray marked;
+    CMemoryArchive ar(marked);
+    WriteKxm(tape, ar, CDamageMarks{{1, 2, 3, DamageKind::lost, 1234}});
+    Put("marked.kxm", std::string(marked.begin(), marked.end()));
+    const Result kxm = Run({"convert", P("marked.kxm"), P("copy.kxm")});
+    EXPECT_EQ(kxm.status, 0);
+    EXPECT_EQ(kxm.err, "");
+    EXPECT_EQ(Get("copy.kxm"), Get("marked.kxm"));
+    const std::string marksLost =
+        heading + "読み取れなかったバイトの印 1 か所: この形式には残せません。\n";
+    for (const char* out : {"copy.t88", "copy.wav"}) {
+        const Result r = Run({"convert", P("marked.kxm"), P(out)});
+        EXPECT_EQ(r.status, 0) << out;
+        EXPECT_EQ(r.err, marksLost) << out;
+    }
+}
+
 TEST_F(Tool, TextPrintsOneBlockOrAll) {
     const std::vector<CTapeBlock> tape{B({0x3A, 0, 0}, 600), B({1, 2, 0xFF}, 1200)};
     PutTape("t.kxm", tape);
@@ -235,12 +267,27 @@ TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
     EXPECT_EQ(Get("out.kxm"), "precious");
 }
 
+TEST_F(Tool, RecordingWithoutABlockFailsLikeABadFileAndLeavesTheOutputAlone) {
+    Put("empty.wav", "");
+    Put("out.kxm", "precious");
+    const std::string message =
+        "ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。 (この録音にはブロックが見つかりませんでした。)\n";
+    const Result list = Run({"list", P("empty.wav")});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err, message);
+    const Result convert = Run({"convert", P("empty.wav"), P("out.kxm")});
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.err, message);
+    EXPECT_EQ(Get("out.kxm"), "precious");
+}
+
 TEST_F(Tool, UnreadableInputFailsAndLeavesTheOutputAlone) {
     Put("out.kxm", "precious");
     const Result missing = Run({"convert", P("none.kxm"), P("out.kxm")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.starts_with("ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。")) << missing.err;
-    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+    EXPECT_NE(missing.err.find("ファイルまたはデバイスが見つかりません"), std::string::npos);
 
     Put("bad.kxm", std::string("PC-8801 Tape Image(KXN)\0\0\0\0\0", 28));
     const Result bad = Run({"convert", P("bad.kxm"), P("out.kxm")});
@@ -339,7 +386,8 @@ TEST_F(Tool, ReadOnlyTapeIsRefusedWithTheSaveMessageAndTheReason) {
     fs::permissions(P("ro.kxm"), fs::perms(0444));
     const Result r = RunShell(AsUser(Command({"import", P("t.txt"), P("ro.kxm")})));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, kSaveFailed + " (" + P("ro.kxm") + ": Permission denied)\n");
+    EXPECT_EQ(r.err, kSaveFailed + " (" + P("ro.kxm") +
+                         ": アクセスが拒否されました (権限がありません))\n");
     EXPECT_EQ(Get("ro.kxm"), "precious");
     EXPECT_TRUE(NoTemporaryFiles(dir));
 }
@@ -442,7 +490,7 @@ TEST_F(Tool, FailedWritesToStandardOutputEndWithStatusOne) {
     for (const auto& args : rows) {
         const Result r = RunShell(Command(args), "", "/dev/full");
         EXPECT_EQ(r.status, 1) << *args.begin();
-        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("ディスクの空き容量が足りません"), std::string::npos) << r.err;
     }
 }
 

@@ -5,13 +5,14 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "res/SystemReasons.h"
 #include "tools/relmuth-tape/Commands.h"
 
 namespace {
 
 void ReportOutputError(int nErrno) {
     std::fprintf(stderr, "relmuth-tape: write error on standard output: %s\n",
-                 std::strerror(nErrno));
+                 res::ErrnoReasonText(nErrno).c_str());
 }
 
 } // namespace
@@ -102,4 +103,25 @@ std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex) {
     doc.GetBlockInfo(doc.m_blocks[nIndex], strBaud, strBytes, strType, strName);
     return std::to_string(nIndex) + '\t' + strBaud + '\t' + strBytes + '\t' + strType + '\t' +
            strName;
+}
+
+TapeFormat TapeFormatOfName(const std::string& strPath) {
+    if (strPath == kStandardStream)
+        return TapeFormat::kxm;
+    if (IsRawImageName(strPath))
+        return TapeFormat::raw;
+    if (IsT88Name(strPath))
+        return TapeFormat::t88;
+    return IsRecordingName(strPath) ? TapeFormat::recording : TapeFormat::kxm;
+}
+
+void ReportSaveLosses(const std::vector<CTapeBlock>& blocks, const CDamageMarks& marks,
+                      TapeFormat format) {
+    std::vector<CSaveLoss> losses = FindSaveLosses(blocks, marks, format);
+    std::erase_if(losses, [](const CSaveLoss& loss) { return loss.kind == CSaveLoss::tooLong; });
+    if (losses.empty())
+        return;
+    PrintError(std::string(res::LoadString(res::IDS_SAVE_LOSSES)));
+    for (const CSaveLoss& loss : losses)
+        PrintError(DescribeSaveLoss(loss));
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "tape/RelmuthDoc.h"
+#include "tape/SaveLosses.h"
 #include "view/ReceiveContext.h"
 
 // The message of a failed open or save and, in brackets, the system's reason.
@@ -57,6 +58,15 @@ int UsageError(const std::string& strCommand, const std::string& strText);
 // Closes standard output and flushes standard error; a failure to write
 // either, now or before, turns the status into kExitFailed.
 int FinishOutput(int nStatus);
+
+// The format a tape saved under this name is written in ("-": KXM).
+TapeFormat TapeFormatOfName(const std::string& strPath);
+
+// Says on standard error what saving the tape in the format loses, if
+// anything: a heading and a line for each loss. A tape too long for the
+// format is left to the save, which fails and says so.
+void ReportSaveLosses(const std::vector<CTapeBlock>& blocks, const CDamageMarks& marks,
+                      TapeFormat format);
 
 // The list line of block nIndex: INDEX, BAUD, BYTES, TYPE, NAME by tabs.
 std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex);

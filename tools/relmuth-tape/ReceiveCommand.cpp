@@ -28,6 +28,7 @@
 #include <optional>
 
 #include "loader/LoaderText.h"
+#include "res/SystemReasons.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
@@ -212,7 +213,7 @@ int CmdReceive(const Args& args) {
     CStopSignals signals;
     CPortMailbox mailbox;
     if (signals.Fd() < 0 || mailbox.Fd() < 0) {
-        std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "relmuth-tape: %s\n", res::ErrnoReasonText(errno).c_str());
         return kExitFailed;
     }
 
@@ -277,7 +278,7 @@ int CmdReceive(const Args& args) {
         if (nReady < 0) {
             if (errno == EINTR)
                 continue;
-            std::fprintf(stderr, "relmuth-tape: %s\n", std::strerror(errno));
+            std::fprintf(stderr, "relmuth-tape: %s\n", res::ErrnoReasonText(errno).c_str());
             status = kExitFailed;
             break;
         }

@@ -80,11 +80,13 @@ ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::st
             CFile file = CFile::OpenForReading(strIn);
             CFileArchive in(file, CArchive::load);
             std::vector<CTapeBlock> check;
+            CDamageMarks marks;
             try {
-                ReadTapeImage(in, magic, check);
+                ReadTapeImage(in, magic, check, magic == kKxmMagic ? &marks : nullptr);
             } catch (const CArchiveException&) {
                 return ImageToRecording::notAnImage;
             }
+            ReportSaveLosses(check, marks, TapeFormat::recording);
         }
         CSafeFileWriter writer(strOut);
         CFileArchive out(writer.GetFile(), CArchive::store);

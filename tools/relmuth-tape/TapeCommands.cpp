@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "res/SystemReasons.h"
 #include "tape/AsciiCase.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
@@ -17,7 +18,7 @@ namespace {
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
     std::FILE* f = path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + res::ErrnoReasonText(errno);
         return false;
     }
     char buffer[64 * 1024];
@@ -26,7 +27,7 @@ bool ReadInput(const std::string& path, std::string& bytes, std::string& error) 
         bytes.append(buffer, n);
     const bool bOk = !std::ferror(f);
     if (!bOk)
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + res::ErrnoReasonText(errno);
     if (f != stdin)
         std::fclose(f);
     return bOk;
@@ -76,6 +77,8 @@ int CmdConvert(const Args& arguments) {
         return kExitFailed;
     doc.m_pDecodeProgress = nullptr;
     const int status = ReportRecordingDamage(doc);
+    // The user named the format: it is written all the same.
+    ReportSaveLosses(doc.m_blocks, doc.m_damageMarks, TapeFormatOfName(args[1]));
     return SaveTape(doc, args[1]) ? status : kExitFailed;
 }
 

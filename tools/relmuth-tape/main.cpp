@@ -27,7 +27,9 @@ constexpr Command kCommands[] = {
      "  read IN and write OUT; the format follows each name's extension, in any\n"
      "  letter case: .t88 a T88 image, .cmt or .cas a raw image, .wav .flac .ogg\n"
      "  .aif .aiff .mp3 a cassette recording (decoded when read; only .wav is\n"
-     "  written, as 44.1 kHz 16-bit mono that a PC-8801 loads), anything else KXM\n"},
+     "  written, as 44.1 kHz 16-bit mono that a PC-8801 loads), anything else KXM.\n"
+     "  What OUT's format cannot keep (the speeds in a raw image, damage marks\n"
+     "  outside KXM) is said on standard error; OUT is written all the same\n"},
     {"text", CmdText, "FILE [INDEX] [RECORDING OPTIONS]",
      "  the transfer text of one block, or of every block\n"},
     {"show", CmdShow, "FILE INDEX [--hex|--basic|--asm] [RECORDING OPTIONS]",

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tape/TapeHistory.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+using Diff = std::ptrdiff_t;
+
+// Marks are kept in block and offset order, as a recording gives them.
+void SortMarks(CDamageMarks& marks) {
+    std::stable_sort(marks.begin(), marks.end(), [](const CDamageMark& a, const CDamageMark& b) {
+        return a.nBlock != b.nBlock ? a.nBlock < b.nBlock : a.nOffset < b.nOffset;
+    });
+}
+
+// Moves blocks [nAt, nAt + nCount) out of the tape with their marks.
+void TakeOut(CTapeContents tape, std::size_t nAt, std::size_t nCount,
+             std::vector<CTapeBlock>& blocks, CDamageMarks& marks) {
+    const auto first = tape.blocks.begin() + static_cast<Diff>(nAt);
+    const auto last = first + static_cast<Diff>(nCount);
+    blocks.assign(std::make_move_iterator(first), std::make_move_iterator(last));
+    tape.blocks.erase(first, last);
+    marks.clear();
+    CDamageMarks kept;
+    for (CDamageMark mark : tape.marks) {
+        if (mark.nBlock >= nAt && mark.nBlock < nAt + nCount) {
+            mark.nBlock -= nAt;
+            marks.push_back(mark);
+        } else {
+            if (mark.nBlock >= nAt + nCount)
+                mark.nBlock -= nCount;
+            kept.push_back(mark);
+        }
+    }
+    tape.marks = std::move(kept);
+}
+
+// Moves the blocks into the tape at nAt with their marks; both end empty.
+void PutIn(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock>& blocks,
+           CDamageMarks& marks) {
+    const std::size_t nCount = blocks.size();
+    tape.blocks.insert(tape.blocks.begin() + static_cast<Diff>(nAt),
+                       std::make_move_iterator(blocks.begin()),
+                       std::make_move_iterator(blocks.end()));
+    for (CDamageMark& mark : tape.marks) {
+        if (mark.nBlock >= nAt)
+            mark.nBlock += nCount;
+    }
+    for (CDamageMark mark : marks) {
+        mark.nBlock += nAt;
+        tape.marks.push_back(mark);
+    }
+    SortMarks(tape.marks);
+    blocks.clear();
+    marks.clear();
+}
+
+} // namespace
+
+bool CTapeHistory::Remove(CTapeContents tape, std::size_t nAt) {
+    if (nAt >= tape.blocks.size())
+        return false;
+    CEdit edit{CEdit::remove, nAt, 1, {}, {}};
+    TakeOut(tape, nAt, 1, edit.blocks, edit.marks);
+    Record(std::move(edit));
+    return true;
+}
+
+bool CTapeHistory::Insert(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock> blocks) {
+    if (nAt > tape.blocks.size() || blocks.empty())
+        return false;
+    CEdit edit{CEdit::insert, nAt, blocks.size(), std::move(blocks), {}};
+    PutIn(tape, nAt, edit.blocks, edit.marks);
+    Record(std::move(edit));
+    return true;
+}
+
+bool CTapeHistory::Swap(CTapeContents tape, std::size_t i, std::size_t j) {
+    if (i >= tape.blocks.size() || j >= tape.blocks.size() || i == j)
+        return false;
+    CEdit edit{CEdit::swap, i, j, {}, {}};
+    Apply(tape, edit, true);
+    Record(std::move(edit));
+    return true;
+}
+
+void CTapeHistory::Record(CEdit edit) {
+    m_undone.clear();
+    if (m_nSavedAt > m_done.size())
+        m_nSavedAt = kUnreachable; // the saved tape was among the edits just dropped
+    m_done.push_back(std::move(edit));
+}
+
+bool CTapeHistory::Fits(const CEdit& edit, bool bForward, std::size_t nBlocks) {
+    switch (edit.kind) {
+    case CEdit::swap:
+        return edit.nAt < nBlocks && edit.nCount < nBlocks;
+    case CEdit::insert:
+        // Forward the blocks go in at nAt; backward they are taken out there.
+        return bForward ? edit.nAt <= nBlocks : edit.nAt + edit.nCount <= nBlocks;
+    case CEdit::remove:
+        return bForward ? edit.nAt + edit.nCount <= nBlocks : edit.nAt <= nBlocks;
+    }
+    return false;
+}
+
+void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
+    switch (edit.kind) {
+    case CEdit::swap:
+        std::swap(tape.blocks[edit.nAt], tape.blocks[edit.nCount]);
+        SwapBlockMarks(tape.marks, edit.nAt, edit.nCount);
+        SortMarks(tape.marks);
+        return;
+    case CEdit::insert:
+    case CEdit::remove:
+        if ((edit.kind == CEdit::insert) == bForward)
+            PutIn(tape, edit.nAt, edit.blocks, edit.marks);
+        else
+            TakeOut(tape, edit.nAt, edit.nCount, edit.blocks, edit.marks);
+        return;
+    }
+}
+
+bool CTapeHistory::Undo(CTapeContents tape) {
+    if (m_done.empty())
+        return false;
+    if (!Fits(m_done.back(), false, tape.blocks.size())) {
+        Clear();
+        m_nSavedAt = kUnreachable; // whatever the tape is now, it is no saved one
+        return false;
+    }
+    Apply(tape, m_done.back(), false);
+    m_undone.push_back(std::move(m_done.back()));
+    m_done.pop_back();
+    return true;
+}
+
+bool CTapeHistory::Redo(CTapeContents tape) {
+    if (m_undone.empty())
+        return false;
+    if (!Fits(m_undone.back(), true, tape.blocks.size())) {
+        Clear();
+        m_nSavedAt = kUnreachable;
+        return false;
+    }
+    Apply(tape, m_undone.back(), true);
+    m_done.push_back(std::move(m_undone.back()));
+    m_undone.pop_back();
+    return true;
+}
+
+void CTapeHistory::OnSaved() {
+    m_nSavedAt = m_done.size();
+    m_bArrivedSinceSaved = false;
+}
+
+void CTapeHistory::Clear() {
+    m_done.clear();
+    m_undone.clear();
+    m_nSavedAt = 0;
+    m_bArrivedSinceSaved = false;
+}

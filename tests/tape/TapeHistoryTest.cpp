@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "TapeTestUtil.h"
+#include "tape/TapeHistory.h"
+
+namespace {
+
+struct Tape {
+    std::vector<CTapeBlock> blocks;
+    CDamageMarks marks;
+    CTapeContents Contents() { return {blocks, marks}; }
+    friend bool operator==(const Tape&, const Tape&) = default;
+};
+
+CDamageMark Mark(std::size_t nBlock, std::size_t nOffset) {
+    return CDamageMark{nBlock, nOffset, 1, DamageKind::framing, 0};
+}
+
+// Four blocks, the second and the fourth with marks.
+Tape FourBlocks() {
+    return Tape{{Block(Pattern(3, 1)), Block(Pattern(4, 2), 1200), Block(Pattern(5, 3)),
+                 Block(Pattern(6, 4))},
+                {Mark(1, 0), Mark(1, 3), Mark(3, 5)}};
+}
+
+TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
+    Tape tape = FourBlocks();
+    CTapeHistory history;
+    const std::function<bool()> edits[] = {
+        [&] { return history.Swap(tape.Contents(), 1, 0); }, // move up
+        [&] { return history.Remove(tape.Contents(), 0); },  // delete a marked block
+        [&] { return history.Swap(tape.Contents(), 1, 2); }, // move down onto marks
+        [&] { return history.Insert(tape.Contents(), 3, {Block(Pattern(2, 9))}); }, // paste
+        [&] { return history.Remove(tape.Contents(), 1); },
+        [&] {
+            return history.Insert(tape.Contents(), 1, {Block(Pattern(7, 5)), Block({})});
+        },
+    };
+    std::vector<Tape> states{tape};
+    for (const auto& edit : edits) {
+        ASSERT_TRUE(edit());
+        states.push_back(tape);
+    }
+    EXPECT_EQ(states[2].marks, (CDamageMarks{Mark(2, 5)})); // the marks went with their block
+
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(history.Undo(tape.Contents()));
+        EXPECT_EQ(tape, states[i - 1]) << "undo of edit " << i;
+    }
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_FALSE(history.Undo(tape.Contents()));
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        ASSERT_TRUE(history.Redo(tape.Contents()));
+        EXPECT_EQ(tape, states[i]) << "redo of edit " << i;
+    }
+    EXPECT_FALSE(history.CanRedo());
+}
+
+TEST(TapeHistory, ABlockThatArrivedStaysThroughUndoAndRedo) {
+    Tape tape = FourBlocks();
+    CTapeHistory history;
+    ASSERT_TRUE(history.Remove(tape.Contents(), 3));
+    ASSERT_TRUE(history.Insert(tape.Contents(), 3, {Block(Pattern(8, 6))})); // pasted at the end
+    ASSERT_TRUE(history.Swap(tape.Contents(), 0, 1));
+    const CTapeBlock received = Block(Pattern(9, 7), 1200);
+    tape.blocks.push_back(received);
+    history.OnBlockArrived();
+
+    while (history.CanUndo())
+        ASSERT_TRUE(history.Undo(tape.Contents()));
+    Tape expected = FourBlocks();
+    expected.blocks.push_back(received);
+    EXPECT_EQ(tape, expected);
+    while (history.CanRedo())
+        ASSERT_TRUE(history.Redo(tape.Contents()));
+    EXPECT_EQ(tape.blocks.size(), 5u);
+    EXPECT_EQ(tape.blocks.back(), received);
+    EXPECT_EQ(tape.blocks[3], Block(Pattern(8, 6)));
+}
+
+TEST(TapeHistory, ModifiedFollowsThePointWhereTheTapeWasSaved) {
+    Tape tape = FourBlocks();
+    CTapeHistory history;
+    EXPECT_FALSE(history.IsModified());
+    history.Remove(tape.Contents(), 0);
+    EXPECT_TRUE(history.IsModified());
+    history.Undo(tape.Contents());
+    EXPECT_FALSE(history.IsModified()); // back where it was opened
+    history.Redo(tape.Contents());
+    history.OnSaved();
+    EXPECT_FALSE(history.IsModified());
+    history.Undo(tape.Contents());
+    EXPECT_TRUE(history.IsModified());
+    // A new edit from here drops the saved tape from the history for good.
+    history.Swap(tape.Contents(), 0, 1);
+    EXPECT_TRUE(history.IsModified());
+    history.Undo(tape.Contents());
+    EXPECT_TRUE(history.IsModified());
+
+    // A block that arrived is unsaved whatever is undone.
+    history.OnSaved();
+    history.OnBlockArrived();
+    EXPECT_TRUE(history.IsModified());
+    history.OnSaved();
+    EXPECT_FALSE(history.IsModified());
+
+    history.Clear(); // New, Open
+    EXPECT_FALSE(history.IsModified());
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_FALSE(history.CanRedo());
+}
+
+TEST(TapeHistory, PlacesTheTapeDoesNotHaveAreNoEdit) {
+    Tape tape = FourBlocks();
+    CTapeHistory history;
+    EXPECT_FALSE(history.Remove(tape.Contents(), 4));
+    EXPECT_FALSE(history.Swap(tape.Contents(), 3, 4));
+    EXPECT_FALSE(history.Swap(tape.Contents(), 2, 2));
+    EXPECT_FALSE(history.Insert(tape.Contents(), 5, {Block({})}));
+    EXPECT_FALSE(history.Insert(tape.Contents(), 0, {}));
+    EXPECT_EQ(tape, FourBlocks());
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_FALSE(history.IsModified());
+
+    // A tape emptied behind the history's back: undo refuses and forgets.
+    history.Remove(tape.Contents(), 3);
+    tape.blocks.clear();
+    EXPECT_FALSE(history.Undo(tape.Contents()));
+    EXPECT_TRUE(tape.blocks.empty());
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_TRUE(history.IsModified());
+}
+
+} // namespace
