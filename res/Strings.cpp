@@ -78,6 +78,11 @@ constexpr std::array kStrings{
     Entry{IDS_RECORDING_DAMAGED_MORE, "ほかに %1 バイトあります。すべての一覧は詳細にあります。"},
     Entry{IDS_TAPE_TOO_LONG,
           "テープが長すぎて KXM・T88 形式の時間 (32 ビット、約 248 時間) に収まりません。"},
+    Entry{IDS_RECORDING_TOO_LONG, "録音が長すぎて WAV ファイル (データ 4 GiB まで、44.1 kHz で約 "
+                                  "13 時間半) に収まりません。"},
+    Entry{IDS_RECORDING_NOT_OUT,
+          "録音ファイルには受信しません。録音は元のまま残し、受信したブロックは KXM などのテープ "
+          "イメージに保存してください。"},
 
     Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
     Entry{IDD_SEND_PROGRESS, "プログラム送信"},

@@ -82,6 +82,8 @@ enum StringId : unsigned {
     IDS_RECORDING_WAV_ONLY = 40038,     // a tape is saved as a recording only as .wav
     IDS_RECORDING_DAMAGED_MORE = 40039, // %1 damaged bytes not listed in the message itself
     IDS_TAPE_TOO_LONG = 40040, // why a tape too long for the 32-bit time of KXM/T88 is not saved
+    IDS_RECORDING_TOO_LONG = 40041, // why a recording over what a WAV file holds is not saved
+    IDS_RECORDING_NOT_OUT = 40042,  // a recording is not received into: the user's original
 
     // Dialog titles, keyed by the dialog's number.
     IDD_ABOUTBOX = 100,
