@@ -435,9 +435,16 @@ TEST_F(Pc88Tool, SecondMachineRefusesTheLinkOfARunningOne) {
     const std::string gone = (dir / "pts-gone").string(); // a port gone with its machine
     fs::create_symlink(gone, link);
     CMachineProcess third(second, {"--link", link, "--keys", keys});
-    for (int i = 0; i < 2000 && fs::read_symlink(link).string() == gone; ++i)
+    // The old link goes before the new one comes: wait for the new one.
+    const auto linked = [&] {
+        std::error_code ec;
+        const fs::path to = fs::read_symlink(link, ec);
+        return ec ? std::string() : to.string();
+    };
+    for (int i = 0; i < 2000 && (linked().empty() || linked() == gone); ++i)
         std::this_thread::sleep_for(5ms);
-    EXPECT_NE(fs::read_symlink(link).string(), gone) << "a stale link is replaced";
+    EXPECT_NE(linked(), gone) << "a stale link is replaced";
+    EXPECT_NE(linked(), "");
     third.Signal(SIGTERM);
     EXPECT_EQ(third.Wait(), 128 + SIGTERM) << third.Err();
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
