@@ -17,8 +17,26 @@ constexpr std::uint32_t kLongestHole = 60 * kTicksPerSecond;
 
 CCassetteEncoder::CCassetteEncoder(int nSampleRate, CSampleSink& sink,
                                    std::uint32_t nMinLeaderTicks, float fAmplitude)
-    : m_dRate(nSampleRate), m_sink(sink), m_nMinLeader(nMinLeaderTicks), m_fAmplitude(fAmplitude) {
+    : m_dRate(nSampleRate), m_pSink(&sink), m_nMinLeader(nMinLeaderTicks),
+      m_fAmplitude(fAmplitude) {
     m_buffer.reserve(kBufferSamples);
+}
+
+CCassetteEncoder::CCassetteEncoder(int nSampleRate, std::uint32_t nMinLeaderTicks)
+    : m_dRate(nSampleRate), m_pSink(nullptr), m_nMinLeader(nMinLeaderTicks), m_fAmplitude(0) {}
+
+std::uint64_t CCassetteEncoder::SampleCount() const {
+    if (m_pSink != nullptr)
+        return m_nSamples;
+    // The samples are those whose time falls before the signal's end: the
+    // first count n with n / rate >= m_tOut, by the test Tone and Silence
+    // make sample by sample.
+    auto n = static_cast<std::uint64_t>(std::ceil(m_tOut * m_dRate));
+    while (n > 0 && static_cast<double>(n - 1) / m_dRate >= m_tOut)
+        --n;
+    while (static_cast<double>(n) / m_dRate < m_tOut)
+        ++n;
+    return n;
 }
 
 void CCassetteEncoder::AlignTo(std::uint32_t nStart) {
@@ -74,6 +92,8 @@ void CCassetteEncoder::Tone(double dHz, double dSeconds) {
     // from the tone as it started at m_tOut.
     const double t0 = m_tOut;
     m_tOut += dSeconds;
+    if (m_pSink == nullptr)
+        return;
     const double w = 2.0 * std::numbers::pi * dHz;
     for (;;) {
         const double t = static_cast<double>(m_nSamples) / m_dRate;
@@ -85,6 +105,8 @@ void CCassetteEncoder::Tone(double dHz, double dSeconds) {
 
 void CCassetteEncoder::Silence(double dSeconds) {
     m_tOut += dSeconds;
+    if (m_pSink == nullptr)
+        return;
     while (static_cast<double>(m_nSamples) / m_dRate < m_tOut)
         Put(0.0f);
 }
@@ -97,7 +119,7 @@ void CCassetteEncoder::Put(float sample) {
 }
 
 void CCassetteEncoder::Flush() {
-    if (!m_buffer.empty())
-        m_sink.WriteSamples(m_buffer.data(), m_buffer.size());
+    if (!m_buffer.empty() && m_pSink != nullptr)
+        m_pSink->WriteSamples(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
 }

@@ -26,6 +26,10 @@ class CCassetteEncoder final : public CTapeRecordSink {
 
     CCassetteEncoder(int nSampleRate, CSampleSink& sink,
                      std::uint32_t nMinLeaderTicks = kMinLeaderTicks, float fAmplitude = 0.8f);
+    // An encoder that makes no samples and only counts them, at no cost
+    // for the length of the signal: SampleCount() is then what the same
+    // time line would give an encoder with a sink.
+    explicit CCassetteEncoder(int nSampleRate, std::uint32_t nMinLeaderTicks = kMinLeaderTicks);
 
     void OnData(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
                 std::span<const std::uint8_t> bytes) override;
@@ -34,6 +38,8 @@ class CCassetteEncoder final : public CTapeRecordSink {
 
     // Writes out what is buffered.
     void Flush();
+    // Samples made (or counted) so far.
+    std::uint64_t SampleCount() const;
 
   private:
     void AlignTo(std::uint32_t nStart);
@@ -42,7 +48,7 @@ class CCassetteEncoder final : public CTapeRecordSink {
     void Put(float sample);
 
     const double m_dRate;
-    CSampleSink& m_sink;
+    CSampleSink* m_pSink; // none: samples are only counted
     const std::uint32_t m_nMinLeader;
     const float m_fAmplitude;
     std::uint64_t m_nSamples = 0; // written so far

@@ -7,6 +7,7 @@
 
 #include "audio/CassetteEncoder.h"
 #include "audio/SoundFile.h"
+#include "audio/WaveWriter.h"
 #include "tape/BlockInfo.h"
 
 namespace {
@@ -50,13 +51,13 @@ class CRecordingBuilder final : public CDecodedRecordSink {
 
 class CWaveSampleSink final : public CSampleSink {
   public:
-    explicit CWaveSampleSink(CWaveFileWriter& writer) : m_writer(writer) {}
+    explicit CWaveSampleSink(CWaveWriter& writer) : m_writer(writer) {}
     void WriteSamples(const float* pSamples, std::size_t nCount) override {
         m_writer.Write(pSamples, nCount);
     }
 
   private:
-    CWaveFileWriter& m_writer;
+    CWaveWriter& m_writer;
 };
 
 } // namespace
@@ -218,12 +219,17 @@ std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordi
 
 void WriteRecording(const std::function<void(CTapeRecordSink&)>& walk, CByteSink& out,
                     int nSampleRate) {
-    CWaveFileWriter writer(nSampleRate);
+    // The length first, for the header and for a recording too long for
+    // WAV, which is refused before a byte is written; then the samples go
+    // straight out, with nothing staged apart from the sink.
+    CCassetteEncoder counter(nSampleRate);
+    walk(counter);
+    CWaveWriter writer(out, nSampleRate, counter.SampleCount());
     CWaveSampleSink samples(writer);
     CCassetteEncoder encoder(nSampleRate, samples);
     walk(encoder);
     encoder.Flush();
-    writer.Finish(out);
+    writer.Finish();
 }
 
 void WriteRecording(const std::vector<CTapeBlock>& blocks, CByteSink& out, int nSampleRate) {

@@ -107,7 +107,10 @@ std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordi
 inline constexpr int kRecordingRate = 44100;
 
 // Writes a WAV file of the time line that walk gives its sink (a tape
-// image's own records, or LayOutBlocks of a list of blocks).
+// image's own records, or LayOutBlocks of a list of blocks). walk is called
+// twice, first to count the samples: a recording longer than WAV holds
+// (4 GiB of data, about 13.5 hours at 44.1 kHz) throws CRelmuthException
+// before anything is written.
 void WriteRecording(const std::function<void(CTapeRecordSink&)>& walk, CByteSink& out,
                     int nSampleRate = kRecordingRate);
 // The same for blocks, laid out as the KXM writer lays them.

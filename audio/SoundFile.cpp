@@ -12,6 +12,7 @@
 
 #include "tape/Archive.h"
 #include "tape/Errors.h"
+#include "tape/File.h"
 
 namespace {
 
@@ -60,6 +61,50 @@ sf_count_t MemTell(void* user) {
     return static_cast<MemoryFile*>(user)->pos;
 }
 
+// A seekable open file for libsndfile, read at its places. A failure is
+// kept for the caller: nothing may be thrown through libsndfile.
+struct SeekableFile {
+    CFile* file = nullptr;
+    sf_count_t length = 0;
+    sf_count_t pos = 0;
+    int nErrno = 0;
+};
+
+sf_count_t FileLength(void* user) {
+    return static_cast<SeekableFile*>(user)->length;
+}
+
+sf_count_t FileSeek(sf_count_t offset, int whence, void* user) {
+    auto* f = static_cast<SeekableFile*>(user);
+    const sf_count_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->length : 0;
+    if (offset > 0 && base > INT64_MAX - offset)
+        return -1;
+    const sf_count_t to = base + offset;
+    if (to < 0)
+        return -1;
+    f->pos = to;
+    return to;
+}
+
+sf_count_t FileRead(void* ptr, sf_count_t count, void* user) {
+    auto* f = static_cast<SeekableFile*>(user);
+    if (count <= 0 || f->nErrno != 0)
+        return 0;
+    try {
+        const std::size_t n = f->file->ReadAt(ptr, static_cast<std::size_t>(count),
+                                              static_cast<std::uint64_t>(f->pos));
+        f->pos += static_cast<sf_count_t>(n);
+        return static_cast<sf_count_t>(n);
+    } catch (const CFileException& e) {
+        f->nErrno = e.GetErrno() != 0 ? e.GetErrno() : EIO;
+        return 0;
+    }
+}
+
+sf_count_t FileTell(void* user) {
+    return static_cast<SeekableFile*>(user)->pos;
+}
+
 [[noreturn]] void BadFormat() {
     throw CArchiveException(CArchiveException::badFormat);
 }
@@ -71,6 +116,8 @@ struct CSoundFileReader::Impl {
     SF_INFO info{};
     MemoryFile memory;
     SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
+    SeekableFile open;
+    SF_VIRTUAL_IO fileIo{FileLength, FileSeek, FileRead, MemWrite, FileTell};
     ~Impl() {
         if (file != nullptr)
             sf_close(file);
@@ -107,6 +154,21 @@ CSoundFileReader::OpenMemory(std::span<const std::uint8_t> bytes) {
     return reader;
 }
 
+std::unique_ptr<CSoundFileReader> CSoundFileReader::OpenFile(CFile& file) {
+    auto impl = std::make_unique<Impl>();
+    impl->open.file = &file;
+    impl->open.length = static_cast<sf_count_t>(file.GetLength());
+    impl->file = sf_open_virtual(&impl->fileIo, SFM_READ, &impl->info, &impl->open);
+    if (impl->open.nErrno != 0)
+        throw CFileException(res::AFX_IDP_FAILED_TO_OPEN_DOC, impl->open.nErrno,
+                             file.GetFilePath());
+    if (impl->file == nullptr)
+        BadFormat();
+    std::unique_ptr<CSoundFileReader> reader(new CSoundFileReader(std::move(impl)));
+    reader->Check();
+    return reader;
+}
+
 void CSoundFileReader::Check() {
     const SF_INFO& info = m_impl->info;
     if (info.channels < 1 || info.samplerate <= 0)
@@ -123,58 +185,9 @@ void CSoundFileReader::Check() {
 
 std::size_t CSoundFileReader::Read(float* pFrames, std::size_t nFrames) {
     const sf_count_t n = sf_readf_float(m_impl->file, pFrames, static_cast<sf_count_t>(nFrames));
+    // A file that failed under libsndfile is not a recording that ended.
+    if (m_impl->open.nErrno != 0)
+        throw CFileException(res::AFX_IDP_FAILED_TO_OPEN_DOC, m_impl->open.nErrno,
+                             m_impl->open.file->GetFilePath());
     return n > 0 ? static_cast<std::size_t>(n) : 0;
-}
-
-struct CWaveFileWriter::Impl {
-    std::FILE* temp = nullptr;
-    SNDFILE* file = nullptr;
-    ~Impl() {
-        if (file != nullptr)
-            sf_close(file);
-        if (temp != nullptr)
-            std::fclose(temp);
-    }
-};
-
-CWaveFileWriter::CWaveFileWriter(int nSampleRate) : m_impl(std::make_unique<Impl>()) {
-    m_impl->temp = std::tmpfile();
-    if (m_impl->temp == nullptr)
-        throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
-    SF_INFO info{};
-    info.samplerate = nSampleRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    m_impl->file = sf_open_fd(fileno(m_impl->temp), SFM_WRITE, &info, SF_FALSE);
-    if (m_impl->file == nullptr)
-        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_strerror(nullptr));
-}
-
-CWaveFileWriter::~CWaveFileWriter() = default;
-
-void CWaveFileWriter::Write(const float* pSamples, std::size_t nCount) {
-    const auto n = static_cast<sf_count_t>(nCount);
-    if (sf_writef_float(m_impl->file, pSamples, n) != n)
-        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_strerror(m_impl->file));
-}
-
-void CWaveFileWriter::Finish(CByteSink& sink) {
-    const int nClose = sf_close(m_impl->file);
-    m_impl->file = nullptr;
-    if (nClose != 0)
-        throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, sf_error_number(nClose));
-    const int fd = fileno(m_impl->temp);
-    if (::lseek(fd, 0, SEEK_SET) != 0)
-        throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
-    std::vector<std::uint8_t> buffer(64 * 1024);
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, errno, "tmpfile");
-        if (n == 0)
-            break;
-        sink.Write(buffer.data(), static_cast<std::size_t>(n));
-    }
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sound files through libsndfile: reading any format it knows in chunks of
-// float frames, and writing 16-bit PCM WAV. Every failure throws a
-// CRelmuthException with the user's message.
+// float frames. Every failure throws a CRelmuthException with the user's
+// message. (WAV files are written by WaveWriter.h.)
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-class CByteSink;
+class CFile;
 
 // A sound file open for reading: interleaved float frames, -1.0 to 1.0.
 class CSoundFileReader {
@@ -20,6 +20,9 @@ class CSoundFileReader {
     static std::unique_ptr<CSoundFileReader> OpenFile(const std::string& strPath);
     // The same over bytes in memory, which must outlive the reader.
     static std::unique_ptr<CSoundFileReader> OpenMemory(std::span<const std::uint8_t> bytes);
+    // The same over a seekable file already open, which must outlive the
+    // reader; read at its places, not reopened by its name.
+    static std::unique_ptr<CSoundFileReader> OpenFile(CFile& file);
     ~CSoundFileReader();
     CSoundFileReader(const CSoundFileReader&) = delete;
     CSoundFileReader& operator=(const CSoundFileReader&) = delete;
@@ -42,22 +45,4 @@ class CSoundFileReader {
     int m_nChannels = 0;
     double m_dRate = 0;
     std::uint64_t m_nFrames = 0;
-};
-
-// A mono 16-bit PCM WAV file being written. libsndfile writes it into an
-// unnamed temporary file (it goes back to the header when it closes);
-// Finish copies the whole file into the sink.
-class CWaveFileWriter {
-  public:
-    explicit CWaveFileWriter(int nSampleRate);
-    ~CWaveFileWriter();
-    CWaveFileWriter(const CWaveFileWriter&) = delete;
-    CWaveFileWriter& operator=(const CWaveFileWriter&) = delete;
-
-    void Write(const float* pSamples, std::size_t nCount);
-    void Finish(CByteSink& sink);
-
-  private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
 };

@@ -13,7 +13,9 @@
 // It checks what the loader text must be and fails (exit 1, nothing
 // written) when any of it does not hold: numbered lines 1000-2460 in
 // ascending steps of 10 with room for the DATA lines, 7-bit ASCII without
-// NUL, "BEEP" only as the last line, a routine of 1 to 1,280 bytes.
+// NUL, no line longer than the 255 characters N88-BASIC takes (its line
+// number included), "BEEP" only as the last line, a routine of 1 to 1,280
+// bytes.
 //
 // OUT.BAS is the loader text; OUT.CPP defines the same bytes for
 // relmuth_core; OUT.H gives the tests the routine's symbols and bytes.
@@ -37,6 +39,9 @@ constexpr int kFirstDataLine = 1170;
 constexpr int kLineStep = 10;
 constexpr std::size_t kBytesPerDataLine = 32;
 constexpr std::size_t kMaxRoutineBytes = 40 * kBytesPerDataLine; // lines 1170-1560
+// N88-BASIC's line buffer: a longer line, typed or loaded, is refused with
+// "Line buffer overflow".
+constexpr std::size_t kMaxLineLength = 255;
 constexpr unsigned kOrigin = 0xB000;
 constexpr const char* kMarker = "@ROUTINE@";
 constexpr char kTemplateNote = '#';
@@ -109,6 +114,11 @@ void CheckText(const std::string& text) {
     if (text.find("\r\nBEEP\r\n") != text.size() - 8)
         Fail("no line before the last may be BEEP");
     std::vector<std::string> lines = SplitLines(text);
+    for (const std::string& line : lines) {
+        if (line.size() > kMaxLineLength)
+            Fail("a line of " + std::to_string(line.size()) +
+                 " characters, more than the 255 N88-BASIC takes: " + line.substr(0, 40) + "...");
+    }
     int previous = kFirstLine - kLineStep;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         std::optional<int> n = LineNumber(lines[i]);

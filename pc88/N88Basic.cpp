@@ -8,7 +8,6 @@ namespace pc88 {
 namespace {
 
 constexpr std::uint16_t kMaxLineNumber = 65529;
-constexpr std::size_t kMaxLineLength = 255;
 constexpr std::uint8_t kKeyReturn = 0x0D;
 constexpr std::uint8_t kKeyBackspace = 0x08;
 constexpr std::uint8_t kKeyDelete = 0x7F;
@@ -118,6 +117,9 @@ bool CN88Basic::EnterLine(std::string_view line) {
         for (;;) {
             m_direct.tokens = TokenizeLine(text, m_names);
             RunFrom({kDirect, 0});
+            // Back at the console: the GOSUBs and FORs still open are
+            // forgotten, as the stack is reset for the next line.
+            m_control.clear();
             if (!m_pendingDirect)
                 return false;
             text = std::move(*m_pendingDirect);
@@ -126,9 +128,13 @@ bool CN88Basic::EnterLine(std::string_view line) {
     } catch (const SBasicFault& fault) {
         const CBasicError error(fault.error, fault.line ? fault.line : CurrentLineNumber());
         m_bRunning = false;
+        m_control.clear();
+        m_pendingDirect.reset();
         throw error;
     } catch (const SEndSignal&) {
         m_bRunning = false;
+        m_control.clear();
+        m_pendingDirect.reset();
         CloseFiles();
         SetPos({kDirect, 0});
         return true;
@@ -341,6 +347,19 @@ bool CN88Basic::TakeKeyword(EKeyword keyword) {
         return false;
     Advance();
     return true;
+}
+
+void CN88Basic::ReserveStack(std::size_t bytes) const {
+    std::size_t used = m_nExpressionDepth * kExpressionLevelBytes;
+    for (const SControl& entry : m_control)
+        used += entry.isFor ? kForBytes : kGosubBytes;
+    if (used + bytes > kStackBytes)
+        Fail(EBasicError::OutOfMemory);
+}
+
+void CN88Basic::PushControl(const SControl& entry) {
+    ReserveStack(entry.isFor ? kForBytes : kGosubBytes);
+    m_control.push_back(entry);
 }
 
 void CN88Basic::SetPos(SPos pos) {

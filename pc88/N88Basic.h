@@ -48,6 +48,20 @@ class CN88Basic {
     // Columns of the text screen and of a PRINT zone.
     static constexpr int kScreenWidth = 80;
     static constexpr int kZoneWidth = 14;
+    // The longest line the console takes, typed or loaded.
+    static constexpr std::size_t kMaxLineLength = 255;
+    // The stack N88-BASIC keeps FOR and GOSUB on, and the operations an
+    // expression leaves pending: 512 bytes unless CLEAR says otherwise. A
+    // GOSUB takes 5 bytes (the GOSUB mark, the line number and the place in
+    // it), a FOR 16 (the mark, the variable, the sign of the step, the step
+    // and the limit, the line number and the place), each level of an
+    // expression (a parenthesis, a function's argument, a sign) about 12 (a
+    // pending operator with its operand and the calls that evaluate it).
+    // Beyond the stack: "Out of memory".
+    static constexpr std::size_t kStackBytes = 512;
+    static constexpr std::size_t kGosubBytes = 5;
+    static constexpr std::size_t kForBytes = 16;
+    static constexpr std::size_t kExpressionLevelBytes = 12;
 
     explicit CN88Basic(CBasicHost& host);
 
@@ -136,6 +150,9 @@ class CN88Basic {
     bool TakePunct(char punct);
     bool TakeKeyword(EKeyword keyword);
     void SetPos(SPos pos);
+    // Room for bytes more on BASIC's stack, else Out of memory.
+    void ReserveStack(std::size_t bytes) const;
+    void PushControl(const SControl& entry);
     std::string_view TokenText(const SToken& token) const;
 
     // Statements (N88Statements.cpp).
@@ -170,6 +187,7 @@ class CN88Basic {
 
     // Expressions (N88Expr.cpp).
     SValue Eval();
+    SValue EvalNested(SValue (CN88Basic::*eval)());
     SValue EvalOr();
     SValue EvalAnd();
     SValue EvalRelation();
@@ -203,6 +221,7 @@ class CN88Basic {
     std::vector<SVar> m_vars;
     bool m_defInt[26] = {};
     std::vector<SControl> m_control;
+    std::size_t m_nExpressionDepth = 0; // expression levels under way
     SDataPos m_data;
     std::uint16_t m_usr[10] = {};
     bool m_usrDefined[10] = {};

@@ -66,7 +66,18 @@ int Compare(const SValue& a, const SValue& b) {
 } // namespace
 
 SValue CN88Basic::Eval() {
-    return EvalOr();
+    return EvalNested(&CN88Basic::EvalOr);
+}
+
+// One level more of an expression, on BASIC's stack.
+SValue CN88Basic::EvalNested(SValue (CN88Basic::*eval)()) {
+    ReserveStack(kExpressionLevelBytes);
+    ++m_nExpressionDepth;
+    struct SLeave {
+        std::size_t& depth;
+        ~SLeave() { --depth; }
+    } leave{m_nExpressionDepth};
+    return (this->*eval)();
 }
 
 SValue CN88Basic::EvalOr() {
@@ -153,7 +164,7 @@ SValue CN88Basic::EvalMul() {
 
 SValue CN88Basic::EvalUnary() {
     if (TakePunct('-')) {
-        const SValue v = EvalUnary();
+        const SValue v = EvalNested(&CN88Basic::EvalUnary);
         if (v.type == EType::String)
             Fail(EBasicError::TypeMismatch);
         if (v.type == EType::Integer) {
@@ -164,7 +175,7 @@ SValue CN88Basic::EvalUnary() {
         return SValue::Single(-v.f);
     }
     if (TakePunct('+')) {
-        SValue v = EvalUnary();
+        SValue v = EvalNested(&CN88Basic::EvalUnary);
         if (v.type == EType::String)
             Fail(EBasicError::TypeMismatch);
         return v;

@@ -152,7 +152,7 @@ bool CN88Basic::JumpTarget(bool gosub) {
     if (gosub) {
         SControl entry;
         entry.pos = m_pos;
-        m_control.push_back(entry);
+        PushControl(entry);
     }
     SetPos(target);
     return true;
@@ -251,7 +251,7 @@ bool CN88Basic::DoFor() {
     }
     const double value = ReadVariable(var).Number();
     entry.skip = (entry.step > 0 && value > entry.limit) || (entry.step < 0 && value < entry.limit);
-    m_control.push_back(entry);
+    PushControl(entry);
     if (!entry.skip)
         return false;
     SkipToMatchingNext();
@@ -596,6 +596,9 @@ void CN88Basic::DoLoad() {
             if (c == kEndOfFile)
                 break;
             if (c != '\r') {
+                // The line buffer of a loaded line is the typed line's.
+                if (line.size() >= kMaxLineLength)
+                    Fail(EBasicError::LineBufferOverflow);
                 line += static_cast<char>(c);
                 continue;
             }

@@ -105,6 +105,9 @@ std::size_t MatchWord(std::string_view text, std::size_t at, std::uint8_t& id) {
     return best;
 }
 
+// The most characters a token's 16-bit length holds.
+constexpr std::size_t kMaxPooledLength = 0xFFFF;
+
 class CScanner {
   public:
     CScanner(std::string_view text, CNameTable& names) : m_text(text), m_names(names) {}
@@ -138,6 +141,12 @@ class CScanner {
         SToken t;
         t.kind = kind;
         t.i = static_cast<std::int32_t>(m_line.pool.size());
+        if (to - from > kMaxPooledLength) {
+            // Longer than a token can say: no line of the language is.
+            t.kind = ETokenKind::Fault;
+            t.sub = static_cast<std::uint8_t>(EBasicError::LineBufferOverflow);
+            return t;
+        }
         t.len = static_cast<std::uint16_t>(to - from);
         m_line.pool.append(m_text.substr(from, to - from));
         return t;
@@ -201,7 +210,10 @@ class CScanner {
         const bool closed = end != std::string_view::npos;
         if (!closed)
             end = m_text.size();
-        Push(Pooled(ETokenKind::String, m_at + 1, end));
+        if (end - m_at - 1 > kMaxStringLength)
+            PushFault(EBasicError::StringTooLong);
+        else
+            Push(Pooled(ETokenKind::String, m_at + 1, end));
         const std::size_t next = closed ? end + 1 : end;
         m_line.listText.append(m_text.substr(m_at, next - m_at));
         m_at = next;
@@ -211,6 +223,11 @@ class CScanner {
         std::size_t end = m_at + 1;
         while (end < m_text.size() && IsAlnum(m_text[end]))
             ++end;
+        if (end - m_at - 1 > kMaxPooledLength) {
+            PushFault(EBasicError::LineBufferOverflow);
+            AppendListed(m_at, end - m_at);
+            return;
+        }
         SToken t;
         t.kind = ETokenKind::Label;
         t.i = static_cast<std::int32_t>(m_line.pool.size());

@@ -114,6 +114,8 @@ std::string_view GetErrorText(EBasicError error) {
         return "File already open";
     case EBasicError::BadFileName:
         return "Bad file name";
+    case EBasicError::OutOfMemory:
+        return "Out of memory";
     case EBasicError::Unsupported:
         return "Unsupported statement";
     }

@@ -39,6 +39,7 @@ enum class EBasicError {
     BadFileNumber,
     FileAlreadyOpen,
     BadFileName,
+    OutOfMemory,
     Unsupported,
 };
 

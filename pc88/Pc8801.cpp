@@ -65,6 +65,10 @@ constexpr std::uint8_t kSpeed600 = 0xFA;
 
 // Characters the line keeps for the cable before the machine waits.
 constexpr std::size_t kLineBacklog = 256;
+// The receive buffer of N88-BASIC's RS-232C input: what the far end sends
+// beyond it waits in the cable (the pseudo-terminal pushes back), or is lost
+// as an overrun while the line is held and only XON can free it.
+constexpr std::size_t kLineInputBuffer = 256;
 
 } // namespace
 
@@ -133,8 +137,14 @@ void CPc8801::SetBufferByte(std::uint16_t offset, std::uint8_t value) {
         m_planes[bank - 1][offset & 0x3FFF] = value;
 }
 
+std::string CPc8801::Screen() const {
+    const std::string& printed = m_text.Printed();
+    const std::uint64_t from = std::max(m_nScreenMark, m_text.PrintedBase()) - m_text.PrintedBase();
+    return printed.substr(static_cast<std::size_t>(from));
+}
+
 void CPc8801::ClearLogs() {
-    m_nScreenMark = m_text.Printed().size();
+    m_nScreenMark = m_text.PrintedCount();
     m_rs232.clear();
     m_romCalls.clear();
 }
@@ -212,16 +222,23 @@ void CPc8801::PumpLine() {
     if (m_pOutside == nullptr)
         return;
     if (m_bComOpen) {
-        std::uint8_t buffer[256];
-        std::size_t n;
-        while ((n = m_pOutside->LineReceive(buffer)) > 0) {
+        std::uint8_t buffer[kLineInputBuffer];
+        for (;;) {
+            const std::size_t room = kLineInputBuffer - std::min(m_rx.size(), kLineInputBuffer);
+            // A full buffer takes nothing more, unless the line waits for XON.
+            if (room == 0 && !m_bHeld)
+                break;
+            const std::size_t n =
+                m_pOutside->LineReceive(std::span(buffer, room == 0 ? std::size_t{1} : room));
+            if (n == 0)
+                break;
             for (std::size_t i = 0; i < n; ++i) {
                 const std::uint8_t c = buffer[i];
                 if (m_bXonXoff && c == kXoff)
                     m_bHeld = true;
                 else if (m_bXonXoff && c == kXon)
                     m_bHeld = false;
-                else
+                else if (m_rx.size() < kLineInputBuffer)
                     m_rx.push_back(c);
             }
         }

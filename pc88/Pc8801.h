@@ -210,7 +210,7 @@ class CPc8801 final : public CBasicHost {
 
     // What was printed, and what was sent on the line with nothing outside,
     // since the last ClearLogs.
-    std::string Screen() const { return m_text.Printed().substr(m_nScreenMark); }
+    std::string Screen() const;
     const std::string& Rs232() const { return m_rs232; }
     void ClearLogs();
     // Port &H40 bit 5 at each tick, from the start (checked mode only).
@@ -322,7 +322,7 @@ class CPc8801 final : public CBasicHost {
     std::vector<Key> m_keys;
     CKeySource* m_pKeys = nullptr;
     CTextScreen m_text;
-    std::size_t m_nScreenMark = 0;
+    std::uint64_t m_nScreenMark = 0; // counted from the start, as PrintedCount
     std::uint64_t m_putCharCost = 1'200;
     std::uint64_t m_lineFeedCost = 1'200;
     std::uint64_t m_nBeeps = 0;
@@ -338,7 +338,7 @@ class CPc8801 final : public CBasicHost {
     bool m_bHeld = false;
     std::uint64_t m_lineFree = 0;   // when the transmitter has sent its character
     std::uint64_t m_rxFree = 0;     // when the next received character is in
-    std::deque<std::uint8_t> m_rx;  // received, not yet read
+    std::deque<std::uint8_t> m_rx;  // received, not yet read: at most kLineInputBuffer
     std::vector<std::uint8_t> m_tx; // sent, not yet taken by the cable
     std::string m_rs232;
 };

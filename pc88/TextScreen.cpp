@@ -33,6 +33,12 @@ void CTextScreen::LineFeed() {
 }
 
 void CTextScreen::Put(std::uint8_t c) {
+    if (m_strPrinted.size() >= 2 * kPrintedKept) {
+        // The oldest half goes at once, so that each character is moved
+        // only once or twice.
+        m_strPrinted.erase(0, kPrintedKept);
+        m_nPrintedBase += kPrintedKept;
+    }
     m_strPrinted += static_cast<char>(c);
     switch (c) {
     case kCr:

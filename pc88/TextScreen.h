@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The PC-8801's text screen as N88-BASIC's console prints into it: 80
-// columns by 25 rows, and everything printed, in order, since the machine
-// started.
+// columns by 25 rows, and what was printed last, in order: at least the
+// last kPrintedKept characters, counted from the machine's start.
 #pragma once
 
 #include <array>
@@ -32,8 +32,16 @@ class CTextScreen {
     int CursorRow() const { return m_nRow; }
     int CursorColumn() const { return m_nColumn; }
 
-    // Every character printed since the start, control characters included.
+    // Characters printed that the record keeps: at least this many of the
+    // last ones, so that a long session does not grow without end.
+    static constexpr std::size_t kPrintedKept = 256 * 1024;
+
+    // The characters printed last, control characters included; the first
+    // is the PrintedBase()-th since the start (from 0).
     const std::string& Printed() const { return m_strPrinted; }
+    std::uint64_t PrintedBase() const { return m_nPrintedBase; }
+    // Characters printed since the start.
+    std::uint64_t PrintedCount() const { return m_nPrintedBase + m_strPrinted.size(); }
 
     // Counts every change of the cells; a display redraws when it moved.
     std::uint64_t Changes() const { return m_nChanges; }
@@ -46,6 +54,7 @@ class CTextScreen {
     int m_nRow = 0;
     int m_nColumn = 0;
     std::string m_strPrinted;
+    std::uint64_t m_nPrintedBase = 0;
     std::uint64_t m_nChanges = 0;
 };
 

@@ -96,6 +96,11 @@ constexpr std::array kStrings{
     Entry{IDS_LOSS_DIVISION,
           "ブロックの区切り: 開き直すと、%1 個のブロックが %2 個に切り直されます。"},
     Entry{IDS_LOSS_DAMAGE_MARKS, "読み取れなかったバイトの印 %1 か所: この形式には残せません。"},
+    Entry{IDS_RECORDING_TOO_LONG, "録音が長すぎて WAV ファイル (データ 4 GiB まで、44.1 kHz で約 "
+                                  "13 時間半) に収まりません。"},
+    Entry{IDS_RECORDING_NOT_OUT,
+          "録音ファイルには受信しません。録音は元のまま残し、受信したブロックは KXM などのテープ "
+          "イメージに保存してください。"},
 
     Entry{IDD_ABOUTBOX, "バージョン情報(Relmuth)"},
     Entry{IDD_SEND_PROGRESS, "プログラム送信"},

@@ -100,6 +100,8 @@ enum StringId : unsigned {
     IDS_LOSS_JOINED_SPEEDS = 40062, // %1 blocks that join a header of another speed
     IDS_LOSS_DIVISION = 40063,      // %1 blocks are cut again into %2
     IDS_LOSS_DAMAGE_MARKS = 40064,  // %1 damage marks the format has no place for
+    IDS_RECORDING_TOO_LONG = 40044, // why a recording over what a WAV file holds is not saved
+    IDS_RECORDING_NOT_OUT = 40045,  // a recording is not received into: the user's original
 
     // Dialog titles, keyed by the dialog's number.
     IDD_ABOUTBOX = 100,

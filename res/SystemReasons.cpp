@@ -41,6 +41,10 @@ std::optional<StringId> ErrnoReason(int nErrno, ReasonPlace place) {
     case ENXIO:
         return IDS_REASON_REMOVED;
     case EPIPE:
+        // The far end of a line; a pipe whose reader went away is no cable,
+        // and the system's own words say that better than ours.
+        if (place == ReasonPlace::file)
+            return std::nullopt;
         return IDS_REASON_HUNG_UP;
     case EIO:
         // A pseudo-terminal answers EIO once its far end has closed.

@@ -67,6 +67,8 @@ class CFileArchive : public CArchive {
     bool HasFile() const override { return true; }
     std::string GetFileName() const override { return m_file.GetFilePath(); }
     std::uint64_t GetLength() const override { return m_file.GetLength(); }
+    // The file itself, for a reader that must seek in it (a recording).
+    CFile& GetFile() const { return m_file; }
     std::size_t Read(void* pBuffer, std::size_t nCount) override;
     bool IsAtEnd() override;
     void Write(const void* pData, std::size_t nCount) override;

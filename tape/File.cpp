@@ -163,6 +163,27 @@ std::size_t CFile::Read(void* pBuffer, std::size_t nCount) {
     return nDone;
 }
 
+bool CFile::IsSeekable() const {
+    struct stat st {};
+    return ::fstat(m_fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
+std::size_t CFile::ReadAt(void* pBuffer, std::size_t nCount, std::uint64_t nOffset) {
+    auto* p = static_cast<char*>(pBuffer);
+    std::size_t nDone = 0;
+    while (nDone < nCount) {
+        const ssize_t n = Retry([&] {
+            return ::pread(m_fd, p + nDone, nCount - nDone, static_cast<off_t>(nOffset + nDone));
+        });
+        if (n < 0)
+            Fail(errno);
+        if (n == 0)
+            break;
+        nDone += static_cast<std::size_t>(n);
+    }
+    return nDone;
+}
+
 void CFile::Write(const void* pData, std::size_t nCount) {
     const auto* p = static_cast<const char*>(pData);
     while (nCount > 0) {

@@ -28,6 +28,12 @@ class CFile {
     // The size the system reports; for a pipe or a terminal, 0.
     std::uint64_t GetLength() const;
     std::size_t Read(void* pBuffer, std::size_t nCount);
+    // Whether the file can be read at any place (a regular file or a disk),
+    // unlike a pipe, a FIFO or a terminal, which are read once in order.
+    bool IsSeekable() const;
+    // Reads up to nCount bytes from nOffset on, of a seekable file, leaving
+    // the place Read goes on from as it was; fewer at the end.
+    std::size_t ReadAt(void* pBuffer, std::size_t nCount, std::uint64_t nOffset);
     void Write(const void* pData, std::size_t nCount);
     // Closes now, so that a failure of the close itself is reported.
     void Close();

@@ -8,6 +8,7 @@
 
 #include "audio/Recording.h"
 #include "audio/RecordingMarks.h"
+#include "audio/SoundFile.h"
 #include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
@@ -261,12 +262,15 @@ void CRelmuthDoc::SerializeRecording(CArchive& ar) {
         return;
     }
     // Decoded beside the tape, which stays as it was until the decoding is
-    // done: a cancelled decoding leaves it untouched. libsndfile reads a file
-    // by its name, seeking as it likes; bytes in memory it reads in place.
+    // done: a cancelled decoding leaves it untouched. libsndfile reads a
+    // file that can seek through the descriptor already open, seeking as it
+    // likes; a pipe or a FIFO, read once in order, it reads from memory.
     std::vector<CTapeBlock> blocks;
     std::vector<CDamagedByte> damage;
-    if (const auto* pFile = dynamic_cast<const CFileArchive*>(&ar)) {
-        damage = ReadRecording(pFile->GetFileName(), m_recordingOptions, blocks, m_pDecodeProgress);
+    const auto* pFile = dynamic_cast<const CFileArchive*>(&ar);
+    if (pFile != nullptr && pFile->GetFile().IsSeekable()) {
+        const auto reader = CSoundFileReader::OpenFile(pFile->GetFile());
+        damage = ReadRecording(*reader, m_recordingOptions, blocks, m_pDecodeProgress);
     } else {
         const ByteArray bytes = ar.ReadAll();
         damage = ReadRecording(bytes, m_recordingOptions, blocks, m_pDecodeProgress);

@@ -165,4 +165,43 @@ TEST(Line, LoadTakesBytesAtLineSpeedAndOnlyWhileOpen) {
     EXPECT_FALSE(machine.LineHeld()) << "XOFF and XON are flow control, not data";
 }
 
+// The line takes no more than its receive buffer holds while the program
+// does not read: the rest waits in the cable, and comes in order once the
+// program reads.
+TEST(Line, InputBeyondTheReceiveBufferWaitsInTheCable) {
+    pc88::CPc8801 machine;
+    CFarEnd far;
+    machine.SetOutside(&far);
+    Bytes sent(100000);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<std::uint8_t>('0' + i % 10);
+        far.incoming.push_back(sent[i]);
+    }
+    machine.ComOpen("N71XN");
+    machine.ComWrite(Bytes(40, 'A'));
+    EXPECT_EQ(far.incoming.size(), sent.size() - 256);
+    Bytes got;
+    for (int i = 0; i < 300; ++i)
+        got.push_back(machine.ComRead());
+    EXPECT_EQ(got, Bytes(sent.begin(), sent.begin() + 300));
+    EXPECT_EQ(far.incoming.size(), sent.size() - 300 - 255) << "the buffer is full again";
+}
+
+// Held by XOFF with a full buffer, the line still hears XON: what comes
+// between is lost as a real USART loses it, but the output goes on.
+TEST(Line, XonFreesTheLineWhenTheReceiveBufferIsFull) {
+    pc88::CPc8801 machine;
+    CFarEnd far;
+    machine.SetOutside(&far);
+    far.incoming.push_back(pc88::kXoff);
+    for (int i = 0; i < 300; ++i)
+        far.incoming.push_back('x');
+    far.incoming.push_back(pc88::kXon);
+    machine.ComOpen("N71XN");
+    machine.ComWrite(Bytes{'A'});
+    machine.ComClose();
+    EXPECT_EQ(far.sent, Bytes{'A'});
+    EXPECT_TRUE(far.incoming.empty());
+}
+
 } // namespace

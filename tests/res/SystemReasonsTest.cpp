@@ -30,7 +30,8 @@ TEST(SystemReasons, CommonErrnoValuesInOurWordsTheRestInTheSystems) {
         {ENOENT, ReasonPlace::file, kMissing},
         {ENODEV, ReasonPlace::port, kRemoved},
         {ENXIO, ReasonPlace::port, kRemoved},
-        {EPIPE, ReasonPlace::file, kHungUp},
+        {EPIPE, ReasonPlace::file, std::strerror(EPIPE)},
+        {EPIPE, ReasonPlace::port, kHungUp},
         {EIO, ReasonPlace::file, kIo},
         {EIO, ReasonPlace::port, kIo},
         // A pseudo-terminal whose far end closed answers EIO.

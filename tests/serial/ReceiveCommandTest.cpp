@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,10 +72,11 @@ std::string TransferText(const CTapeBlock& block, int checksumError = 0) {
 // relmuth-tape run in the background with its output in files.
 class CToolProcess {
   public:
+    // Another program (a shell, say) in place of relmuth-tape.
     CToolProcess(const std::vector<std::string>& args, const fs::path& dir,
-                 const std::string& name = "tool")
+                 const std::string& name = "tool", const std::string& program = RELMUTH_TAPE)
         : m_out(dir / (name + ".out")), m_err(dir / (name + ".err")) {
-        std::vector<std::string> argv{RELMUTH_TAPE};
+        std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> raw;
         for (std::string& a : argv)
@@ -88,7 +90,7 @@ class CToolProcess {
                                          0644);
         posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
-        if (posix_spawn(&m_pid, RELMUTH_TAPE, &actions, nullptr, raw.data(), environ) != 0)
+        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, raw.data(), environ) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -272,6 +274,131 @@ TEST_F(ReceiveCommand, WrongArgumentsAndUnusablePortsOrTapes) {
     CToolProcess tool({"receive", m_pty.SlavePath(), Out().string()}, m_dir);
     EXPECT_EQ(tool.Wait(), 1);
     EXPECT_EQ(ReadFile(Out()), "not a tape image");
+}
+
+// A standard output that goes away (`| head -c 0`) ends nothing: it is
+// reported once, and every block is still saved into OUT.
+TEST_F(ReceiveCommand, ClosedStandardOutputIsReportedOnceAndTheCaptureGoesOn) {
+    const std::vector<CTapeBlock> blocks{RandomBlock(20, 1200, 60), RandomBlock(30, 600, 61),
+                                         RandomBlock(40, 1200, 62)};
+    const std::string command =
+        std::string("'") + RELMUTH_TAPE + "' receive '" + m_pty.SlavePath() + "' '" +
+        Out().string() + "' --count 3 2> '" + (m_dir / "err").string() +
+        "' | head -c 0; echo ${PIPESTATUS[0]} > '" + (m_dir / "status").string() + "'";
+    CToolProcess shell({"-c", command}, m_dir, "shell", "/bin/bash");
+    ASSERT_TRUE(WaitFor([&] {
+        termios t{};
+        return tcgetattr(m_pty.Slave(), &t) == 0 && !(t.c_lflag & ICANON);
+    }));
+    std::string text;
+    for (const CTapeBlock& block : blocks)
+        text += TransferText(block);
+    ASSERT_TRUE(m_pty.Write(text));
+    EXPECT_EQ(shell.Wait(), 0);
+    EXPECT_EQ(ReadTape(Out()), blocks);
+    EXPECT_EQ(ReadFile(m_dir / "err"),
+              "relmuth-tape: write error on standard output: Broken pipe\n");
+    EXPECT_EQ(ReadFile(m_dir / "status"), "1\n");
+}
+
+// OUT is judged before anything is sent or received: a recording is never
+// written over, one that cannot be written is refused, and so is a tape
+// the user may not write. The PC-8801 is not even sent the loader.
+TEST_F(ReceiveCommand, UnsuitableOutIsRefusedBeforeAnythingIsSent) {
+    const bool asRoot = ::geteuid() == 0;
+    const fs::path locked = m_dir / "locked.kxm";
+    {
+        ByteArray image;
+        CMemoryArchive ar(image);
+        WriteKxm({RandomBlock(3, 600, 70)}, ar);
+        std::ofstream(locked, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+    }
+    // The user's recordings, good to decode and open to anyone: a WAV file,
+    // and the same bytes under a FLAC name (libsndfile reads them by content).
+    const fs::path recording = m_dir / "side-a.WAV";
+    const fs::path flac = m_dir / "side-b.flac";
+    ASSERT_EQ(
+        CToolProcess({"convert", locked.string(), recording.string()}, m_dir, "convert").Wait(), 0);
+    fs::copy_file(recording, flac);
+    const std::string recorded = ReadFile(recording);
+    for (const fs::path& file : {recording, flac})
+        fs::permissions(file, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                                 fs::perms::others_exec));
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string lockedBefore = ReadFile(locked);
+    // Root may write any file: the capture then runs as nobody, who may use
+    // the line and the folder but not the file.
+    if (asRoot) {
+        ASSERT_EQ(::fchmod(m_pty.Slave(), 0666), 0);
+        fs::permissions(m_dir, fs::perms::all);
+    }
+    const std::string saveFailed(res::LoadString(res::AFX_IDP_FAILED_TO_SAVE_DOC));
+    struct Row {
+        fs::path out;
+        std::string err;
+    } const rows[] = {
+        {recording, std::string(res::LoadString(res::IDS_RECORDING_NOT_OUT)) + " (" +
+                        recording.string() + ")\n"},
+        {flac,
+         saveFailed + " (" + std::string(res::LoadString(res::IDS_RECORDING_WAV_ONLY)) + ")\n"},
+        {locked, saveFailed + " (" + locked.string() + ": " +
+                     std::string(res::LoadString(res::IDS_REASON_PERMISSION)) + ")\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.out);
+        std::vector<std::string> args{"receive", m_pty.SlavePath(), row.out.string(),
+                                      "--send-loader"};
+        std::string program = RELMUTH_TAPE;
+        if (asRoot) {
+            args.insert(args.begin(),
+                        {"--reuid=65534", "--regid=65534", "--clear-groups", RELMUTH_TAPE});
+            program = "/usr/bin/setpriv";
+        }
+        CToolProcess tool(args, m_dir, "tool", program);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_EQ(tool.Err(), row.err);
+        EXPECT_TRUE(m_pty.Read(1, 300ms).empty()) << "something was sent";
+    }
+    EXPECT_EQ(ReadFile(recording), recorded);
+    EXPECT_EQ(ReadFile(flac), recorded);
+    EXPECT_EQ(ReadFile(locked), lockedBefore);
+}
+
+// A save that SIGINT or SIGTERM ends takes its temporary file with it; the
+// signal still ends the program.
+TEST_F(ReceiveCommand, ConvertStoppedMidSaveLeavesNoTemporaryFile) {
+    // An hour of silence: a WAV file of 317 MB, long enough to stop halfway.
+    std::string image("PC-8801 Tape Image(KXM)\0", 24);
+    for (const unsigned v : {0x0001u, 2u, 0x0100u, 0x0102u, 8u, 0u, 0u})
+        image += {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    const std::uint32_t ticks = 3600 * 4800;
+    image += {static_cast<char>(ticks & 0xFF),
+              static_cast<char>((ticks >> 8) & 0xFF),
+              static_cast<char>((ticks >> 16) & 0xFF),
+              static_cast<char>(ticks >> 24),
+              0,
+              0,
+              0,
+              0};
+    std::ofstream(m_dir / "hour.kxm", std::ios::binary) << image;
+    for (const int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        const fs::path out = m_dir / "hour.wav";
+        const auto temporary = [&] {
+            for (const auto& entry : fs::directory_iterator(m_dir))
+                if (entry.path().filename().string().starts_with(".hour.wav."))
+                    return true;
+            return false;
+        };
+        CToolProcess tool({"convert", (m_dir / "hour.kxm").string(), out.string()}, m_dir);
+        ASSERT_TRUE(WaitFor(temporary));
+        tool.Signal(sig);
+        EXPECT_EQ(tool.Wait(), -1) << "ended by the signal";
+        EXPECT_FALSE(temporary());
+        EXPECT_FALSE(fs::exists(out));
+    }
 }
 
 } // namespace

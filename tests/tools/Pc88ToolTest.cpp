@@ -19,6 +19,7 @@
 #include <regex>
 #include <thread>
 
+#include "../serial/PtyPair.h"
 #include "loader/LoaderText.h"
 #include "serial/CommPort.h"
 #include "serial/CommSettings.h"
@@ -43,13 +44,19 @@ std::string Slurp(const fs::path& path) {
 // relmuth-pc88 running as a child process, its output in files.
 class CMachineProcess {
   public:
-    CMachineProcess(const fs::path& dir, std::vector<std::string> args) : m_dir(dir) {
+    // With a terminal, standard input and output are that terminal.
+    CMachineProcess(const fs::path& dir, std::vector<std::string> args,
+                    const std::string& terminal = {})
+        : m_dir(dir) {
         std::vector<std::string> argv{RELMUTH_PC88};
         argv.insert(argv.end(), args.begin(), args.end());
         m_pid = fork();
         if (m_pid == 0) {
-            const int in = ::open("/dev/null", O_RDONLY);
-            const int out = ::open((dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int in = terminal.empty() ? ::open("/dev/null", O_RDONLY)
+                                            : ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+            const int out = terminal.empty() ? ::open((dir / "stdout").c_str(),
+                                                      O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                                             : in;
             const int err = ::open((dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(in, 0);
             dup2(out, 1);
@@ -83,6 +90,7 @@ class CMachineProcess {
         }
         return m_status;
     }
+    void Signal(int sig) const { kill(m_pid, sig); }
     std::string Out() const { return Slurp(m_dir / "stdout"); }
     std::string Err() const { return Slurp(m_dir / "stderr"); }
 
@@ -384,6 +392,97 @@ TEST_F(Pc88Tool, ArgumentsAndTapeFailures) {
     // link goes with it.
     EXPECT_EQ(run({"--link", link}), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    // `--` ends the options; there are no other arguments to give.
+    EXPECT_EQ(run({"--link", link, "--"}), 0);
+    EXPECT_EQ(run({"--", "--fast"}), 2);
+}
+
+// A device that never ends is no key script: refused at once, before the
+// machine takes all memory reading it.
+TEST_F(Pc88Tool, KeyScriptLargerThanAnySessionIsRefused) {
+    CMachineProcess machine(dir, {"--keys", "/dev/zero", "--link", link});
+    EXPECT_EQ(machine.Wait(), 2);
+    EXPECT_NE(machine.Err().find("the key script /dev/zero is larger than 1024 KiB"),
+              std::string::npos)
+        << machine.Err();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+// Keys that wait for a text that never comes: the machine runs until it is
+// stopped.
+constexpr const char* kWaitForEver = "<wait NEVER PRINTED>x";
+
+// A second machine on the same link leaves the first one's port alone; a
+// link left by a machine that is gone is taken over.
+TEST_F(Pc88Tool, SecondMachineRefusesTheLinkOfARunningOne) {
+    const std::string keys = PutKeys(kWaitForEver);
+    CMachineProcess first(dir, {"--link", link, "--keys", keys});
+    ASSERT_TRUE(WaitForLink());
+    const std::string port = fs::read_symlink(link).string();
+    const fs::path second = dir / "second";
+    fs::create_directory(second);
+    CMachineProcess other(second, {"--link", link, "--keys", keys});
+    EXPECT_EQ(other.Wait(), 1);
+    EXPECT_NE(
+        other.Err().find(link + " is the port of another machine still running (" + port + ")"),
+        std::string::npos)
+        << other.Err();
+    EXPECT_EQ(fs::read_symlink(link).string(), port) << "the first machine keeps its link";
+    first.Signal(SIGTERM);
+    EXPECT_EQ(first.Wait(), 128 + SIGTERM);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+
+    const std::string gone = (dir / "pts-gone").string(); // a port gone with its machine
+    fs::create_symlink(gone, link);
+    CMachineProcess third(second, {"--link", link, "--keys", keys});
+    // The old link goes before the new one comes: wait for the new one.
+    const auto linked = [&] {
+        std::error_code ec;
+        const fs::path to = fs::read_symlink(link, ec);
+        return ec ? std::string() : to.string();
+    };
+    for (int i = 0; i < 2000 && (linked().empty() || linked() == gone); ++i)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_NE(linked(), gone) << "a stale link is replaced";
+    EXPECT_NE(linked(), "");
+    third.Signal(SIGTERM);
+    EXPECT_EQ(third.Wait(), 128 + SIGTERM) << third.Err();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+// Every signal that ends the machine leaves the terminal as it found it
+// and takes the link away; the status says which signal it was.
+TEST_F(Pc88Tool, SignalsRestoreTheTerminalAndRemoveTheLink) {
+    const std::string keys = PutKeys(kWaitForEver);
+    for (const int sig : {SIGQUIT, SIGUSR1, SIGHUP, SIGINT}) {
+        CPtyPair terminal;
+        termios before{};
+        ASSERT_EQ(tcgetattr(terminal.Slave(), &before), 0);
+        CMachineProcess machine(dir, {"--link", link, "--keys", keys}, terminal.SlavePath());
+        ASSERT_TRUE(WaitForLink()) << sig;
+        // Raw once the machine has taken the terminal; its screen is read
+        // off so that it never waits for the terminal.
+        termios during{};
+        for (int i = 0; i < 2000; ++i) {
+            terminal.Read(4096, 5ms);
+            tcgetattr(terminal.Slave(), &during);
+            if ((during.c_lflag & ICANON) == 0)
+                break;
+        }
+        ASSERT_EQ(during.c_lflag & ICANON, 0u) << sig;
+        machine.Signal(sig);
+        int status = -1;
+        for (int i = 0; i < 2000 && status < 0; ++i) {
+            terminal.Read(4096, 5ms);
+            status = machine.Wait(0s);
+        }
+        EXPECT_EQ(status, 128 + sig) << sig;
+        termios after{};
+        ASSERT_EQ(tcgetattr(terminal.Slave(), &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << sig;
+        EXPECT_EQ(after.c_iflag, before.c_iflag) << sig;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << sig;
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "res/Strings.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
+#include "tape/TapeRecords.h"
 #include "tests/ScratchFolder.h"
 
 namespace fs = std::filesystem;
@@ -540,6 +542,106 @@ TEST_F(Tool, SendLoaderEndsWithStatusOneWhenTheLineIsLostWhileHeld) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(res::LoadString(res::IDS_PORT_LOST)), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("100%"), std::string::npos) << r.err;
+}
+
+// A KXM image of nothing but one outer gap of the given length in ticks.
+std::string GapImage(std::uint32_t ticks) {
+    std::string image("PC-8801 Tape Image(KXM)\0", 24);
+    const auto u16 = [&](unsigned v) {
+        image += static_cast<char>(v & 0xFF);
+        image += static_cast<char>((v >> 8) & 0xFF);
+    };
+    const auto u32 = [&](std::uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    u16(0x0001); // version
+    u16(2);
+    u16(0x0100);
+    u16(0x0102); // outer gap
+    u16(8);
+    u32(0);
+    u32(ticks);
+    u16(0x0000); // end
+    u16(0);
+    return image;
+}
+
+// A recording is read from the bytes of the one open of its name, so a
+// FIFO or a pipe carries it as a file does.
+TEST_F(Tool, FifosAndPipesCarryRecordingsAndImagesIntoRecordings) {
+    PutTape("in.kxm", {B({':', 0x9C, 0x3A, 0, 0xFF}, 600), B({1, 2, 3, 0x3A}, 1200)});
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("tape.wav")}).status, 0);
+    const std::string list = "0\t600\t5\tMachine Code\t\n1\t1200\t4\tUnknown\t\n";
+    ASSERT_EQ(::mkfifo(P("fifo.wav").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(P("fifo.kxm").c_str(), 0600), 0);
+    const auto feed = [&](const std::string& from, const std::string& fifo) {
+        return "(cat " + Quote(P(from)) + " > " + Quote(P(fifo)) + " &) ; timeout 60 ";
+    };
+    const Result fromFifo =
+        RunShell(feed("tape.wav", "fifo.wav") + Command({"list", P("fifo.wav")}));
+    EXPECT_EQ(fromFifo.status, 0) << fromFifo.err;
+    EXPECT_EQ(fromFifo.out, list);
+    const Result toWav = RunShell(feed("in.kxm", "fifo.kxm") +
+                                  Command({"convert", P("fifo.kxm"), P("from-fifo.wav")}));
+    EXPECT_EQ(toWav.status, 0) << toWav.err;
+    EXPECT_EQ(Get("from-fifo.wav"), Get("tape.wav"));
+    const Result piped = RunShell("cat " + Quote(P("in.kxm")) + " | timeout 60 " +
+                                  Command({"convert", "/dev/stdin", P("from-pipe.wav")}));
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(Get("from-pipe.wav"), Get("tape.wav"));
+}
+
+// A recording longer than a WAV file holds (4 GiB of data) is refused
+// before a byte is written: OUT stays as it was, with no temporary file,
+// and at once, not after writing the 79 GB the image asks for.
+TEST_F(Tool, RecordingLongerThanWavHoldsIsRefusedBeforeWriting) {
+    Put("gap.kxm", GapImage(0xFFFFFFFF));
+    Put("out.wav", "precious");
+    const Result r = RunShell("timeout 60 " + Command({"convert", P("gap.kxm"), P("out.wav")}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, kSaveFailed + " (" +
+                         std::string(res::LoadString(res::IDS_RECORDING_TOO_LONG)) + ")\n");
+    EXPECT_EQ(Get("out.wav"), "precious");
+    EXPECT_TRUE(NoTemporaryFiles(dir));
+
+    // Just inside the limit the header says what follows: 48,694 s of
+    // silence are 4,294,810,800 bytes of samples. Only the header is read,
+    // through a link of our own to standard output (a pipe).
+    Put("long.kxm", GapImage(48694 * kTicksPerSecond));
+    const std::uint64_t samples = 48694ull * 44100;
+    fs::create_symlink("/dev/stdout", P("stdout.wav"));
+    const Result fits = RunShell(
+        "timeout 600 " + Command({"convert", P("long.kxm"), P("stdout.wav")}) + " | head -c 44");
+    const std::string header = fits.out;
+    ASSERT_EQ(header.size(), 44u);
+    const auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(
+            static_cast<std::uint8_t>(header[at]) | static_cast<std::uint8_t>(header[at + 1]) << 8 |
+            static_cast<std::uint8_t>(header[at + 2]) << 16 |
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(header[at + 3])) << 24);
+    };
+    EXPECT_EQ(header.substr(0, 4), "RIFF");
+    EXPECT_EQ(u32(40), samples * 2);
+    EXPECT_EQ(u32(4), samples * 2 + 36);
+}
+
+// After `--` every argument is a name, also one that looks like an option.
+TEST_F(Tool, DoubleDashEndsTheOptions) {
+    PutTape("--help", {B({1, 2, 3}, 1200)});
+    PutTape("--baud", {B({4}, 600)});
+    const std::string cd = "cd " + Quote(dir.string()) + " && ";
+    const Result list = RunShell(cd + Command({"list", "--", "--help"}));
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "0\t1200\t3\tUnknown\t\n");
+    const Result convert =
+        RunShell(cd + Command({"convert", "--channel", "left", "--", "--baud", "-x.cas"}));
+    EXPECT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(Get("-x.cas"), std::string("\x04", 1));
+    Put("--count", "\r\nCAS1\r\n0001\r\n41\r\n41\r\n");
+    const Result import = RunShell(cd + Command({"import", "--", "--count", "--send-loader"}));
+    EXPECT_EQ(import.status, 0) << import.err;
+    EXPECT_EQ(Run({"list", P("--send-loader")}).out, "0\t1200\t1\tUnknown\t\n");
 }
 
 } // namespace

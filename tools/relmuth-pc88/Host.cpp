@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,20 @@ void AppendShown(std::string& out, std::uint8_t c) {
     }
 }
 
+// What a symbolic link says, or nothing.
+std::string ReadLinkText(const std::string& path) {
+    char target[4096];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof target)
+        return {};
+    return std::string(target, static_cast<std::size_t>(n));
+}
+
+// Signals whose default ends the process: each ends the session cleanly
+// instead (the terminal restored, the link removed).
+constexpr int kStopSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                                SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
+
 constexpr int kTickMilliseconds = 17;
 constexpr auto kLookInterval = std::chrono::milliseconds(15);
 // Behind the wall clock by more than this, the machine stops catching up.
@@ -78,12 +93,9 @@ CPtyLine::CPtyLine() {
 }
 
 CPtyLine::~CPtyLine() {
-    if (!m_strLink.empty()) {
-        char target[4096];
-        const ssize_t n = ::readlink(m_strLink.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_strPath)
-            ::unlink(m_strLink.c_str());
-    }
+    // Only a link that still leads to this machine's port is removed.
+    if (!m_strLink.empty() && ReadLinkText(m_strLink) == m_strPath)
+        ::unlink(m_strLink.c_str());
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -95,8 +107,17 @@ void CPtyLine::MakeLink(const std::string& linkPath) {
     if (::lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             throw std::runtime_error(linkPath + " exists and is not a link; not replaced");
+        // A pseudo-terminal lives as long as its machine holds it: a link to
+        // one that is still there is another machine's port.
+        struct stat target {};
+        if (::stat(linkPath.c_str(), &target) == 0 && S_ISCHR(target.st_mode))
+            throw std::runtime_error(linkPath + " is the port of another machine still running (" +
+                                     ReadLinkText(linkPath) +
+                                     "); give this one another --link, or remove the link "
+                                     "if no machine runs there");
         ::unlink(linkPath.c_str()); // left behind by a machine that did not end cleanly
     }
+    // A machine that made the link meanwhile keeps it.
     if (::symlink(m_strPath.c_str(), linkPath.c_str()) != 0)
         throw SystemError("cannot make the link " + linkPath);
     m_strLink = linkPath;
@@ -131,7 +152,7 @@ CRawTerminal::~CRawTerminal() {
 
 CStopSignals::CStopSignals() {
     sigemptyset(&m_set);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    for (int sig : kStopSignals)
         sigaddset(&m_set, sig);
     pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
     m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -145,9 +166,13 @@ CStopSignals::~CStopSignals() {
     pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
 }
 
-bool CStopSignals::Raised() const {
+bool CStopSignals::Raised() {
     signalfd_siginfo info;
-    return m_fd >= 0 && ::read(m_fd, &info, sizeof info) == sizeof info;
+    if (m_fd < 0 || ::read(m_fd, &info, sizeof info) != sizeof info)
+        return false;
+    if (m_nSignal == 0)
+        m_nSignal = static_cast<int>(info.ssi_signo);
+    return true;
 }
 
 CDisplay::CDisplay(const pc88::CTextScreen& screen, bool bTerminal)
@@ -193,11 +218,15 @@ void CDisplay::Redraw() {
 // left out.
 void CDisplay::WritePlain() {
     const std::string& printed = m_screen.Printed();
-    if (m_nWritten == printed.size())
+    const std::uint64_t base = m_screen.PrintedBase();
+    if (m_nWritten == m_screen.PrintedCount())
         return;
+    // Text the screen no longer keeps is not written.
+    m_nWritten = std::max(m_nWritten, base);
     std::string out;
-    for (; m_nWritten < printed.size(); ++m_nWritten) {
-        const auto c = static_cast<std::uint8_t>(printed[m_nWritten]);
+    for (; m_nWritten < m_screen.PrintedCount(); ++m_nWritten) {
+        const auto c =
+            static_cast<std::uint8_t>(printed[static_cast<std::size_t>(m_nWritten - base)]);
         if (c == '\n')
             out += '\n';
         else if (c >= 0x20)

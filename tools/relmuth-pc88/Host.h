@@ -57,7 +57,9 @@ class CRawTerminal {
     bool m_bRaw = false;
 };
 
-// SIGINT, SIGTERM and SIGHUP, blocked and readable through a descriptor.
+// The signals that would end the process (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT, SIGUSR1 and the like), blocked and readable through a
+// descriptor, so that the session ends through the destructors.
 class CStopSignals {
   public:
     CStopSignals();
@@ -65,12 +67,16 @@ class CStopSignals {
     CStopSignals(const CStopSignals&) = delete;
     CStopSignals& operator=(const CStopSignals&) = delete;
     int Fd() const { return m_fd; }
-    bool Raised() const;
+    // Takes a signal that came; true when there was one.
+    bool Raised();
+    // The first signal taken, or 0.
+    int Signal() const { return m_nSignal; }
 
   private:
     sigset_t m_set{};
     sigset_t m_old{};
     int m_fd = -1;
+    int m_nSignal = 0;
 };
 
 // The screen on standard output: redrawn in place on a terminal, otherwise
@@ -92,7 +98,7 @@ class CDisplay {
     std::uint64_t m_nShownChanges = ~std::uint64_t{0};
     int m_nShownRow = -1;
     int m_nShownColumn = -1;
-    std::size_t m_nWritten = 0;
+    std::uint64_t m_nWritten = 0; // printed text written, counted from the start
 };
 
 // The world outside the machine, as relmuth-pc88 runs it.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/relmuth-pc88/Typists.h"
 
+#include <algorithm>
 #include <array>
 
 #include "tape/BlockInfo.h"
@@ -54,14 +55,18 @@ std::string CKeyScript::Parse(std::string_view text) {
 }
 
 std::optional<std::uint8_t> CKeyScript::TakeKey(const pc88::CTextScreen& screen) {
+    // Places in the printed text count from the machine's start; the screen
+    // keeps only the last of it.
     const std::string& printed = screen.Printed();
+    const std::uint64_t base = screen.PrintedBase();
+    const std::uint64_t end = screen.PrintedCount();
     while (m_nNext < m_items.size() && !m_items[m_nNext].wait.empty()) {
         const std::string& wait = m_items[m_nNext].wait;
-        const std::size_t from = std::max(m_nSince, m_nSearch);
-        if (printed.find(wait, from) == std::string::npos) {
+        const std::uint64_t from = std::max({m_nSince, m_nSearch, base});
+        if (printed.find(wait, static_cast<std::size_t>(from - base)) == std::string::npos) {
             // Text seen so far cannot hold the start of a later match.
-            if (printed.size() >= wait.size())
-                m_nSearch = std::max(m_nSearch, printed.size() - wait.size() + 1);
+            if (end >= wait.size())
+                m_nSearch = std::max<std::uint64_t>(m_nSearch, end - wait.size() + 1);
             return std::nullopt;
         }
         ++m_nNext;
@@ -69,7 +74,7 @@ std::optional<std::uint8_t> CKeyScript::TakeKey(const pc88::CTextScreen& screen)
     }
     if (m_nNext == m_items.size())
         return std::nullopt;
-    m_nSince = printed.size();
+    m_nSince = end;
     m_nSearch = 0;
     return m_items[m_nNext++].key;
 }
@@ -96,9 +101,9 @@ constexpr std::array<std::string_view, 6> kEvents = {
 std::optional<std::uint8_t> CAutoUser::TakeKey(const pc88::CTextScreen& screen) {
     // The routine looks at the keyboard thousands of times a second while
     // the screen stays as it is.
-    if (screen.Printed().size() != m_nLooked) {
-        m_nLooked = screen.Printed().size();
-        Look(screen.Printed());
+    if (screen.PrintedCount() != m_nLooked) {
+        m_nLooked = screen.PrintedCount();
+        Look(screen);
     }
     if (m_keys.empty())
         return std::nullopt;
@@ -121,12 +126,15 @@ char CAutoUser::ModeKey() const {
     return slow ? '2' : '1';
 }
 
-void CAutoUser::Look(const std::string& printed) {
+void CAutoUser::Look(const pc88::CTextScreen& screen) {
+    const std::string& printed = screen.Printed();
+    const std::uint64_t base = screen.PrintedBase();
     for (;;) {
         std::size_t best = std::string::npos;
         std::size_t event = 0;
+        const auto seen = static_cast<std::size_t>(std::max(m_nSeen, base) - base);
         for (std::size_t i = 0; i < kEvents.size(); ++i) {
-            const std::size_t at = printed.find(kEvents[i], m_nSeen);
+            const std::size_t at = printed.find(kEvents[i], seen);
             if (at < best) {
                 best = at;
                 event = i;
@@ -134,7 +142,7 @@ void CAutoUser::Look(const std::string& printed) {
         }
         if (best == std::string::npos)
             return;
-        m_nSeen = best + kEvents[event].size();
+        m_nSeen = base + best + kEvents[event].size();
         React(event, printed, best);
     }
 }

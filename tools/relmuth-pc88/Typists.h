@@ -46,8 +46,9 @@ class CKeyScript final : public pc88::CKeySource {
     };
     std::vector<CItem> m_items;
     std::size_t m_nNext = 0;
-    std::size_t m_nSince = 0;  // printed text at the last key handed over
-    std::size_t m_nSearch = 0; // where the search for the next wait goes on
+    // Places in the printed text, counted from the machine's start.
+    std::uint64_t m_nSince = 0;  // printed text at the last key handed over
+    std::uint64_t m_nSearch = 0; // where the search for the next wait goes on
 };
 
 // The script first, then the terminal.
@@ -76,7 +77,7 @@ class CAutoUser final : public pc88::CKeySource {
     std::size_t Transfers() const { return m_nTransfers; }
 
   private:
-    void Look(const std::string& printed);
+    void Look(const pc88::CTextScreen& screen);
     void React(std::size_t event, const std::string& printed, std::size_t at);
     void Type(std::string_view text);
     char ModeKey() const;
@@ -85,11 +86,11 @@ class CAutoUser final : public pc88::CKeySource {
     const pc88::CCassetteDeck& m_deck;
     std::deque<std::uint8_t> m_keys;
     EStage m_stage = EStage::start;
-    std::size_t m_nSeen = 0;   // printed text handled
-    std::size_t m_nLooked = 0; // printed text looked at
-    std::size_t m_nBlock = 0;  // the block the next read is for
-    long m_nLastCount = -1;    // bytes of the last read; -1 before it is known
-    bool m_bSent = false;      // the last read has been transferred
+    std::uint64_t m_nSeen = 0;   // printed text handled, counted from the start
+    std::uint64_t m_nLooked = 0; // printed text looked at
+    std::size_t m_nBlock = 0;    // the block the next read is for
+    long m_nLastCount = -1;      // bytes of the last read; -1 before it is known
+    bool m_bSent = false;        // the last read has been transferred
     std::size_t m_nTransfers = 0;
     bool m_bDone = false;
 };

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +25,13 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// The status of an end by signal n, as the shell reports one.
+constexpr int kExitSignalBase = 128;
+
+// The largest key script taken: far more than any session types, and a
+// bound for a name that is no script (a device that never ends).
+constexpr std::size_t kMaxKeyScriptBytes = 1024 * 1024;
 
 // How long the end waits for the far end to read what was sent, from the
 // last byte it read.
@@ -60,7 +66,7 @@ constexpr const char* kHelp =
     "standard output, redrawn in place on a terminal, else as plain lines. Keys\n"
     "typed go to the PC-8801; Ctrl+C quits.\n"
     "Exit status: 0 at END or quit, 1 on a BASIC error or a tape that cannot be\n"
-    "read, 2 on wrong arguments.\n";
+    "read, 2 on wrong arguments, 128 + N when signal N ended the machine.\n";
 
 struct COptions {
     std::string tape;
@@ -86,6 +92,12 @@ int UsageError(const std::string& text) {
 std::optional<int> ParseArguments(int argc, char** argv, COptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--") {
+            // The end of the options; the program takes no other arguments.
+            if (i + 1 < argc)
+                return UsageError("unexpected argument '" + std::string(argv[i + 1]) + "'");
+            break;
+        }
         const auto value = [&](std::string& out) {
             if (i + 1 >= argc)
                 return false;
@@ -153,7 +165,15 @@ int Run(const COptions& options) {
         std::ifstream in(options.keys, std::ios::binary);
         if (!in)
             return UsageError("cannot read the key script " + options.keys);
-        const std::string error = script.Parse(std::string(std::istreambuf_iterator<char>(in), {}));
+        std::string text(kMaxKeyScriptBytes + 1, '\0');
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        if (in.bad())
+            return UsageError("cannot read the key script " + options.keys);
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxKeyScriptBytes)
+            return UsageError("the key script " + options.keys + " is larger than " +
+                              std::to_string(kMaxKeyScriptBytes / 1024) + " KiB");
+        const std::string error = script.Parse(text);
         if (!error.empty())
             return UsageError(options.keys + ": " + error);
     }
@@ -216,6 +236,10 @@ int Run(const COptions& options) {
         } catch (const pc88::CHostStop&) {
         }
     }
+    // The terminal and the link go with the objects that hold them, before
+    // the status reaches the caller.
+    if (signals.Signal() != 0)
+        return kExitSignalBase + signals.Signal();
     return status;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/relmuth-tape/CliHost.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -96,6 +97,16 @@ int FinishOutput(int nStatus) {
     if (std::fflush(stderr) != 0 || std::ferror(stderr))
         nStatus = kExitFailed;
     return nStatus;
+}
+
+std::size_t OptionsEnd(const Args& args) {
+    return static_cast<std::size_t>(std::find(args.begin(), args.end(), "--") - args.begin());
+}
+
+void DropEndOfOptions(Args& args) {
+    const auto at = std::find(args.begin(), args.end(), "--");
+    if (at != args.end())
+        args.erase(at);
 }
 
 std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex) {

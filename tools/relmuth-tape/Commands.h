@@ -8,6 +8,12 @@
 
 using Args = std::vector<std::string>;
 
+// "--" ends the options: every argument after it is a name, also one that
+// begins with "-". Where the options end (the place of "--", or the end),
+// and the arguments without that "--".
+std::size_t OptionsEnd(const Args& args);
+void DropEndOfOptions(Args& args);
+
 int CmdList(const Args& args);
 int CmdConvert(const Args& args);
 int CmdText(const Args& args);

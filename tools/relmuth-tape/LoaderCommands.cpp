@@ -14,7 +14,9 @@
 #include "tools/relmuth-tape/PortOptions.h"
 #include "view/SendLoader.h"
 
-int CmdLoader(const Args& args) {
+int CmdLoader(const Args& arguments) {
+    Args args = arguments;
+    DropEndOfOptions(args);
     if (!args.empty())
         return UsageError("loader", "loader takes no arguments");
     const auto bytes = LoaderBytesToSend(GetLoaderResource());
@@ -26,6 +28,7 @@ int CmdSendLoader(const Args& args) {
     CPortOptions options;
     if (!ParsePortOptions("send-loader", args, options))
         return kExitUsage;
+    DropEndOfOptions(options.rest);
     if (options.rest.size() != 1)
         return UsageError("send-loader", "send-loader takes PORT [--baud N]");
     options.strPort = options.rest[0];

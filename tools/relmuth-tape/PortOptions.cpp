@@ -11,6 +11,12 @@
 bool ParsePortOptions(const std::string& strCommand, const Args& args, CPortOptions& options) {
     options.nBaudFlag = BaudFlagFromRate(9600);
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            // Names from here on; the "--" stays, for the command's own options.
+            options.rest.insert(options.rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i),
+                                args.end());
+            break;
+        }
         if (args[i] == "--baud") {
             if (i + 1 == args.size()) {
                 UsageError(strCommand, "--baud needs a speed");

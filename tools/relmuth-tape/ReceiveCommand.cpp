@@ -29,6 +29,7 @@
 
 #include "loader/LoaderText.h"
 #include "res/SystemReasons.h"
+#include "tools/relmuth-tape/CaptureTarget.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
@@ -147,7 +148,9 @@ class CCaptureUi : public CCliReceiveUi {
             return;
         }
         ++m_nStored;
-        PrintLine(BlockListLine(m_doc, nIndex)); // a closed output does not stop the capture
+        // A closed output does not stop the capture; it is reported once.
+        if (!m_bOutputLost && !PrintLine(BlockListLine(m_doc, nIndex)))
+            m_bOutputLost = true;
     }
 
     bool SaveFailed() const { return m_bSaveFailed; }
@@ -159,14 +162,15 @@ class CCaptureUi : public CCliReceiveUi {
     std::size_t m_nLimit; // 0: no limit
     std::size_t m_nStored = 0;
     bool m_bSaveFailed = false;
+    bool m_bOutputLost = false;
 };
 
 // Takes --count K out of args; K from 1.
 bool ParseCount(Args& args, std::size_t& nCount) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < OptionsEnd(args); ++i) {
         if (args[i] != "--count")
             continue;
-        if (i + 1 == args.size())
+        if (i + 1 == OptionsEnd(args))
             return false;
         const std::string& s = args[i + 1];
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), nCount);
@@ -188,10 +192,13 @@ int CmdReceive(const Args& args) {
     std::size_t nCount = 0;
     if (!ParseCount(options.rest, nCount))
         return UsageError("receive", "--count needs a number of blocks from 1");
-    const auto sendFlag = std::find(options.rest.begin(), options.rest.end(), "--send-loader");
-    const bool bSendLoader = sendFlag != options.rest.end();
+    const auto optionsEnd =
+        options.rest.begin() + static_cast<std::ptrdiff_t>(OptionsEnd(options.rest));
+    const auto sendFlag = std::find(options.rest.begin(), optionsEnd, "--send-loader");
+    const bool bSendLoader = sendFlag != optionsEnd;
     if (bSendLoader)
         options.rest.erase(sendFlag);
+    DropEndOfOptions(options.rest);
     if (options.rest.size() != 2)
         return UsageError("receive",
                           "receive takes PORT OUT [--baud N] [--count K] [--send-loader]");
@@ -201,12 +208,18 @@ int CmdReceive(const Args& args) {
         return UsageError("receive", "OUT must be a file: it is saved again after every block, "
                                      "and standard output has the list lines");
 
+    // A standard output that goes away must not end the capture.
+    ::signal(SIGPIPE, SIG_IGN);
+
     // A tape that exists is added to; one that cannot be read is left alone
-    // rather than replaced by what arrives.
+    // rather than replaced by what arrives. OUT is judged before anything
+    // is sent or received.
     CCliDocumentHost host;
     CRelmuthDoc doc(&host);
     std::error_code ec;
     const bool bExists = std::filesystem::exists(out, ec);
+    if (!CheckCaptureTarget(out, bExists))
+        return kExitFailed;
     if (bExists && !doc.OnOpenDocument(out))
         return kExitFailed;
 

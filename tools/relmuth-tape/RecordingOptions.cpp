@@ -11,7 +11,7 @@
 #include "tools/relmuth-tape/CliHost.h"
 
 bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError) {
-    for (std::size_t i = 0; i < args.size();) {
+    for (std::size_t i = 0; i < OptionsEnd(args);) {
         const std::string& name = args[i];
         if (name != "--baud" && name != "--channel") {
             ++i;
@@ -39,6 +39,7 @@ bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError) {
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                    args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
     }
+    DropEndOfOptions(args);
     return true;
 }
 
@@ -72,13 +73,21 @@ int ReportRecordingDamage(const CRelmuthDoc& doc) {
     return kExitIncomplete;
 }
 
-ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut) {
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut,
+                                         ByteArray& image) {
     const CTapeImageMagic& magic = IsT88Name(strIn) ? kT88Magic : kKxmMagic;
     try {
         {
-            // A bad image fails before OUT is touched.
+            // IN is opened once (it may be a pipe or a FIFO) and held in
+            // memory, which an image's size allows: the time line is walked
+            // twice, to count the recording's length and to write it.
             CFile file = CFile::OpenForReading(strIn);
             CFileArchive in(file, CArchive::load);
+            image = in.ReadAll();
+        }
+        {
+            // A bad image fails before OUT is touched.
+            CMemoryArchive in{std::span<const std::uint8_t>(image)};
             std::vector<CTapeBlock> check;
             CDamageMarks marks;
             try {
@@ -92,8 +101,7 @@ ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::st
         CFileArchive out(writer.GetFile(), CArchive::store);
         WriteRecording(
             [&](CTapeRecordSink& sink) {
-                CFile file = CFile::OpenForReading(strIn);
-                CFileArchive in(file, CArchive::load);
+                CMemoryArchive in{std::span<const std::uint8_t>(image)};
                 ReadTapeImageRecords(in, magic, sink);
             },
             out);

@@ -31,6 +31,8 @@ int ReportRecordingDamage(const CRelmuthDoc& doc);
 
 // Plays the time line of the KXM or T88 image IN (its own gaps) into the WAV
 // file OUT. notAnImage (nothing reported, OUT untouched) when IN is readable
-// but no such image, for the document to read as whatever it is.
+// but no such image, for the document to read as whatever it is: IN's
+// bytes are then in image, since IN (a pipe, say) is read only once.
 enum class ImageToRecording { done, failed, notAnImage };
-ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut);
+ImageToRecording ConvertImageToRecording(const std::string& strIn, const std::string& strOut,
+                                         ByteArray& image);

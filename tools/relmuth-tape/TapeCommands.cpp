@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 #include "res/SystemReasons.h"
@@ -11,6 +12,7 @@
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/RecordingOptions.h"
+#include "tools/relmuth-tape/SaveCleanup.h"
 
 namespace {
 
@@ -64,12 +66,28 @@ int CmdConvert(const Args& arguments) {
         return UsageError("convert", error);
     if (args.size() != 2)
         return UsageError("convert", "convert takes IN and OUT");
+    std::optional<CSaveCleanup> cleanup;
+    if (args[1] != kStandardStream)
+        cleanup.emplace(args[1]);
     // A KXM or T88 image played into a recording keeps the image's own gaps.
     if (EndsWithIgnoringAsciiCase(args[1], ".wav") && args[0] != kStandardStream &&
         !IsRecordingName(args[0]) && !IsRawImageName(args[0])) {
-        const ImageToRecording result = ConvertImageToRecording(args[0], args[1]);
+        ByteArray image;
+        const ImageToRecording result = ConvertImageToRecording(args[0], args[1], image);
         if (result != ImageToRecording::notAnImage)
             return result == ImageToRecording::done ? kExitOk : kExitFailed;
+        // IN has been read (it may be a pipe): the tape is made from its
+        // bytes, under its name, as the document would open it.
+        if (!image.empty()) {
+            try {
+                CMemoryArchive in(std::span<const std::uint8_t>(image), args[0]);
+                doc.Serialize(in);
+            } catch (const CRelmuthException& e) {
+                host.ReportSaveLoadException(e);
+                return kExitFailed;
+            }
+        }
+        return SaveTape(doc, args[1]) ? kExitOk : kExitFailed;
     }
     CTerminalProgress progress;
     doc.m_pDecodeProgress = &progress;
@@ -116,9 +134,14 @@ int CmdText(const Args& arguments) {
     return ReportRecordingDamage(doc);
 }
 
-int CmdImport(const Args& args) {
+int CmdImport(const Args& arguments) {
+    Args args = arguments;
+    DropEndOfOptions(args);
     if (args.size() != 2)
         return UsageError("import", "import takes TEXTFILE and OUT");
+    std::optional<CSaveCleanup> cleanup;
+    if (args[1] != kStandardStream)
+        cleanup.emplace(args[1]);
     std::string bytes, error;
     if (!ReadInput(args[0], bytes, error)) {
         std::fprintf(stderr, "relmuth-tape: %s\n", error.c_str());

@@ -72,7 +72,8 @@ constexpr const char* kRecordingOptions =
 
 constexpr const char* kFiles =
     "A FILE, IN or OUT of - is standard input or output, read or written as a KXM\n"
-    "image; pipes, FIFOs, terminals and devices are read and written as they are.\n";
+    "image; pipes, FIFOs, terminals and devices are read and written as they are.\n"
+    "After --, every argument is a name, also one that begins with -.\n";
 
 constexpr const char* kStatus =
     "Messages go to standard error. Exit status: 0 done, 1 a file could not be\n"
@@ -120,8 +121,8 @@ int Run(int argc, char** argv) {
     for (const Command& command : kCommands) {
         if (command.name != name)
             continue;
-        for (const std::string& arg : args) {
-            if (arg == "--help" || arg == "-h")
+        for (std::size_t i = 0; i < OptionsEnd(args); ++i) {
+            if (args[i] == "--help" || args[i] == "-h")
                 return WriteOut(CommandHelp(command)) ? kExitOk : kExitFailed;
         }
         return command.run(args);
