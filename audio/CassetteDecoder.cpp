@@ -31,6 +31,10 @@ constexpr double kLostCarrierSeconds = 4.0;
 constexpr double kLongShare = 0.05;
 constexpr double kLongSeconds = 60.0;
 constexpr double kSilence = 1e-6;
+// Both references climb towards a louder peak by this share a half-period,
+// so that a click (a half-period or two) hardly moves them, while a
+// carrier sets them within a few milliseconds.
+constexpr double kRefRise = 0.05;
 
 // Half-periods at the nominal speed.
 constexpr double kMarkHalf = 0.5 / kMarkHz;
@@ -63,6 +67,15 @@ constexpr std::size_t kBaudRuns = 64;
 constexpr double kResync = 0.3;
 constexpr double kClear = 0.3;
 
+// Breaks: space over most of this time, which is longer than the space of
+// any byte at 600 baud (a 00: start and eight data bits, 15 ms).
+constexpr double kLongestSpace = 0.0175;
+constexpr double kBreakShare = 0.8;
+
+// Grid: a clean byte this share of a frame or more out of step with the
+// last clean one, with faulty bytes between, says bytes went missing.
+constexpr double kSlipPhase = 0.25;
+
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 // RBJ biquad, Q = 1/sqrt(2): b0 b1 b2 a1 a2, a0 divided out.
@@ -90,6 +103,7 @@ struct CCassetteDecoder::Cells {
     double edges[kBitsPerByte + 1];
     bool bits[kBitsPerByte];
     bool undecided[kBitsPerByte];
+    double margin[kBitsPerByte]; // how clearly one tone filled the cell, 0 to 1
 };
 
 CCassetteDecoder::CCassetteDecoder(double dSampleRate, CDecodedRecordSink& sink, int nForceBaud)
@@ -108,7 +122,14 @@ void CCassetteDecoder::Feed(const float* pSamples, std::size_t nFrames, std::siz
     double hz1 = m_hpZ1, hz2 = m_hpZ2, lz1 = m_lpZ1, lz2 = m_lpZ2;
     double prev = m_dPrev;
     for (std::size_t i = 0; i < nFrames; ++i) {
-        const double x = pSamples[i * nStride] + ((m_nSample & 1) != 0 ? kTiny : -kTiny);
+        double x = pSamples[i * nStride];
+        if (!std::isfinite(x)) [[unlikely]] {
+            // Not a sample at all (a broken float file): silence to the
+            // filters, and the bytes it falls in are not trusted.
+            x = 0.0;
+            m_badSamples.push_back(static_cast<double>(m_nSample) / m_dRate);
+        }
+        x += (m_nSample & 1) != 0 ? kTiny : -kTiny;
         const double h = hp0 * x + hz1;
         hz1 = hp1 * x - hpA1 * h + hz2;
         hz2 = hp2 * x - hpA2 * h;
@@ -150,12 +171,15 @@ void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
 
     m_dEnv = 0.7 * m_dEnv + 0.3 * dPeak;
     const double ref = m_dRef * std::exp(-half / kCarrierSeconds);
-    m_dRefLong = std::max(dPeak, m_dRefLong * std::exp(-half / kLongSeconds));
+    const double refLong = m_dRefLong * std::exp(-half / kLongSeconds);
+    m_dRefLong = dPeak > refLong ? refLong + kRefRise * (dPeak - refLong) : refLong;
     const bool bCarrier =
         dPeak >= kCarrierShare * ref && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
     // The reference follows a fading carrier, but holds longer through a
     // loss of it, so that hiss in a dropout does not pass for signal.
-    m_dRef = bCarrier ? std::max(dPeak, ref) : m_dRef * std::exp(-half / kLostCarrierSeconds);
+    m_dRef = !bCarrier     ? m_dRef * std::exp(-half / kLostCarrierSeconds)
+             : dPeak > ref ? ref + kRefRise * (dPeak - ref)
+                           : ref;
 
     Tone tone = Tone::none;
     if (bCarrier && half < kLongestHalf * kSpaceHalf * m_dSpeed) {
@@ -248,7 +272,7 @@ void CCassetteDecoder::Process(bool bFinal) {
                 if (none > 0.5 * tb && mark < kMinLeader) {
                     // Data again after a long loss, without a leader: the
                     // block was cut. Say so, and go on in a new one.
-                    AppendByte(0, m_tLastByteEnd, true, ByteFault::lost);
+                    AppendByte(0, m_tLastByteEnd, 0, ByteFault::lost);
                     m_bResumeWithoutLeader = true;
                 }
                 EndRecord();
@@ -281,16 +305,35 @@ void CCassetteDecoder::Process(bool bFinal) {
             m_tHunt = std::nextafter(tEdge, 1e300); // not a start bit after all
             continue;
         }
+        if (std::none_of(std::begin(cells.bits), std::end(cells.bits), [](bool b) { return b; })) {
+            // Space all through the frame: a break (steady low tone, as
+            // tools play the spaces of a tape image) if it lasts longer
+            // than any byte at either speed holds space.
+            const double len = std::max(kBitsPerByte * tb, kLongestSpace * SpeedAt(tEdge));
+            if (!bFinal && m_runs.back().t1 < tEdge + len)
+                return;
+            double markTime = 0, spaceTime = 0, noneTime = 0;
+            ToneTimes(tEdge, tEdge + len, markTime, spaceTime, noneTime);
+            if (spaceTime >= kBreakShare * len) {
+                EndRecord();
+                m_bResumeWithoutLeader = false;
+                m_tHunt = std::max(m_tHunt, tEdge + len);
+                continue;
+            }
+        }
         if (cells.bits[0])
             cells.undecided[0] = true;
         for (std::size_t i = 0; i < nLost; ++i)
-            AppendByte(0, m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb, true,
+            AppendByte(0, m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb, 0,
                        ByteFault::lost);
 
         std::uint8_t byte = 0;
-        bool bUndecided = false;
-        for (int i = 0; i < kBitsPerByte; ++i)
+        bool bUndecided = HasBadSample(tEdge, cells.edges[kBitsPerByte]);
+        double margin = 1.0;
+        for (int i = 0; i < kBitsPerByte; ++i) {
             bUndecided = bUndecided || cells.undecided[i];
+            margin = std::min(margin, cells.margin[i]);
+        }
         for (int i = 0; i < kDataBits; ++i)
             byte |= static_cast<std::uint8_t>(cells.bits[1 + i] ? 1u << i : 0u);
         // The next start bit may come where a stop bit failed.
@@ -302,13 +345,72 @@ void CCassetteDecoder::Process(bool bFinal) {
             }
         }
         const bool bFraming = nHuntCell != kBitsPerByte;
-        AppendByte(byte, tEdge, bUndecided || bFraming,
+        const bool bClean = !bFraming && !bUndecided;
+        if (bClean)
+            CheckGrid(tEdge, tb);
+        const std::size_t nFaults = m_faults.size();
+        AppendByte(byte, tEdge, bClean ? Confidence(margin) : 0,
                    bUndecided ? ByteFault::undecided : ByteFault::framing);
+        if (!bClean)
+            AddAlternatives(m_faults[nFaults], cells);
         m_tLastByteEnd = cells.edges[kBitsPerByte];
-        m_bOnGrid = !bFraming && !bUndecided;
+        if (bClean) {
+            m_tAnchor = m_tLastByteEnd;
+            m_nAnchor = m_bytes.size();
+        }
+        m_bOnGrid = bClean;
         m_tHunt = cells.edges[nHuntCell] - 0.4 * tb;
         DropRunsBefore(std::min(m_tHunt, m_tLastByteEnd));
     }
+}
+
+void CCassetteDecoder::CheckGrid(double tEdge, double tb) {
+    // Bytes follow back to back: since the last clean byte, the faulty
+    // ones should fill the time up to this clean one a frame each. A
+    // frame out of step, or more or fewer bytes than the time holds, means
+    // bytes were lost (a cut, tone over the data) or are too many (noise
+    // read as bytes); the first faulty byte after the clean one says so.
+    const std::size_t nSince = m_bytes.size() - m_nAnchor;
+    if (nSince == 0 || m_faults.size() < nSince)
+        return;
+    const double frames = (tEdge - m_tAnchor) / (kBitsPerByte * tb);
+    const long n = std::lround(frames);
+    const long nSlip = n - static_cast<long>(nSince);
+    if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= kSlipPhase)
+        return;
+    CByteFaultAt& first = m_faults[m_faults.size() - nSince];
+    first.fault = ByteFault::slip;
+    first.nSlip = static_cast<int>(nSlip);
+}
+
+bool CCassetteDecoder::HasBadSample(double t0, double t1) {
+    while (!m_badSamples.empty() && m_badSamples.front() < t0 - kHistory)
+        m_badSamples.pop_front();
+    return std::any_of(m_badSamples.begin(), m_badSamples.end(),
+                       [=](double t) { return t >= t0 && t < t1; });
+}
+
+void CCassetteDecoder::AddAlternatives(CByteFaultAt& fault, const Cells& cells) {
+    // The other values the byte takes when its least clear data bits go the
+    // other way: the weakest, the next weakest, both.
+    int order[kDataBits];
+    for (int i = 0; i < kDataBits; ++i)
+        order[i] = i;
+    std::sort(order, order + kDataBits,
+              [&](int a, int b) { return cells.margin[1 + a] < cells.margin[1 + b]; });
+    std::uint8_t byte = 0;
+    for (int i = 0; i < kDataBits; ++i)
+        byte |= static_cast<std::uint8_t>(cells.bits[1 + i] ? 1u << i : 0u);
+    const auto a = static_cast<std::uint8_t>(1u << order[0]);
+    const auto b = static_cast<std::uint8_t>(1u << order[1]);
+    fault.alternatives[0] = static_cast<std::uint8_t>(byte ^ a);
+    fault.alternatives[1] = static_cast<std::uint8_t>(byte ^ b);
+    fault.alternatives[2] = static_cast<std::uint8_t>(byte ^ a ^ b);
+    fault.nAlternatives = kMaxAlternatives;
+}
+
+std::uint8_t CCassetteDecoder::Confidence(double margin) {
+    return static_cast<std::uint8_t>(std::lround(254.0 * std::clamp(margin, 0.0, 1.0)) + 1);
 }
 
 double CCassetteDecoder::ResumeEdge(std::size_t nRun, double tFirst, bool bFinal,
@@ -431,7 +533,8 @@ bool CCassetteDecoder::DecodeByte(double tEdge, bool bFinal, Cells& cells) const
         ToneTimes(start, end, mark, space, none);
         const double len = end - start;
         cells.bits[i] = mark >= space;
-        cells.undecided[i] = none >= 0.5 * len || std::fabs(mark - space) < kClear * len;
+        cells.margin[i] = none >= 0.5 * len ? 0.0 : std::fabs(mark - space) / len;
+        cells.undecided[i] = cells.margin[i] < kClear;
     }
     return true;
 }
@@ -476,15 +579,19 @@ void CCassetteDecoder::BeginRecord(double tEdge, double dLeader) {
     m_tLastByteEnd = tEdge;
     m_tHunt = tEdge;
     m_bOnGrid = false;
+    m_tAnchor = tEdge;
+    m_nAnchor = 0;
     m_bytes.clear();
     m_faults.clear();
+    m_confidence.clear();
 }
 
 void CCassetteDecoder::EndRecord() {
     m_bInRecord = false;
     if (!m_bytes.empty()) {
         const std::uint32_t nStart = Ticks(m_tRecordStart);
-        m_sink.OnRecord(nStart, Ticks(m_tLastByteEnd) - nStart, m_nBaud, m_bytes, m_faults);
+        m_sink.OnRecord(nStart, Ticks(m_tLastByteEnd) - nStart, m_nBaud, m_bytes, m_faults,
+                        m_confidence);
         m_tGapFrom = m_tLastByteEnd;
     }
     // Hunting goes on after the last byte; after a record that found none,
@@ -493,15 +600,20 @@ void CCassetteDecoder::EndRecord() {
         m_bytes.empty() ? std::max(m_tHunt, std::nextafter(m_tRecordStart, 1e300)) : m_tLastByteEnd;
     m_bytes.clear();
     m_faults.clear();
+    m_confidence.clear();
     m_nBaud = m_nForceBaud;
 }
 
-void CCassetteDecoder::AppendByte(std::uint8_t byte, double t, bool bFault, ByteFault fault) {
-    if (bFault) {
+void CCassetteDecoder::AppendByte(std::uint8_t byte, double t, std::uint8_t nConfidence,
+                                  ByteFault fault) {
+    if (nConfidence == 0) {
         m_faults.push_back(CByteFaultAt{m_bytes.size(), t, fault});
         ++m_nFaults;
+    } else {
+        ++m_nClean;
     }
     m_bytes.push_back(byte);
+    m_confidence.push_back(nConfidence);
     ++m_nBytes;
 }
 

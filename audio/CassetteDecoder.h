@@ -73,12 +73,20 @@ enum class ByteFault : std::uint8_t {
     framing,   // a stop bit was not mark
     undecided, // a bit whose tone could not be told
     lost,      // no signal where the byte should be: its value is unknown (0)
+    slip,      // the bytes' timing broke just before this one: bytes are missing or extra
 };
+
+// The other readings of a doubtful byte that the decoder weighed, most
+// likely first.
+inline constexpr std::size_t kMaxAlternatives = 3;
 
 struct CByteFaultAt {
     std::size_t nIndex; // byte index in its record
     double dSeconds;    // where the byte starts in the recording
     ByteFault fault;
+    int nSlip = 0; // slip: about this many bytes missing (> 0) or extra (< 0) before it
+    std::uint8_t nAlternatives = 0;
+    std::uint8_t alternatives[kMaxAlternatives] = {};
 };
 
 // Takes what a decoder finds, in time order.
@@ -87,9 +95,11 @@ class CDecodedRecordSink {
     virtual ~CDecodedRecordSink() = default;
     // A run of bytes back to back (pauses shorter than a gap kept inside),
     // its times in ticks of 1/4800 s of the recording, the faulty bytes.
+    // confidence holds a figure for every byte: 0 for a faulty one, else
+    // how clearly its least clear bit was decided, 1 to 255.
     virtual void OnRecord(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
-                          std::span<const std::uint8_t> bytes,
-                          std::span<const CByteFaultAt> faults) = 0;
+                          std::span<const std::uint8_t> bytes, std::span<const CByteFaultAt> faults,
+                          std::span<const std::uint8_t> confidence) = 0;
     virtual void OnGap(TapeGap /*kind*/, std::uint32_t /*nStart*/, std::uint32_t /*nDuration*/) {}
 };
 
@@ -107,6 +117,7 @@ class CCassetteDecoder {
     // of how good the channel is.
     std::size_t GetByteCount() const { return m_nBytes; }
     std::size_t GetFaultCount() const { return m_nFaults; }
+    std::size_t GetCleanCount() const { return m_nClean; }
 
   private:
     enum class Tone : std::uint8_t { mark, space, none };
@@ -134,7 +145,12 @@ class CCassetteDecoder {
     double SpeedAt(double t) const;
     void BeginRecord(double tEdge, double dLeader);
     void EndRecord();
-    void AppendByte(std::uint8_t byte, double t, bool bFault, ByteFault fault);
+    // nConfidence 0 makes the byte faulty, with fault.
+    void AppendByte(std::uint8_t byte, double t, std::uint8_t nConfidence, ByteFault fault);
+    void CheckGrid(double tEdge, double tb);
+    bool HasBadSample(double t0, double t1);
+    static void AddAlternatives(CByteFaultAt& fault, const Cells& cells);
+    static std::uint8_t Confidence(double margin);
     void DropRunsBefore(double t);
     void EmitGap(TapeGap kind, double t0, double t1);
 
@@ -157,6 +173,7 @@ class CCassetteDecoder {
     std::uint64_t m_nQuietFrom = 0; // sample from which the level decays
     double m_dDecay;                // per-sample decay of the level when quiet
     std::uint32_t m_nDecayAfter;
+    std::deque<double> m_badSamples; // times of samples that were no number
 
     // Speed tracking and the run being built.
     double m_dSpeed = 1.0;
@@ -177,6 +194,10 @@ class CCassetteDecoder {
     double m_tGapFrom = 0;
     std::vector<std::uint8_t> m_bytes;
     std::vector<CByteFaultAt> m_faults;
+    std::vector<std::uint8_t> m_confidence;
+    double m_tAnchor = 0;      // where the last clean byte of the record ended
+    std::size_t m_nAnchor = 0; // bytes of the record up to it
     std::size_t m_nBytes = 0;
     std::size_t m_nFaults = 0;
+    std::size_t m_nClean = 0;
 };

@@ -19,8 +19,8 @@ constexpr std::size_t kChunkFrames = 16384;
 class CRecordingBuilder final : public CDecodedRecordSink {
   public:
     void OnRecord(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
-                  std::span<const std::uint8_t> bytes,
-                  std::span<const CByteFaultAt> faults) override {
+                  std::span<const std::uint8_t> bytes, std::span<const CByteFaultAt> faults,
+                  std::span<const std::uint8_t> confidence) override {
         const std::size_t nBefore = m_blocks.size();
         const std::size_t nOldSize = nBefore != 0 ? m_blocks.back().m_data.size() : 0;
         // A named header is a record of its own on every tape image, and the
@@ -37,15 +37,48 @@ class CRecordingBuilder final : public CDecodedRecordSink {
             m_builder.OnData(nStart, nDuration, nBaud, bytes);
         }
         const std::size_t nBase = m_blocks.size() != nBefore ? 0 : nOldSize;
-        for (const CByteFaultAt& f : faults)
-            m_damage.push_back(
-                CDamagedByte{m_blocks.size() - 1, nBase + f.nIndex, f.dSeconds, f.fault});
+        if (m_blocks.empty())
+            return;
+        m_sums.resize(m_blocks.size());
+        Sums& sums = m_sums.back();
+        for (const std::uint8_t c : confidence) {
+            sums.dTotal += c;
+            sums.nWeakest = std::min(sums.nWeakest, c);
+        }
+        sums.nBytes += confidence.size();
+        sums.nDamaged += faults.size();
+        for (const CByteFaultAt& f : faults) {
+            CDamagedByte d{m_blocks.size() - 1, nBase + f.nIndex, f.dSeconds, f.fault, f.nSlip,
+                           f.nAlternatives};
+            std::copy(std::begin(f.alternatives), std::end(f.alternatives), d.alternatives);
+            m_damage.push_back(d);
+        }
+    }
+
+    // The quality of every block, from its bytes' confidence.
+    std::vector<CBlockQuality> Qualities() const {
+        std::vector<CBlockQuality> out;
+        for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+            const Sums sums = i < m_sums.size() ? m_sums[i] : Sums{};
+            const std::size_t n = std::max<std::size_t>(sums.nBytes, 1);
+            out.push_back(CBlockQuality{sums.dTotal / 255.0 / static_cast<double>(n),
+                                        sums.nBytes == 0 ? 0.0 : sums.nWeakest / 255.0,
+                                        sums.nDamaged});
+        }
+        return out;
     }
 
     std::vector<CTapeBlock> m_blocks;
     std::vector<CDamagedByte> m_damage;
 
   private:
+    struct Sums {
+        double dTotal = 0;
+        std::uint8_t nWeakest = 255;
+        std::size_t nBytes = 0;
+        std::size_t nDamaged = 0;
+    };
+    std::vector<Sums> m_sums;
     CBlockBuilder m_builder{m_blocks};
 };
 
@@ -113,12 +146,19 @@ struct CRecordingDecoder::Candidate {
     CRecordingBuilder builder;
     std::unique_ptr<CCassetteDecoder> decoder;
 
-    // Clean bytes count for a channel, damaged ones against it: a dead
-    // channel (nothing) loses to a live one, and noise that frames as
-    // faulty bytes loses to a clean reading.
+    // A channel that gave blocks beats one that gave none, however damaged
+    // they are; then clean bytes count for a channel and damaged ones
+    // against it, so that noise that frames as faulty bytes loses to a
+    // clean reading.
+    bool IsBetterThan(const Candidate& other) const {
+        const bool bBlocks = !builder.m_blocks.empty();
+        if (bBlocks != !other.builder.m_blocks.empty())
+            return bBlocks;
+        return Score() > other.Score();
+    }
     long long Score() const {
-        return static_cast<long long>(decoder->GetByteCount()) -
-               5 * static_cast<long long>(decoder->GetFaultCount());
+        return static_cast<long long>(decoder->GetCleanCount()) -
+               static_cast<long long>(decoder->GetFaultCount());
     }
 };
 
@@ -128,7 +168,7 @@ CRecordingDecoder::CRecordingDecoder(double dSampleRate, int nChannels,
     std::vector<int> channels;
     switch (options.channel) {
     case RecordingChannel::automatic:
-        for (int c = 0; c < std::min(m_nChannels, 2); ++c)
+        for (int c = 0; c < m_nChannels; ++c)
             channels.push_back(c);
         break;
     case RecordingChannel::left:
@@ -171,12 +211,17 @@ void CRecordingDecoder::Feed(const float* pFrames, std::size_t nFrames) {
     }
 }
 
-std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blocks) {
+std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blocks,
+                                                    std::vector<CBlockQuality>* pQuality) {
     Candidate* pBest = nullptr;
     for (const auto& candidate : m_candidates) {
         candidate->decoder->Finish();
-        if (pBest == nullptr || candidate->Score() > pBest->Score())
+        if (pBest == nullptr || candidate->IsBetterThan(*pBest))
             pBest = candidate.get();
+    }
+    if (pQuality != nullptr) {
+        const std::vector<CBlockQuality> quality = pBest->builder.Qualities();
+        pQuality->insert(pQuality->end(), quality.begin(), quality.end());
     }
     const std::size_t nBase = blocks.size();
     std::vector<CDamagedByte> damage = std::move(pBest->builder.m_damage);
@@ -207,9 +252,12 @@ std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordi
             throw CRecordingCancelled();
     }
     std::vector<CTapeBlock> decoded;
-    std::vector<CDamagedByte> damage = decoder.Finish(decoded);
+    std::vector<CBlockQuality> quality;
+    std::vector<CDamagedByte> damage = decoder.Finish(decoded, &quality);
     if (pProgress != nullptr && !pProgress->OnDecodeProgress(1.0))
         throw CRecordingCancelled();
+    if (pProgress != nullptr)
+        pProgress->OnBlockQuality(quality);
     for (CDamagedByte& d : damage)
         d.nBlock += blocks.size();
     for (CTapeBlock& block : decoded)

@@ -37,12 +37,24 @@ struct CDamagedByte {
     std::size_t nOffset; // byte offset in that block
     double dSeconds;     // where the byte starts in the recording
     ByteFault fault;
+    int nSlip = 0; // slip: about this many bytes missing (> 0) or extra (< 0) before it
+    std::uint8_t nAlternatives = 0;                   // other readings weighed,
+    std::uint8_t alternatives[kMaxAlternatives] = {}; // most likely first
     friend bool operator==(const CDamagedByte&, const CDamagedByte&) = default;
 };
 
 // The user's line for a damaged byte: its block, offset, the time in the
 // recording (m:ss.sss) and what is wrong.
 std::string DescribeDamage(const CDamagedByte& damage);
+
+// How well a decoded block was read, from its bytes' confidence: for each
+// byte how clearly its least clear bit was decided (0 for a damaged byte).
+struct CBlockQuality {
+    double dConfidence;   // the mean over the block's bytes, 0 to 1
+    double dWeakest;      // the least clear byte's, 0 to 1
+    std::size_t nDamaged; // its damaged bytes
+    friend bool operator==(const CBlockQuality&, const CBlockQuality&) = default;
+};
 
 // Told how far decoding has got; returning false cancels it.
 class CDecodeProgress {
@@ -51,6 +63,9 @@ class CDecodeProgress {
     // dFraction from 0 to 1, of the file's frames (0 until the end where
     // the format does not say how many there are).
     virtual bool OnDecodeProgress(double dFraction) = 0;
+    // At the end of a decoding that was not cancelled: the quality of each
+    // block it found, in order.
+    virtual void OnBlockQuality(std::span<const CBlockQuality> /*quality*/) {}
 };
 
 // Decoding was cancelled through CDecodeProgress; nothing was appended.
@@ -77,8 +92,12 @@ class CRecordingDecoder {
 
     void Feed(const float* pFrames, std::size_t nFrames);
     // Ends the recording: appends the blocks of the better channel to
-    // blocks and returns its damaged bytes, in block and offset order.
-    std::vector<CDamagedByte> Finish(std::vector<CTapeBlock>& blocks);
+    // blocks (and their quality to *pQuality) and returns its damaged
+    // bytes, in block and offset order. Every channel is tried unless the
+    // options name one: a channel that gives blocks beats one that gives
+    // none, then the one with more clean bytes and fewer damaged ones wins.
+    std::vector<CDamagedByte> Finish(std::vector<CTapeBlock>& blocks,
+                                     std::vector<CBlockQuality>* pQuality = nullptr);
 
   private:
     struct Candidate;

@@ -14,6 +14,7 @@ DamageKind KindOf(ByteFault fault) {
     case ByteFault::undecided:
         return DamageKind::undecided;
     case ByteFault::lost:
+    case ByteFault::slip: // bytes of the block are lost (or some are too many) here
         return DamageKind::lost;
     }
     return DamageKind::unknown;

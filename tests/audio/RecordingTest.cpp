@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "Signals.h"
 #include "audio/SoundFile.h"
@@ -190,6 +191,84 @@ TEST(Recording, EachBlockKeepsItsOwnSpeedWithoutSilenceBetween) {
         std::vector<CTapeBlock> blocks;
         const auto damage = Decode(x, 44100, blocks);
         ExpectTape(blocks, {{same, order[0]}, {mixed, order[1]}, {same, order[2]}}, damage);
+    }
+}
+
+// Other tools play the spaces of a tape image as steady 1200 Hz tone; such
+// a stretch, before, between or after blocks, is a break and no byte.
+TEST(Recording, ToneBetweenBlocksIsABreakNotAByte) {
+    const auto tape = TestTape();
+    for (const double space : {0.05, 0.4}) {
+        std::vector<Piece> pieces;
+        for (const CTapeBlock& b : tape) {
+            pieces.push_back({Piece::space, space});
+            pieces.push_back({Piece::mark, 0.3});
+            pieces.push_back({Piece::bytes, 0, b.m_nBaud, b.m_data});
+            pieces.push_back({Piece::mark, 0.1});
+        }
+        pieces.push_back({Piece::space, space});
+        std::vector<CTapeBlock> blocks;
+        const auto damage = Decode(SynthesizePieces(pieces, 44100), 44100, blocks);
+        SCOPED_TRACE(space);
+        ExpectTape(blocks, tape, damage);
+    }
+}
+
+// A float file with a NaN or an infinity in it: the byte there is named,
+// and the rest of the recording decodes as it would without.
+TEST(Recording, NonFiniteSamplesAreDamageNotTheEnd) {
+    const auto tape = TestTape();
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        Samples x = Write(tape);
+        // In the body of the first block, 20 bytes after its header.
+        const double t = 2.0 + 36 * 11.0 / 1200 + 0.0004;
+        x[static_cast<std::size_t>(t * 44100)] = bad;
+        std::vector<CTapeBlock> blocks;
+        const auto damage = Decode(x, 44100, blocks);
+        ASSERT_EQ(blocks.size(), tape.size());
+        ASSERT_EQ(damage.size(), 1u);
+        EXPECT_EQ(damage[0].nBlock, 0u);
+        EXPECT_NEAR(damage[0].dSeconds, t, 11.0 / 1200);
+        EXPECT_EQ(blocks[1], tape[1]);
+        EXPECT_EQ(blocks[2], tape[2]);
+    }
+}
+
+// The level is the signal's own of the moment: a full-scale click does not
+// make the quiet carrier after it pass for no carrier.
+TEST(Recording, ClickBeforeAQuietRecordingLosesNoBlock) {
+    const auto tape = TestTape();
+    Samples x = Write(tape);
+    Map(x, [](float v, std::size_t) { return 0.04f * v; });
+    AddNoise(x, 30);
+    for (std::size_t i = 3000; i < 3003; ++i)
+        x[i] = 1.0f;
+    std::vector<CTapeBlock> blocks;
+    const auto damage = Decode(x, 44100, blocks);
+    ExpectTape(blocks, tape, damage);
+}
+
+// A live channel with much damage beats a silent one; a file of four
+// channels has each of them tried.
+TEST(Recording, ChannelWithBlocksBeatsOneWithout) {
+    const auto tape = TestTape();
+    Samples live = Write(tape);
+    AddNoise(live, 7, 3);
+    std::vector<CTapeBlock> alone;
+    const auto aloneDamage = Decode(live, 44100, alone);
+    EXPECT_GT(aloneDamage.size(), 10u); // the noise is strong enough to damage it
+    for (const int nChannels : {2, 4}) {
+        Samples frames;
+        for (const float v : live) {
+            frames.insert(frames.end(), static_cast<std::size_t>(nChannels - 1), 0.0f);
+            frames.push_back(v);
+        }
+        std::vector<CTapeBlock> blocks;
+        const auto damage = Decode(frames, 44100, blocks, nChannels);
+        SCOPED_TRACE(nChannels);
+        EXPECT_EQ(blocks, alone);
+        EXPECT_EQ(damage, aloneDamage);
     }
 }
 

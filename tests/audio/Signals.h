@@ -3,6 +3,7 @@
 // the tests' own, and spoiled the ways real recordings are, all in memory.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -80,6 +81,86 @@ inline Samples Synthesize(const std::vector<std::pair<int, std::vector<std::uint
     }
     silence(0.3);
     return out;
+}
+
+// A piece of the tests' own generator's time line: silence, a steady tone
+// of mark or space, or bytes at a speed.
+struct Piece {
+    enum Kind { silence, mark, space, bytes } kind;
+    double seconds = 0; // silence and tones
+    int baud = 1200;
+    std::vector<std::uint8_t> data = {};
+};
+
+// The same oscillator as Synthesize over any pieces: a tape with steady
+// space tone between blocks, as other tools render a tape image's spaces.
+inline Samples SynthesizePieces(const std::vector<Piece>& pieces, int rate,
+                                double amplitude = 0.5) {
+    Samples out;
+    double phase = 1.1, t = 0;
+    std::size_t n = 0;
+    auto tone = [&](double hz, double seconds) {
+        t += seconds;
+        for (; static_cast<double>(n) / rate < t; ++n) {
+            out.push_back(hz == 0 ? 0.0f : static_cast<float>(amplitude * std::cos(phase)));
+            phase += 2 * std::numbers::pi * hz / rate;
+        }
+    };
+    for (const Piece& p : pieces) {
+        if (p.kind != Piece::bytes) {
+            tone(p.kind == Piece::silence ? 0 : p.kind == Piece::mark ? 2400 : 1200, p.seconds);
+            continue;
+        }
+        for (std::uint8_t b : p.data) {
+            const unsigned frame = (unsigned(b) << 1) | (0x3u << 9);
+            for (int i = 0; i < 11; ++i)
+                tone((frame >> i) & 1 ? 2400 : 1200, 1.0 / p.baud);
+        }
+    }
+    return out;
+}
+
+// Spoilers for what decks, cables and files do.
+// The stretch [t0, t0 + seconds) taken out, as a splice or a skip does.
+inline Samples Cut(const Samples& x, double t0, double seconds, int rate = 44100) {
+    const auto a = std::min(x.size(), static_cast<std::size_t>(t0 * rate));
+    const auto b = std::min(x.size(), a + static_cast<std::size_t>(seconds * rate));
+    Samples y(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(a));
+    y.insert(y.end(), x.begin() + static_cast<std::ptrdiff_t>(b), x.end());
+    return y;
+}
+
+// The level times gain over [t0, t1).
+inline void Gain(Samples& x, double t0, double t1, double gain, int rate = 44100) {
+    for (std::size_t i = static_cast<std::size_t>(std::max(0.0, t0 * rate));
+         i < x.size() && static_cast<double>(i) < t1 * rate; ++i)
+        x[i] = static_cast<float>(x[i] * gain);
+}
+
+// A one-pole low-pass at hz: worn heads, an azimuth error.
+inline void LowPass(Samples& x, double hz, int rate = 44100) {
+    const double a = std::exp(-2 * std::numbers::pi * hz / rate);
+    double y = 0;
+    for (float& v : x)
+        v = static_cast<float>(y = (1 - a) * v + a * y);
+}
+
+// Two second-order all-pass sections at hz: the phase of the tones turned
+// about as cheap equipment turns it, their level kept.
+inline void AllPass(Samples& x, double hz, double q, int rate = 44100) {
+    const double w = 2 * std::numbers::pi * hz / rate, alpha = std::sin(w) / (2 * q);
+    const double a0 = 1 + alpha, b0 = (1 - alpha) / a0, b1 = -2 * std::cos(w) / a0, b2 = 1;
+    for (int pass = 0; pass < 2; ++pass) {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+        for (float& v : x) {
+            const double y = b0 * v + b1 * x1 + b2 * x2 - b1 * y1 - b0 * y2;
+            x2 = x1;
+            x1 = v;
+            y2 = y1;
+            y1 = y;
+            v = static_cast<float>(y);
+        }
+    }
 }
 
 // White Gaussian noise at snrDb below the power of the signal where the
