@@ -75,6 +75,10 @@ constexpr double kBreakShare = 0.8;
 // Grid: a clean byte this share of a frame or more out of step with the
 // last clean one, with faulty bytes between, says bytes went missing.
 constexpr double kSlipPhase = 0.25;
+// Idle after a clean byte: from this many bit periods, and this far from a
+// whole number of them, the bytes jumped out of step.
+constexpr double kShortestIdle = 0.7;
+constexpr double kIdlePhase = 0.3;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
@@ -260,6 +264,7 @@ void CCassetteDecoder::Process(bool bFinal) {
         }
         std::size_t nLost = 0;
         bool bForced = false;
+        bool bShortIdle = false; // idle mark after a clean byte, less than a byte long
         const double tb = BitSeconds(m_nBaud) * SpeedAt(tEdge);
         if (!m_bytes.empty()) {
             const double since = tEdge - m_tLastByteEnd;
@@ -295,6 +300,8 @@ void CCassetteDecoder::Process(bool bFinal) {
                 if (spaceTime > 0.4 * tb) {
                     tEdge = m_tLastByteEnd;
                     bForced = true;
+                } else {
+                    bShortIdle = IsOutOfStep(since / tb);
                 }
             }
         }
@@ -346,6 +353,20 @@ void CCassetteDecoder::Process(bool bFinal) {
         }
         const bool bFraming = nHuntCell != kBitsPerByte;
         const bool bClean = !bFraming && !bUndecided;
+        if (bShortIdle && !m_bytes.empty()) {
+            // The bytes went out of step by part of a bit with no pause
+            // between them: the signal jumped (a splice, a skip), and the
+            // byte before the jump holds bits of two bytes.
+            if (m_faults.empty() || m_faults.back().nIndex + 1 != m_bytes.size()) {
+                m_faults.push_back(
+                    CByteFaultAt{m_bytes.size() - 1, m_tLastByteStart, ByteFault::slip});
+                ++m_nFaults;
+                --m_nClean;
+                m_confidence.back() = 0;
+            } else {
+                m_faults.back().fault = ByteFault::slip;
+            }
+        }
         if (bClean)
             CheckGrid(tEdge, tb);
         const std::size_t nFaults = m_faults.size();
@@ -354,6 +375,7 @@ void CCassetteDecoder::Process(bool bFinal) {
         if (!bClean)
             AddAlternatives(m_faults[nFaults], cells);
         m_tLastByteEnd = cells.edges[kBitsPerByte];
+        m_tLastByteStart = tEdge;
         if (bClean) {
             m_tAnchor = m_tLastByteEnd;
             m_nAnchor = m_bytes.size();
@@ -362,6 +384,14 @@ void CCassetteDecoder::Process(bool bFinal) {
         m_tHunt = cells.edges[nHuntCell] - 0.4 * tb;
         DropRunsBefore(std::min(m_tHunt, m_tLastByteEnd));
     }
+}
+
+bool CCassetteDecoder::IsOutOfStep(double bits) {
+    // Idle of whole bit periods is a writer's pause (or an extra stop bit);
+    // up to a byte of idle out of step with the bit cells is not.
+    const double whole = std::round(bits);
+    return bits > kShortestIdle && bits < kBitsPerByte - 0.5 &&
+           std::fabs(bits - whole) > kIdlePhase;
 }
 
 void CCassetteDecoder::CheckGrid(double tEdge, double tb) {

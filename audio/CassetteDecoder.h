@@ -148,6 +148,7 @@ class CCassetteDecoder {
     // nConfidence 0 makes the byte faulty, with fault.
     void AppendByte(std::uint8_t byte, double t, std::uint8_t nConfidence, ByteFault fault);
     void CheckGrid(double tEdge, double tb);
+    static bool IsOutOfStep(double bits);
     bool HasBadSample(double t0, double t1);
     static void AddAlternatives(CByteFaultAt& fault, const Cells& cells);
     static std::uint8_t Confidence(double margin);
@@ -189,6 +190,7 @@ class CCassetteDecoder {
     double m_tHunt = 0;
     double m_tRecordStart = 0;
     double m_tLastByteEnd = 0;
+    double m_tLastByteStart = 0;
     bool m_bResumeWithoutLeader = false; // a record cut by a long loss goes on
     bool m_bOnGrid = false;              // the last byte was clean: the next starts where it ended
     double m_tGapFrom = 0;

@@ -95,27 +95,64 @@ class CWaveSampleSink final : public CSampleSink {
 
 } // namespace
 
-std::string DescribeDamage(const CDamagedByte& damage) {
-    const auto ms = static_cast<long long>(damage.dSeconds * 1000.0 + 0.5);
-    char time[32];
-    std::snprintf(time, sizeof time, "%lld:%02lld.%03lld", ms / 60000, ms / 1000 % 60, ms % 1000);
-    const res::StringId what = damage.fault == ByteFault::framing     ? res::IDS_FAULT_FRAMING
-                               : damage.fault == ByteFault::undecided ? res::IDS_FAULT_UNDECIDED
-                                                                      : res::IDS_FAULT_LOST;
-    const std::string fields[] = {std::to_string(damage.nBlock), std::to_string(damage.nOffset),
-                                  time, std::string(res::LoadString(what))};
-    const std::string_view pattern = res::LoadString(res::IDS_RECORDING_FAULT_LINE);
+namespace {
+
+// The pattern with %1, %2, ... replaced by fields.
+std::string Fill(std::string_view pattern, std::span<const std::string> fields) {
     std::string line;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
-            pattern[i + 1] <= '4') {
-            line += fields[pattern[i + 1] - '1'];
+        const std::size_t n =
+            i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : fields.size();
+        if (pattern[i] == '%' && n < fields.size()) {
+            line += fields[n];
             ++i;
         } else {
             line += pattern[i];
         }
     }
     return line;
+}
+
+std::string DescribeFault(const CDamagedByte& damage) {
+    switch (damage.fault) {
+    case ByteFault::framing:
+        return std::string(res::LoadString(res::IDS_FAULT_FRAMING));
+    case ByteFault::undecided:
+        return std::string(res::LoadString(res::IDS_FAULT_UNDECIDED));
+    case ByteFault::lost:
+        return std::string(res::LoadString(res::IDS_FAULT_LOST));
+    case ByteFault::slip:
+        break;
+    }
+    if (damage.nSlip == 0)
+        return std::string(res::LoadString(res::IDS_FAULT_SLIP));
+    const std::string count[] = {std::to_string(damage.nSlip > 0 ? damage.nSlip : -damage.nSlip)};
+    return Fill(res::LoadString(damage.nSlip > 0 ? res::IDS_FAULT_MISSING : res::IDS_FAULT_EXTRA),
+                count);
+}
+
+} // namespace
+
+std::string DescribeDamage(const CDamagedByte& damage) {
+    const auto ms = static_cast<long long>(damage.dSeconds * 1000.0 + 0.5);
+    char time[32];
+    std::snprintf(time, sizeof time, "%lld:%02lld.%03lld", ms / 60000, ms / 1000 % 60, ms % 1000);
+    std::string what = DescribeFault(damage);
+    if (damage.nAlternatives != 0) {
+        std::string values;
+        for (std::size_t i = 0; i < damage.nAlternatives && i < kMaxAlternatives; ++i) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02X", damage.alternatives[i]);
+            if (i != 0)
+                values += ' ';
+            values += hex;
+        }
+        const std::string alternatives[] = {values};
+        what += " (" + Fill(res::LoadString(res::IDS_FAULT_ALTERNATIVES), alternatives) + ")";
+    }
+    const std::string fields[] = {std::to_string(damage.nBlock), std::to_string(damage.nOffset),
+                                  time, what};
+    return Fill(res::LoadString(res::IDS_RECORDING_FAULT_LINE), fields);
 }
 
 CRecordingCancelled::CRecordingCancelled() : CRelmuthException(res::IDS_RECORDING_CANCELLED) {}

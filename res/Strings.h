@@ -100,6 +100,14 @@ enum StringId : unsigned {
     IDS_LOSS_JOINED_SPEEDS = 40062, // %1 blocks that join a header of another speed
     IDS_LOSS_DIVISION = 40063,      // %1 blocks are cut again into %2
     IDS_LOSS_DAMAGE_MARKS = 40064,  // %1 damage marks the format has no place for
+    // What the recording decoder says of bytes and blocks.
+    IDS_FAULT_MISSING = 40070,      // about %1 bytes missing before the byte named
+    IDS_FAULT_EXTRA = 40071,        // about %1 bytes too many before the byte named
+    IDS_FAULT_SLIP = 40072,         // bytes missing or too many there, how many unknown
+    IDS_FAULT_ALTERNATIVES = 40073, // %1 the other readings weighed, in hex
+    IDS_QUALITY_CHECK_OK = 40074,   // the block's own checks (sums, links) hold
+    IDS_QUALITY_CHECK_BAD = 40075,  // one of the block's own checks fails
+    IDS_QUALITY_NO_CHECK = 40076,   // the block's kind carries no check
     IDS_RECORDING_TOO_LONG = 40044, // why a recording over what a WAV file holds is not saved
     IDS_RECORDING_NOT_OUT = 40045,  // a recording is not received into: the user's original
 

@@ -329,6 +329,49 @@ TEST(Recording, DropoutIsReportedNotGuessed) {
     }
 }
 
+// A splice that takes part of a block out: the byte where the signal
+// jumps is named as bytes missing or extra there, not passed off as read,
+// and the bytes after it are those after the splice.
+TEST(Recording, CutInsideABlockIsToldAsBytesMissingOrExtra) {
+    const auto tape = TestTape();
+    const double byte = 11.0 / 1200, tBody = 2.0 + 16 * byte + 0.1;
+    for (const double cut : {0.016, 0.049}) {
+        const Samples x = Cut(Write(tape), tBody + 12.3 * byte, cut);
+        std::vector<CTapeBlock> blocks;
+        const auto damage = Decode(x, 44100, blocks);
+        SCOPED_TRACE(cut);
+        ASSERT_EQ(blocks.size(), tape.size());
+        ASSERT_FALSE(damage.empty());
+        EXPECT_EQ(damage[0].fault, ByteFault::slip) << DescribeDamage(damage[0]);
+        EXPECT_EQ(damage[0].nBlock, 0u);
+        EXPECT_NEAR(static_cast<double>(damage[0].nOffset), 16 + 12, 1.0);
+        const ByteArray& got = blocks[0].m_data;
+        const ByteArray& want = tape[0].m_data;
+        const std::size_t nTail = got.size() - damage.back().nOffset - 1;
+        EXPECT_TRUE(std::equal(got.end() - static_cast<std::ptrdiff_t>(nTail), got.end(),
+                               want.end() - static_cast<std::ptrdiff_t>(nTail)));
+        EXPECT_EQ(blocks[1], tape[1]);
+    }
+}
+
+// The report's words for bytes out of step and for the readings weighed.
+TEST(Recording, DamageLinesSayBytesMissingExtraAndAlternatives) {
+    CDamagedByte missing{2, 40, 61.5, ByteFault::slip, 3};
+    EXPECT_EQ(DescribeDamage(missing),
+              "ブロック 2、40 バイト目 (録音の 1:01.500): この前で約 3 バイトが欠落");
+    CDamagedByte extra{0, 7, 0.25, ByteFault::slip, -1};
+    EXPECT_EQ(DescribeDamage(extra),
+              "ブロック 0、7 バイト目 (録音の 0:00.250): この前で約 1 バイトが余分");
+    CDamagedByte unknown{0, 7, 0.25, ByteFault::slip, 0, 1, {0x5A}};
+    EXPECT_EQ(DescribeDamage(unknown),
+              "ブロック 0、7 バイト目 (録音の 0:00.250): "
+              "この前でバイトが欠落または余分 (数は不明) (ほかの読み: 5A)");
+    CDamagedByte weighed{1, 0, 0, ByteFault::undecided, 0, 3, {0x01, 0x80, 0x81}};
+    EXPECT_EQ(DescribeDamage(weighed),
+              "ブロック 1、0 バイト目 (録音の 0:00.000): 判定できないビット "
+              "(ほかの読み: 01 80 81)");
+}
+
 // A start edge after a leader that turned out to be no start bit, at the
 // very end of the recording, once made the decoder start the same record
 // over and over (the input the fuzz target found: a WAV file after one
