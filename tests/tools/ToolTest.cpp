@@ -260,6 +260,33 @@ TEST_F(Tool, RecordingsConvertBothWaysAndDamageExitsWithThree) {
     EXPECT_FALSE(std::filesystem::exists(P("tape.flac")));
 }
 
+// --quality adds how clearly each block was read and whether the checks
+// its data carries hold: a machine-code record with a wrong check byte is
+// told apart from a clean reading; a tape image has no decoder's figure.
+TEST_F(Tool, ListWithQualityAddsTheDecodersConfidenceAndTheDataChecks) {
+    const std::vector<CTapeBlock> tape{
+        B({':', 0xC0, 0x00, 0x40, ':', 2, 0x11, 0x22, 0xCB, ':', 0, 0}, 600),
+        B({':', 0xC0, 0x00, 0x40, ':', 2, 0x11, 0x22, 0xCC, ':', 0, 0}, 1200), B({1, 2, 3}, 1200)};
+    PutTape("in.kxm", tape);
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("tape.wav")}).status, 0);
+    EXPECT_EQ(Run({"list", P("tape.wav"), "--quality"}).out,
+              "0\t600\t12\tMachine Code\t\t100%\t検査 OK\n"
+              "1\t1200\t12\tMachine Code\t\t100%\t検査 NG\n"
+              "2\t1200\t3\tUnknown\t\t100%\t検査なし\n");
+    EXPECT_EQ(Run({"list", "--quality", P("in.kxm")}).out,
+              "0\t600\t12\tMachine Code\t\t-\t検査 OK\n"
+              "1\t1200\t12\tMachine Code\t\t-\t検査 NG\n"
+              "2\t1200\t3\tUnknown\t\t-\t検査なし\n");
+    // Read at the wrong speed, the 1200-baud blocks come out far from sure.
+    const Result forced = Run({"list", P("tape.wav"), "--quality", "--baud", "600"});
+    EXPECT_EQ(forced.status, 3);
+    EXPECT_EQ(forced.out.substr(0, forced.out.find('\n')),
+              "0\t600\t12\tMachine Code\t\t100%\t検査 OK");
+    EXPECT_EQ(forced.out.find("\t100%", forced.out.find('\n')), std::string::npos) << forced.out;
+    EXPECT_EQ(Run({"list", P("tape.wav")}).out,
+              "0\t600\t12\tMachine Code\t\n1\t1200\t12\tMachine Code\t\n2\t1200\t3\tUnknown\t\n");
+}
+
 TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
     Put("letter.wav", "RIFF? no, just a letter.\n");
     Put("out.kxm", "precious");

@@ -19,8 +19,15 @@ class CTerminalProgress final : public CDecodeProgress {
     CTerminalProgress();
     ~CTerminalProgress() override;
     bool OnDecodeProgress(double dFraction) override;
+    void OnBlockQuality(std::span<const CBlockQuality> quality) override {
+        m_quality.assign(quality.begin(), quality.end());
+    }
+    // The quality of the blocks of the last recording decoded; none after
+    // a tape image.
+    const std::vector<CBlockQuality>& GetQuality() const { return m_quality; }
 
   private:
+    std::vector<CBlockQuality> m_quality;
     bool m_bShow;
     int m_nPercent = -1;
 };

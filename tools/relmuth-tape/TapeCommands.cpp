@@ -2,11 +2,13 @@
 // Commands on tape files: list, convert, text, import.
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
 
+#include "inspect/BlockView.h"
 #include "res/SystemReasons.h"
 #include "tape/AsciiCase.h"
 #include "tools/relmuth-tape/CliHost.h"
@@ -35,6 +37,35 @@ bool ReadInput(const std::string& path, std::string& bytes, std::string& error) 
     return bOk;
 }
 
+// Takes --quality out of args (before "--"); whether it was there.
+bool TakeQualityFlag(Args& args) {
+    bool bFound = false;
+    for (std::size_t i = 0; i < OptionsEnd(args);) {
+        if (args[i] == "--quality") {
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            bFound = true;
+        } else {
+            ++i;
+        }
+    }
+    return bFound;
+}
+
+// The quality column: how clearly the decoder read the block (the mean of
+// its bytes' confidence, "-" for a block that came from a tape image),
+// then whether the checks the block's data carries hold.
+std::string QualityColumns(const CTapeBlock& block, const CBlockQuality* pQuality) {
+    std::string text = "-";
+    if (pQuality != nullptr)
+        text = std::to_string(std::lround(100.0 * pQuality->dConfidence)) + '%';
+    const inspect::EBlockView view = inspect::SuggestedView(block.m_data);
+    res::StringId check = res::IDS_QUALITY_NO_CHECK;
+    if (view != inspect::EBlockView::hex)
+        check = inspect::ShowBlock(block.m_data, view).damage.empty() ? res::IDS_QUALITY_CHECK_OK
+                                                                      : res::IDS_QUALITY_CHECK_BAD;
+    return text + '\t' + std::string(res::LoadString(check));
+}
+
 } // namespace
 
 int CmdList(const Args& arguments) {
@@ -42,6 +73,7 @@ int CmdList(const Args& arguments) {
     CRelmuthDoc doc(&host);
     Args args = arguments;
     std::string error;
+    const bool bQuality = TakeQualityFlag(args);
     if (!TakeRecordingOptions(args, doc, error))
         return UsageError("list", error);
     if (args.size() != 1)
@@ -50,8 +82,13 @@ int CmdList(const Args& arguments) {
     doc.m_pDecodeProgress = &progress;
     if (!OpenTape(doc, args[0]))
         return kExitFailed;
+    const std::vector<CBlockQuality>& quality = progress.GetQuality();
     for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
-        if (!PrintLine(BlockListLine(doc, i)))
+        std::string line = BlockListLine(doc, i);
+        if (bQuality)
+            line +=
+                '\t' + QualityColumns(doc.m_blocks[i], i < quality.size() ? &quality[i] : nullptr);
+        if (!PrintLine(line))
             return kExitFailed;
     }
     return ReportRecordingDamage(doc);

@@ -21,8 +21,11 @@ struct Command {
 
 // One row per subcommand.
 constexpr Command kCommands[] = {
-    {"list", CmdList, "FILE [RECORDING OPTIONS]",
-     "  one line per block: INDEX BAUD BYTES TYPE NAME (tabs)\n"},
+    {"list", CmdList, "FILE [--quality] [RECORDING OPTIONS]",
+     "  one line per block: INDEX BAUD BYTES TYPE NAME (tabs); --quality adds\n"
+     "  QUALITY CHECK: how clearly a recording's decoder read the block (the mean\n"
+     "  of its bytes' confidence, - for a tape image) and whether the checks its\n"
+     "  data carries hold (machine-code sums, a BASIC program's links and end)\n"},
     {"convert", CmdConvert, "IN OUT [RECORDING OPTIONS]",
      "  read IN and write OUT; the format follows each name's extension, in any\n"
      "  letter case: .t88 a T88 image, .cmt or .cas a raw image, .wav .flac .ogg\n"
