@@ -96,6 +96,13 @@ void Biquad(double* c, double fc, double rate, bool bHighPass) {
     c[4] = (1.0 - alpha) / a0;
 }
 
+// exp(-x) for x >= 0: the decays of the level references are taken once a
+// half-period, where x is a few ten-thousandths and two terms of the
+// series are exact to the last bits that matter.
+double Decay(double x) {
+    return x < 1e-3 ? 1.0 - x * (1.0 - 0.5 * x) : std::exp(-x);
+}
+
 std::uint32_t Ticks(double t) {
     return static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(std::llround(std::max(t, 0.0) * kTicksPerSecond)));
@@ -174,14 +181,14 @@ void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
         return;
 
     m_dEnv = 0.7 * m_dEnv + 0.3 * dPeak;
-    const double ref = m_dRef * std::exp(-half / kCarrierSeconds);
-    const double refLong = m_dRefLong * std::exp(-half / kLongSeconds);
+    const double ref = m_dRef * Decay(half / kCarrierSeconds);
+    const double refLong = m_dRefLong * Decay(half / kLongSeconds);
     m_dRefLong = dPeak > refLong ? refLong + kRefRise * (dPeak - refLong) : refLong;
     const bool bCarrier =
         dPeak >= kCarrierShare * ref && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
     // The reference follows a fading carrier, but holds longer through a
     // loss of it, so that hiss in a dropout does not pass for signal.
-    m_dRef = !bCarrier     ? m_dRef * std::exp(-half / kLostCarrierSeconds)
+    m_dRef = !bCarrier     ? m_dRef * Decay(half / kLostCarrierSeconds)
              : dPeak > ref ? ref + kRefRise * (dPeak - ref)
                            : ref;
 
