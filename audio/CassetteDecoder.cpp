@@ -65,7 +65,7 @@ constexpr std::size_t kBaudRuns = 64;
 // Cells: how far an edge may be from where a cell should end to set it;
 // how clearly one tone must fill a cell.
 constexpr double kResync = 0.3;
-constexpr double kClear = 0.3;
+constexpr double kClear = 0.35;
 
 // Breaks: space over most of this time, which is longer than the space of
 // any byte at 600 baud (a 00: start and eight data bits, 15 ms).
