@@ -77,7 +77,7 @@ constexpr double kBreakShare = 0.8;
 constexpr double kSlipPhase = 0.25;
 // Idle after a clean byte: from this many bit periods, and this far from a
 // whole number of them, the bytes jumped out of step.
-constexpr double kShortestIdle = 0.7;
+constexpr double kShortestIdle = 0.5;
 constexpr double kIdlePhase = 0.3;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
@@ -308,7 +308,10 @@ void CCassetteDecoder::Process(bool bFinal) {
                     tEdge = m_tLastByteEnd;
                     bForced = true;
                 } else {
-                    bShortIdle = IsOutOfStep(since / tb);
+                    // Counted from the last tone edge of that byte, in its
+                    // own bit period: no speed error builds up over its
+                    // trailing mark.
+                    bShortIdle = IsOutOfStep((tEdge - m_tTrailMark) / m_dTrailBit - m_nTrailCells);
                 }
             }
         }
@@ -383,6 +386,12 @@ void CCassetteDecoder::Process(bool bFinal) {
             AddAlternatives(m_faults[nFaults], cells);
         m_tLastByteEnd = cells.edges[kBitsPerByte];
         m_tLastByteStart = tEdge;
+        int nTrail = kBitsPerByte;
+        while (nTrail > 1 && cells.bits[nTrail - 1])
+            --nTrail;
+        m_tTrailMark = cells.edges[nTrail];
+        m_nTrailCells = kBitsPerByte - nTrail;
+        m_dTrailBit = nTrail >= 3 ? (cells.edges[nTrail] - tEdge) / nTrail : tb;
         if (bClean) {
             m_tAnchor = m_tLastByteEnd;
             m_nAnchor = m_bytes.size();

@@ -191,6 +191,9 @@ class CCassetteDecoder {
     double m_tRecordStart = 0;
     double m_tLastByteEnd = 0;
     double m_tLastByteStart = 0;
+    double m_tTrailMark = 0;             // where the last byte's trailing mark began,
+    int m_nTrailCells = 0;               // how many cells it filled
+    double m_dTrailBit = 0;              // and the bit period the byte showed up to it
     bool m_bResumeWithoutLeader = false; // a record cut by a long loss goes on
     bool m_bOnGrid = false;              // the last byte was clean: the next starts where it ended
     double m_tGapFrom = 0;
