@@ -61,6 +61,10 @@ constexpr double kHistory = 0.5;   // runs kept behind the reading position
 constexpr double kUnitTolerance = 0.3;
 constexpr int kOddShareDivisor = 10;
 constexpr std::size_t kBaudRuns = 64;
+// ... and how many bytes are read at both speeds, how many more clean ones
+// one speed must give to win over the runs' count.
+constexpr int kTrialBytes = 8;
+constexpr int kTrialLead = 3;
 
 // Cells: how far an edge may be from where a cell should end to set it;
 // how clearly one tone must fill a cell.
@@ -256,7 +260,7 @@ void CCassetteDecoder::Process(bool bFinal) {
                 continue;
             }
             m_bResumeWithoutLeader = false;
-            if (m_nBaud == 0 && !DecideBaud(k, bFinal))
+            if (m_nBaud == 0 && !DecideBaud(k, tEdge, bFinal))
                 return;
             BeginRecord(tEdge, leader);
         }
@@ -520,7 +524,7 @@ double CCassetteDecoder::NoneBetween(double t0, double t1) const {
     return none;
 }
 
-bool CCassetteDecoder::DecideBaud(std::size_t nFirst, bool bFinal) {
+bool CCassetteDecoder::DecideBaud(std::size_t nFirst, double tEdge, bool bFinal) {
     std::size_t nTotal = 0, nOdd = 0;
     bool bEnough = false;
     for (std::size_t i = nFirst; i < m_runs.size(); ++i) {
@@ -543,13 +547,53 @@ bool CCassetteDecoder::DecideBaud(std::size_t nFirst, bool bFinal) {
     }
     if (!bEnough && !bFinal)
         return false;
-    const bool bFast = nTotal == 0 || (nOdd >= 1 && nOdd * kOddShareDivisor >= nTotal);
+    // The first bytes read at each speed: where one speed reads clearly
+    // more of them cleanly (a signal whose run lengths were bent, by an
+    // all-pass or a lossy file, misleads the count of odd runs), it wins.
+    const int nFast = CleanBytesFrom(tEdge, kBaudFast, bFinal);
+    const int nSlow = CleanBytesFrom(tEdge, kBaudSlow, bFinal);
+    if (nFast < 0 || nSlow < 0)
+        return false;
+    bool bFast = nTotal == 0 || (nOdd >= 1 && nOdd * kOddShareDivisor >= nTotal);
+    if (nFast >= nSlow + kTrialLead)
+        bFast = true;
+    else if (nSlow >= nFast + kTrialLead)
+        bFast = false;
     m_nBaud = bFast ? kBaudFast : kBaudSlow;
     return true;
 }
 
+int CCassetteDecoder::CleanBytesFrom(double tEdge, int nBaud, bool bFinal) const {
+    int nClean = 0;
+    double t = tEdge;
+    for (int i = 0; i < kTrialBytes; ++i) {
+        Cells cells;
+        if (!DecodeByte(t, bFinal, cells, nBaud))
+            return bFinal ? nClean : -1;
+        bool bClean =
+            !cells.bits[0] && cells.bits[kBitsPerByte - 1] && cells.bits[kBitsPerByte - 2];
+        for (int c = 0; c < kBitsPerByte; ++c)
+            bClean = bClean && !cells.undecided[c];
+        nClean += bClean ? 1 : 0;
+        // The next byte where this one ended, or at the next start edge
+        // close after it; a pause ends the trial.
+        const double tb = BitSeconds(nBaud) * SpeedAt(t);
+        const double tEnd = cells.edges[kBitsPerByte];
+        std::size_t k = 0;
+        double tNext = 0;
+        if (!FindStartEdge(tEnd - 0.4 * tb, k, tNext) || tNext > tEnd + 2 * tb)
+            break;
+        t = tNext;
+    }
+    return nClean;
+}
+
 bool CCassetteDecoder::DecodeByte(double tEdge, bool bFinal, Cells& cells) const {
-    const double tb = BitSeconds(m_nBaud) * SpeedAt(tEdge);
+    return DecodeByte(tEdge, bFinal, cells, m_nBaud);
+}
+
+bool CCassetteDecoder::DecodeByte(double tEdge, bool bFinal, Cells& cells, int nBaud) const {
+    const double tb = BitSeconds(nBaud) * SpeedAt(tEdge);
     if (!bFinal && (m_runs.empty() || m_runs.back().t1 < tEdge + (kBitsPerByte + 1) * tb))
         return false;
 

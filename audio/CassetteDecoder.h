@@ -139,8 +139,10 @@ class CCassetteDecoder {
     double ResumeEdge(std::size_t nRun, double tFirst, bool bFinal, bool& bWait) const;
     double MarkBefore(std::size_t nRun) const;
     double NoneBetween(double t0, double t1) const;
-    bool DecideBaud(std::size_t nFirst, bool bFinal);
+    bool DecideBaud(std::size_t nFirst, double tEdge, bool bFinal);
+    int CleanBytesFrom(double tEdge, int nBaud, bool bFinal) const;
     bool DecodeByte(double tEdge, bool bFinal, Cells& cells) const;
+    bool DecodeByte(double tEdge, bool bFinal, Cells& cells, int nBaud) const;
     void ToneTimes(double t0, double t1, double& mark, double& space, double& none) const;
     double SpeedAt(double t) const;
     void BeginRecord(double tEdge, double dLeader);
