@@ -372,6 +372,45 @@ TEST(Recording, DamageLinesSayBytesMissingExtraAndAlternatives) {
               "(ほかの読み: 01 80 81)");
 }
 
+// Each block's quality follows how clearly its bits were decided: a clean
+// recording reads with full confidence, noise lowers it, a block read at
+// the wrong speed is far from sure, and the damaged bytes are counted.
+TEST(Recording, BlockQualityFollowsTheMarginsOfItsBits) {
+    const auto tape = TestTape();
+    auto quality = [](const Samples& x, const CRecordingOptions& options = {}) {
+        CRecordingDecoder decoder(44100, 1, options);
+        decoder.Feed(x.data(), x.size());
+        std::vector<CTapeBlock> blocks;
+        std::vector<CBlockQuality> q;
+        const auto damage = decoder.Finish(blocks, &q);
+        EXPECT_EQ(q.size(), blocks.size());
+        std::size_t nDamaged = 0;
+        for (const CBlockQuality& b : q)
+            nDamaged += b.nDamaged;
+        EXPECT_EQ(nDamaged, damage.size());
+        return q;
+    };
+    const Samples clean = Write(tape);
+    for (const CBlockQuality& q : quality(clean)) {
+        EXPECT_GT(q.dConfidence, 0.97);
+        EXPECT_GT(q.dWeakest, 0.9);
+        EXPECT_EQ(q.nDamaged, 0u);
+    }
+    Samples noisy = clean;
+    AddNoise(noisy, 9, 2);
+    const auto q9 = quality(noisy);
+    ASSERT_EQ(q9.size(), tape.size());
+    EXPECT_LT(q9[0].dWeakest, 0.8);
+    EXPECT_LT(q9[0].dConfidence, 0.99);
+    EXPECT_GT(q9[0].dConfidence, 0.7);
+    CRecordingOptions slow;
+    slow.nBaud = kBaudSlow;
+    const auto wrong = quality(Write({tape[0]}), slow);
+    ASSERT_FALSE(wrong.empty());
+    EXPECT_LT(wrong[0].dConfidence, 0.5);
+    EXPECT_GT(wrong[0].nDamaged, 0u);
+}
+
 // A start edge after a leader that turned out to be no start bit, at the
 // very end of the recording, once made the decoder start the same record
 // over and over (the input the fuzz target found: a WAV file after one
