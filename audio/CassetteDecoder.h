@@ -42,22 +42,37 @@
 //   1. A band-pass (2nd-order high-pass at 600 Hz, low-pass at 3.6 kHz)
 //      removes DC offset, hum and hiss; zero crossings with hysteresis
 //      relative to the signal's own level give half-periods, whatever the
-//      polarity, level or clipping.
+//      polarity, level or clipping. A sample that is no number (NaN,
+//      infinity) is silence to the filters, and the byte it falls in is
+//      named.
 //   2. Each half-period is short (mark), long (space) or no carrier (too
-//      quiet against the recent level, or too long). The short and long
-//      half-periods track the tape's speed (error, wow and flutter).
+//      quiet against the recent level, or too long). The level references
+//      climb slowly towards a louder peak, so that a click does not make
+//      the carrier after it pass for none. The short and long half-periods
+//      track the tape's speed (error, wow and flutter).
 //   3. Half-periods of one kind make runs; a leader is a mark run of at
 //      least 30 ms. The speed of each block is found from its own bit
 //      cells: every byte at 1200 baud holds a run of an odd number of
 //      1200-baud bit periods (its 11 bit periods cannot all pair up), while
-//      at 600 baud every run is an even number of them.
+//      at 600 baud every run is an even number of them; where the first
+//      bytes read clearly better at one speed, that speed wins.
 //   4. Bytes are read like a UART: a start edge, then 11 cells of the bit
 //      period, each decided by the tone that fills most of it and kept in
 //      step by the edges between cells. A cell that no tone fills clearly
 //      is an undecided bit; stop bits that are not mark are a framing
 //      error; a stretch without carrier inside a block is counted out in
-//      lost bytes. Each such byte is kept with its best reading and
-//      reported.
+//      lost bytes. Each such byte is kept with its best reading, the
+//      readings its weakest bits would give beside it, and reported.
+//      Space through a whole frame and beyond what any byte holds is a
+//      break (tools play a tape image's spaces as steady low tone): it ends
+//      the block and is no byte.
+//   5. Bytes follow back to back. A clean byte out of step with the last
+//      clean one, with faulty bytes between, means bytes were lost or are
+//      too many there, and the first faulty byte says about how many; idle
+//      of part of a bit after a clean byte means the signal jumped, and the
+//      byte before it is named.
+//   Every byte carries how clearly its least clear bit was decided, from
+//   which the quality of a block is reckoned.
 #pragma once
 
 #include <cstddef>
