@@ -394,8 +394,8 @@ Outcome Judge(const std::vector<CTapeBlock>& got, const std::vector<CDamagedByte
 int main(int argc, char** argv) {
     const int nTries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
     std::set<std::string> only(argv + std::min(argc, 2), argv + argc);
-    std::printf("%-12s %6s %9s %7s %9s   %s\n", "class", "exact", "reported", "silent", "x real",
-                "what");
+    std::printf("%-12s %6s %9s %7s %7s %9s   %s\n", "class", "exact", "reported", "silent", "named",
+                "x real", "what");
     int totals[3] = {};
     for (const Class& c : kClasses) {
         if (!only.empty() && only.count(c.name) == 0)
