@@ -9,19 +9,6 @@
 
 namespace {
 
-// Band of the signal that the filters keep.
-constexpr double kHighPassHz = 600.0;
-constexpr double kLowPassHz = 3600.0;
-constexpr double kLowPassMaxOfRate = 0.45; // at low rates, below Nyquist
-
-// Crossing detector: the hysteresis as a share of the recent level; the
-// level decays once no crossing came for a while, so that a fade is
-// followed.
-constexpr double kHysteresis = 0.3;
-constexpr double kQuietSeconds = 0.0015;
-constexpr double kQuietDecaySeconds = 0.005;
-constexpr double kTiny = 1e-20; // keeps the filters out of denormal numbers
-
 // Carrier: a half-period counts when its peak reaches this share of the
 // recent carrier level (which falls with a time constant of a second) and
 // of the loudest carrier of the last minute.
@@ -84,22 +71,6 @@ constexpr double kSlipPhase = 0.25;
 constexpr double kShortestIdle = 0.5;
 constexpr double kIdlePhase = 0.3;
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-
-// RBJ biquad, Q = 1/sqrt(2): b0 b1 b2 a1 a2, a0 divided out.
-void Biquad(double* c, double fc, double rate, bool bHighPass) {
-    const double w = kTwoPi * fc / rate;
-    const double cw = std::cos(w);
-    const double alpha = std::sin(w) / std::numbers::sqrt2;
-    const double a0 = 1.0 + alpha;
-    const double b = bHighPass ? (1.0 + cw) / 2.0 : (1.0 - cw) / 2.0;
-    c[0] = b / a0;
-    c[1] = (bHighPass ? -2.0 * b : 2.0 * b) / a0;
-    c[2] = b / a0;
-    c[3] = -2.0 * cw / a0;
-    c[4] = (1.0 - alpha) / a0;
-}
-
 // exp(-x) for x >= 0: the decays of the level references are taken once a
 // half-period, where x is a few ten-thousandths and two terms of the
 // series are exact to the last bits that matter.
@@ -122,69 +93,20 @@ struct CCassetteDecoder::Cells {
 };
 
 CCassetteDecoder::CCassetteDecoder(double dSampleRate, CDecodedRecordSink& sink, int nForceBaud)
-    : m_sink(sink), m_dRate(dSampleRate),
+    : m_sink(sink), m_conditioner(dSampleRate),
       m_nForceBaud(nForceBaud == kBaudSlow || nForceBaud == kBaudFast ? nForceBaud : 0) {
-    Biquad(m_hp, kHighPassHz, m_dRate, true);
-    Biquad(m_lp, std::min(kLowPassHz, kLowPassMaxOfRate * m_dRate), m_dRate, false);
-    m_dDecay = std::exp(-1.0 / (kQuietDecaySeconds * m_dRate));
-    m_nDecayAfter = static_cast<std::uint32_t>(kQuietSeconds * m_dRate) + 1;
     m_nBaud = m_nForceBaud;
 }
 
 void CCassetteDecoder::Feed(const float* pSamples, std::size_t nFrames, std::size_t nStride) {
-    const double hp0 = m_hp[0], hp1 = m_hp[1], hp2 = m_hp[2], hpA1 = m_hp[3], hpA2 = m_hp[4];
-    const double lp0 = m_lp[0], lp1 = m_lp[1], lp2 = m_lp[2], lpA1 = m_lp[3], lpA2 = m_lp[4];
-    double hz1 = m_hpZ1, hz2 = m_hpZ2, lz1 = m_lpZ1, lz2 = m_lpZ2;
-    double prev = m_dPrev;
-    for (std::size_t i = 0; i < nFrames; ++i) {
-        double x = pSamples[i * nStride];
-        if (!std::isfinite(x)) [[unlikely]] {
-            // Not a sample at all (a broken float file): silence to the
-            // filters, and the bytes it falls in are not trusted.
-            x = 0.0;
-            m_badSamples.push_back(static_cast<double>(m_nSample) / m_dRate);
-        }
-        x += (m_nSample & 1) != 0 ? kTiny : -kTiny;
-        const double h = hp0 * x + hz1;
-        hz1 = hp1 * x - hpA1 * h + hz2;
-        hz2 = hp2 * x - hpA2 * h;
-        const double v = lp0 * h + lz1;
-        lz1 = lp1 * h - lpA1 * v + lz2;
-        lz2 = lp2 * h - lpA2 * v;
-
-        const std::uint64_t n = m_nSample++;
-        if ((v >= 0.0) != (prev >= 0.0))
-            m_tZero = static_cast<double>(n) - 1.0 + prev / (prev - v);
-        const double a = std::fabs(v);
-        if (a > m_dPeak)
-            m_dPeak = a;
-        const double threshold = kHysteresis * m_dEnv + kSilence;
-        if (m_nSign > 0 ? v < -threshold : v > threshold) {
-            m_nSign = -m_nSign;
-            OnHalfPeriod(m_tZero, m_dPeak);
-            m_dPeak = a;
-            m_nQuietFrom = n + m_nDecayAfter;
-        } else if (n > m_nQuietFrom) {
-            m_dEnv *= m_dDecay;
-        }
-        prev = v;
-    }
-    m_hpZ1 = hz1;
-    m_hpZ2 = hz2;
-    m_lpZ1 = lz1;
-    m_lpZ2 = lz2;
-    m_dPrev = prev;
+    m_conditioner.Feed(
+        pSamples, nFrames, nStride,
+        [this](double t0, double t1, double dPeak) { OnHalfPeriod(t0, t1, dPeak); },
+        [this](double t) { m_badSamples.push_back(t); });
 }
 
-void CCassetteDecoder::OnHalfPeriod(double tCross, double dPeak) {
-    const double t0 = m_tLastCross / m_dRate;
-    const double t1 = tCross / m_dRate;
-    m_tLastCross = tCross;
+void CCassetteDecoder::OnHalfPeriod(double t0, double t1, double dPeak) {
     const double half = t1 - t0;
-    if (half <= 0.0)
-        return;
-
-    m_dEnv = 0.7 * m_dEnv + 0.3 * dPeak;
     const double ref = m_dRef * Decay(half / kCarrierSeconds);
     const double refLong = m_dRefLong * Decay(half / kLongSeconds);
     m_dRefLong = dPeak > refLong ? refLong + kRefRise * (dPeak - refLong) : refLong;
@@ -236,7 +158,8 @@ void CCassetteDecoder::Finish() {
         m_bHaveRun = false;
     }
     Process(true);
-    const double tEnd = static_cast<double>(m_nSample) / m_dRate;
+    const double tEnd =
+        static_cast<double>(m_conditioner.GetSampleCount()) / m_conditioner.GetSampleRate();
     if (m_bInRecord)
         EndRecord();
     EmitGap(TapeGap::outer, m_tGapFrom, tEnd);

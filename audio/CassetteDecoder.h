@@ -81,6 +81,7 @@
 #include <span>
 #include <vector>
 
+#include "audio/SignalConditioner.h"
 #include "tape/TapeRecords.h"
 
 // Why a decoded byte is not clean.
@@ -143,9 +144,8 @@ class CCassetteDecoder {
     };
     struct Cells; // one byte's cells, decided
 
-    // Stage 1: samples to half-periods.
-    void OnHalfPeriod(double tCross, double dPeak);
-    // Stage 2: half-periods to runs.
+    // Stage 2: half-periods (from the conditioner) to tones and runs.
+    void OnHalfPeriod(double t0, double t1, double dPeak);
     void AddToRun(Tone tone, double t0, double t1);
     void PushRun(const Run& run);
     // Stage 3: runs to bytes and records.
@@ -173,24 +173,12 @@ class CCassetteDecoder {
     void EmitGap(TapeGap kind, double t0, double t1);
 
     CDecodedRecordSink& m_sink;
-    const double m_dRate;
-    const int m_nForceBaud;
 
-    // Filters (biquad, transposed direct form II) and the crossing detector.
-    double m_hp[5], m_lp[5];
-    double m_hpZ1 = 0, m_hpZ2 = 0, m_lpZ1 = 0, m_lpZ2 = 0;
-    std::uint64_t m_nSample = 0;
-    double m_dPrev = 0;
-    double m_tZero = 0;      // last raw zero crossing, in samples
-    double m_tLastCross = 0; // last accepted crossing, in samples
-    double m_dPeak = 0;      // largest |x| since then
-    double m_dEnv = 0;       // level of recent half-periods
-    double m_dRef = 0;       // slowly falling carrier reference
-    double m_dRefLong = 0;   // the loudest carrier of the last minute
-    int m_nSign = 1;
-    std::uint64_t m_nQuietFrom = 0; // sample from which the level decays
-    double m_dDecay;                // per-sample decay of the level when quiet
-    std::uint32_t m_nDecayAfter;
+    // Stage 1: samples to half-periods.
+    CSignalConditioner m_conditioner;
+    const int m_nForceBaud;
+    double m_dRef = 0;               // slowly falling carrier reference
+    double m_dRefLong = 0;           // the loudest carrier of the last minute
     std::deque<double> m_badSamples; // times of samples that were no number
 
     // Speed tracking and the run being built.
