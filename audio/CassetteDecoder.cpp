@@ -3,35 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "audio/CassetteSignal.h"
 
 namespace {
-
-// Carrier: a half-period counts when its peak reaches this share of the
-// recent carrier level (which falls with a time constant of a second) and
-// of the loudest carrier of the last minute.
-constexpr double kCarrierShare = 0.25;
-constexpr double kCarrierSeconds = 1.0;
-constexpr double kLostCarrierSeconds = 4.0;
-constexpr double kLongShare = 0.05;
-constexpr double kLongSeconds = 60.0;
-constexpr double kSilence = 1e-6;
-// Both references climb towards a louder peak by this share a half-period,
-// so that a click (a half-period or two) hardly moves them, while a
-// carrier sets them within a few milliseconds.
-constexpr double kRefRise = 0.05;
-
-// Half-periods at the nominal speed.
-constexpr double kMarkHalf = 0.5 / kMarkHz;
-constexpr double kSpaceHalf = 0.5 / kSpaceHz;
-constexpr double kLongestHalf = 1.4; // times a space half: longer is no carrier
-
-// Speed tracking: the gain per half-period, the range of speeds it follows.
-constexpr double kSpeedGain = 0.03;
-constexpr double kSpeedMin = 0.8;
-constexpr double kSpeedMax = 1.25;
 
 // Time line. A leader is at least kMinLeader of mark (a byte never holds
 // more than 10 bit periods of mark: 17 ms at 600 baud). Mark of kRecordGap
@@ -71,13 +46,6 @@ constexpr double kSlipPhase = 0.25;
 constexpr double kShortestIdle = 0.5;
 constexpr double kIdlePhase = 0.3;
 
-// exp(-x) for x >= 0: the decays of the level references are taken once a
-// half-period, where x is a few ten-thousandths and two terms of the
-// series are exact to the last bits that matter.
-double Decay(double x) {
-    return x < 1e-3 ? 1.0 - x * (1.0 - 0.5 * x) : std::exp(-x);
-}
-
 std::uint32_t Ticks(double t) {
     return static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(std::llround(std::max(t, 0.0) * kTicksPerSecond)));
@@ -106,45 +74,7 @@ void CCassetteDecoder::Feed(const float* pSamples, std::size_t nFrames, std::siz
 }
 
 void CCassetteDecoder::OnHalfPeriod(double t0, double t1, double dPeak) {
-    const double half = t1 - t0;
-    const double ref = m_dRef * Decay(half / kCarrierSeconds);
-    const double refLong = m_dRefLong * Decay(half / kLongSeconds);
-    m_dRefLong = dPeak > refLong ? refLong + kRefRise * (dPeak - refLong) : refLong;
-    const bool bCarrier =
-        dPeak >= kCarrierShare * ref && dPeak >= kLongShare * m_dRefLong && dPeak > kSilence;
-    // The reference follows a fading carrier, but holds longer through a
-    // loss of it, so that hiss in a dropout does not pass for signal.
-    m_dRef = !bCarrier     ? m_dRef * Decay(half / kLostCarrierSeconds)
-             : dPeak > ref ? ref + kRefRise * (dPeak - ref)
-                           : ref;
-
-    Tone tone = Tone::none;
-    if (bCarrier && half < kLongestHalf * kSpaceHalf * m_dSpeed) {
-        // The threshold between the tones is their geometric mean.
-        tone = half < std::numbers::sqrt2 * kMarkHalf * m_dSpeed ? Tone::mark : Tone::space;
-        // The speed is learnt from half-periods inside runs of one tone:
-        // where the tone changes, the filters stretch or shorten them.
-        const double ratio = half / (tone == Tone::mark ? kMarkHalf : kSpaceHalf);
-        if (m_prevTone == tone && m_prevPrevTone == tone && m_dPrevRatio > kSpeedMin &&
-            m_dPrevRatio < kSpeedMax)
-            m_dSpeed += kSpeedGain * (m_dPrevRatio - m_dSpeed);
-        m_dPrevRatio = ratio;
-    }
-    m_prevPrevTone = m_prevTone;
-    m_prevTone = tone;
-    AddToRun(tone, t0, t1);
-}
-
-void CCassetteDecoder::AddToRun(Tone tone, double t0, double t1) {
-    if (m_bHaveRun && m_cur.tone == tone) {
-        m_cur.t1 = t1;
-        m_cur.speed = m_dSpeed;
-        return;
-    }
-    if (m_bHaveRun)
-        PushRun(m_cur);
-    m_cur = Run{tone, t0, t1, m_dSpeed};
-    m_bHaveRun = true;
+    m_tones.OnHalfPeriod(t0, t1, dPeak, [this](const Run& run) { PushRun(run); });
 }
 
 void CCassetteDecoder::PushRun(const Run& run) {
@@ -153,10 +83,7 @@ void CCassetteDecoder::PushRun(const Run& run) {
 }
 
 void CCassetteDecoder::Finish() {
-    if (m_bHaveRun) {
-        m_runs.push_back(m_cur);
-        m_bHaveRun = false;
-    }
+    m_tones.Flush([this](const Run& run) { m_runs.push_back(run); });
     Process(true);
     const double tEnd =
         static_cast<double>(m_conditioner.GetSampleCount()) / m_conditioner.GetSampleRate();
@@ -579,7 +506,7 @@ double CCassetteDecoder::SpeedAt(double t) const {
     auto it =
         std::partition_point(m_runs.begin(), m_runs.end(), [t](const Run& r) { return r.t1 < t; });
     if (it == m_runs.end())
-        return m_dSpeed;
+        return m_tones.GetSpeed();
     return it->speed;
 }
 

@@ -82,6 +82,7 @@
 #include <vector>
 
 #include "audio/SignalConditioner.h"
+#include "audio/ToneRuns.h"
 #include "tape/TapeRecords.h"
 
 // Why a decoded byte is not clean.
@@ -136,17 +137,12 @@ class CCassetteDecoder {
     std::size_t GetCleanCount() const { return m_nClean; }
 
   private:
-    enum class Tone : std::uint8_t { mark, space, none };
-    struct Run {
-        Tone tone;
-        double t0, t1; // seconds
-        double speed;  // tape speed factor at its end
-    };
+    using Tone = CarrierTone;
+    using Run = CToneRun;
     struct Cells; // one byte's cells, decided
 
     // Stage 2: half-periods (from the conditioner) to tones and runs.
     void OnHalfPeriod(double t0, double t1, double dPeak);
-    void AddToRun(Tone tone, double t0, double t1);
     void PushRun(const Run& run);
     // Stage 3: runs to bytes and records.
     void Process(bool bFinal);
@@ -181,12 +177,8 @@ class CCassetteDecoder {
     double m_dRefLong = 0;           // the loudest carrier of the last minute
     std::deque<double> m_badSamples; // times of samples that were no number
 
-    // Speed tracking and the run being built.
-    double m_dSpeed = 1.0;
-    Tone m_prevTone = Tone::none, m_prevPrevTone = Tone::none;
-    double m_dPrevRatio = 1.0;
-    bool m_bHaveRun = false;
-    Run m_cur{};
+    // Stage 2: half-periods to runs, and the runs of the last half second.
+    CToneRunTracker m_tones;
     std::deque<Run> m_runs;
 
     // Records.
