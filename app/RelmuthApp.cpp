@@ -34,11 +34,24 @@ QString DecodeName(const std::string& name) {
 
 } // namespace
 
-CRelmuthApp::CRelmuthApp() : m_doc(this) {}
+CRelmuthApp::CRelmuthApp() : m_doc(this, TapeFormats()) {
+    m_doc.AddView(this);
+}
 
 CRelmuthApp::~CRelmuthApp() {
     // The view leaves the document before the document goes.
     m_pMainWnd.reset();
+    m_doc.RemoveView(this);
+}
+
+void CRelmuthApp::OnUpdate(CDocumentView*, long lHint) {
+    // The damage of a recording comes with the reading that replaced the
+    // tape, before the other views show it.
+    if (lHint == kHintTapeReplaced) {
+        m_recordingDamage.clear();
+        if (m_pReading != nullptr)
+            m_recordingDamage = std::move(m_pReading->m_damage);
+    }
 }
 
 bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
@@ -53,7 +66,7 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     m_pView = new CRelmuthView(m_doc, m_pMainWnd.get());
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView);
-    auto* pBlockPane = new CBlockPane(m_doc);
+    auto* pBlockPane = new CBlockPane(m_doc, m_recordingDamage);
     pBlockPane->Follow(m_pView, [view = m_pView] { return view->GetSelectedRow(); });
     m_pMainWnd->SetBlockPane(pBlockPane);
     m_pMainWnd->SetAppTarget(this);
@@ -80,7 +93,7 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
         const OpenResult result = ReadDocumentFile(cmdInfo.strFileName);
         if (result == OpenResult::failed)
             return false;
-        bDamaged = result == OpenResult::opened && !m_doc.m_recordingDamage.empty();
+        bDamaged = result == OpenResult::opened && !m_recordingDamage.empty();
         if (result == OpenResult::cancelled)
             m_doc.OnNewDocument();
     } else {
@@ -189,7 +202,7 @@ CRelmuthApp::OpenResult CRelmuthApp::OpenDocumentFile(const std::string& strPath
     if (result == OpenResult::opened)
         m_pView->OnInitialUpdate();
     OnIdle();
-    if (result == OpenResult::opened && !m_doc.m_recordingDamage.empty())
+    if (result == OpenResult::opened && !m_recordingDamage.empty())
         ShowRecordingDamage();
     return result;
 }
@@ -202,12 +215,14 @@ CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPath
     m_pView->HoldReceiving(true);
     m_bReading = true;
     const bool bRecording = IsRecordingName(strPathName);
+    CRecordingReading reading;
     if (bRecording) {
         m_pDecodeDlg->Start();
-        m_doc.m_pDecodeProgress = m_pDecodeDlg;
+        reading.m_pProgress = m_pDecodeDlg;
     }
-    const bool bOpened = m_doc.OnOpenDocument(strPathName);
-    m_doc.m_pDecodeProgress = nullptr;
+    m_pReading = &reading;
+    const bool bOpened = m_doc.OnOpenDocument(strPathName, reading);
+    m_pReading = nullptr;
     m_pDecodeDlg->Finish();
     m_bReading = false;
     m_pView->HoldReceiving(false);
@@ -218,7 +233,7 @@ CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPath
 
 void CRelmuthApp::ShowRecordingDamage() {
     QStringList lines;
-    for (const CDamagedByte& damage : m_doc.m_recordingDamage)
+    for (const CDamagedByte& damage : m_recordingDamage)
         lines << QString::fromStdString(DescribeDamage(damage));
     QString shown = lines.mid(0, kDamageLinesShown).join(QLatin1Char('\n'));
     if (lines.size() > kDamageLinesShown)
@@ -243,7 +258,7 @@ bool CRelmuthApp::OnFileSave() {
     // is the user's original and is not written over unasked.
     const QFileInfo file(DecodeName(m_doc.GetPathName()));
     const bool bAsk = m_doc.GetPathName().empty() || !file.exists() || !file.isWritable() ||
-                      IsRecordingName(m_doc.GetPathName());
+                      m_doc.IsOriginalName(m_doc.GetPathName());
     const bool bSaved = m_doc.DoSave(bAsk ? std::string() : m_doc.GetPathName());
     OnIdle();
     return bSaved;

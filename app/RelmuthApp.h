@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "audio/RecordingFormats.h"
 #include "tape/RelmuthDoc.h"
 #include "view/CommandTarget.h"
 
@@ -19,7 +20,7 @@ class CDecodeProgressDlg;
 class CMainFrame;
 class CRelmuthView;
 
-class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
+class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, public CCmdTarget {
     Q_OBJECT
 
   public:
@@ -38,6 +39,10 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     CRelmuthView* GetView() const { return m_pView; }
     CDecodeProgressDlg* GetDecodeDlg() const { return m_pDecodeDlg; }
     const QStringList& GetRecentFiles() const { return m_recentFiles; }
+    // The bytes of the recording the tape was opened from that did not
+    // decode cleanly, by block and offset as opened; none once the tape is
+    // replaced by another.
+    std::vector<CDamagedByte>& GetRecordingDamage() { return m_recordingDamage; }
 
     enum class OpenResult { opened, cancelled, failed };
     // The save question for a modified tape, then the file; the view shows
@@ -65,6 +70,9 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     void ReportSaveLoadException(const CRelmuthException& error) override;
     void AddToRecentFileList(const std::string& strPathName) override;
 
+    // CDocumentView
+    void OnUpdate(CDocumentView* pSender, long lHint) override;
+
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
@@ -87,5 +95,7 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     CDecodeProgressDlg* m_pDecodeDlg = nullptr; // the frame's child
     bool m_bReading = false;                    // a file is being read into the document
     QStringList m_recentFiles;                  // newest first
+    std::vector<CDamagedByte> m_recordingDamage;
+    CRecordingReading* m_pReading = nullptr; // the file being read into the document
     bool m_bClosing = false;
 };

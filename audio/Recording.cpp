@@ -85,12 +85,6 @@ std::string DescribeDamage(const CDamagedByte& damage) {
     return line;
 }
 
-CRecordingCancelled::CRecordingCancelled() : CRelmuthException(res::IDS_RECORDING_CANCELLED) {}
-
-CRecordingEmpty::CRecordingEmpty()
-    : CRelmuthException(res::AFX_IDP_FAILED_TO_OPEN_DOC,
-                        std::string(res::LoadString(res::IDS_RECORDING_NO_BLOCKS))) {}
-
 std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
                                         const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,

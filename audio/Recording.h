@@ -19,6 +19,7 @@
 #include "tape/Archive.h"
 #include "tape/Errors.h"
 #include "tape/TapeBlock.h"
+#include "tape/TapeFormats.h"
 #include "tape/TapeRecords.h"
 
 class CSoundFileReader;
@@ -43,28 +44,6 @@ struct CDamagedByte {
 // The user's line for a damaged byte: its block, offset, the time in the
 // recording (m:ss.sss) and what is wrong.
 std::string DescribeDamage(const CDamagedByte& damage);
-
-// Told how far decoding has got; returning false cancels it.
-class CDecodeProgress {
-  public:
-    virtual ~CDecodeProgress() = default;
-    // dFraction from 0 to 1, of the file's frames (0 until the end where
-    // the format does not say how many there are).
-    virtual bool OnDecodeProgress(double dFraction) = 0;
-};
-
-// Decoding was cancelled through CDecodeProgress; nothing was appended.
-class CRecordingCancelled : public CRelmuthException {
-  public:
-    CRecordingCancelled();
-};
-
-// A recording with no samples, or none that made a block: opening it fails
-// and leaves the tape as it was.
-class CRecordingEmpty : public CRelmuthException {
-  public:
-    CRecordingEmpty();
-};
 
 // Decodes frames of samples as they come (interleaved, -1.0 to 1.0), each
 // channel that may be the better one by a decoder of its own.

@@ -70,7 +70,8 @@ QFont PaneFont() {
 
 } // namespace
 
-CBlockPane::CBlockPane(CRelmuthDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
+CBlockPane::CBlockPane(CRelmuthDoc& doc, const std::vector<CDamagedByte>& damage, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_damage(damage) {
     m_viewBox = new QComboBox(this);
     for (res::StringId nId : kViewNames)
         m_viewBox->addItem(res::Text(nId));
@@ -171,7 +172,7 @@ void CBlockPane::Refresh() {
     // opened; once the tape is edited they may belong to another block.
     std::vector<std::size_t> damaged;
     if (m_view == EBlockView::hex && !m_doc.IsModified()) {
-        for (const CDamagedByte& mark : m_doc.m_recordingDamage) {
+        for (const CDamagedByte& mark : m_damage) {
             if (mark.nBlock == static_cast<std::size_t>(m_nIndex) && mark.nOffset < block.size())
                 damaged.push_back(mark.nOffset);
         }

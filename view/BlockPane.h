@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "audio/Recording.h"
 #include "inspect/BlockView.h"
 #include "tape/RelmuthDoc.h"
 
@@ -23,7 +24,11 @@ class CBlockPane : public QWidget, public CDocumentView {
     Q_OBJECT
 
   public:
-    explicit CBlockPane(CRelmuthDoc& doc, QWidget* parent = nullptr);
+    // damage: the bytes of the recording the tape was opened from that did
+    // not decode cleanly, by block and offset as opened; it must outlive the
+    // pane.
+    CBlockPane(CRelmuthDoc& doc, const std::vector<CDamagedByte>& damage,
+               QWidget* parent = nullptr);
     ~CBlockPane() override;
 
     // Shows the block of the list's selected row (selectedRow gives it, -1
@@ -49,6 +54,7 @@ class CBlockPane : public QWidget, public CDocumentView {
     void Highlight(const std::vector<std::size_t>& offsets);
 
     CRelmuthDoc& m_doc;
+    const std::vector<CDamagedByte>& m_damage;
     std::function<int()> m_selectedRow;
     int m_nIndex = -1;
     inspect::EBlockView m_view = inspect::EBlockView::hex;

@@ -11,9 +11,8 @@
 // starts it for every open of a recording:
 //
 //     m_pDecodeDlg->Start();
-//     m_doc.m_pDecodeProgress = m_pDecodeDlg.get();
+//     reading.m_pProgress = m_pDecodeDlg.get();
 //     const bool bOpened = m_doc.OnOpenDocument(strPathName);
-//     m_doc.m_pDecodeProgress = nullptr;
 //     m_pDecodeDlg->Finish();
 //     if (!bOpened && m_pDecodeDlg->WasCancelled()) ...   // quietly, the old tape kept
 #pragma once

@@ -135,9 +135,9 @@ class BlockPaneTest : public QObject {
         CTapeBlock broken = Machine();
         broken.m_data[7] = 0x02; // LD A,#02 under the check byte of #01
         doc.m_blocks = {broken, Data()};
-        doc.m_recordingDamage = {{1, 2, 0.5, ByteFault::framing},
-                                 {1, 7, 0.6, ByteFault::lost},
-                                 {0, 1, 0.1, ByteFault::lost}};
+        program.app.GetRecordingDamage() = {{1, 2, 0.5, ByteFault::framing},
+                                            {1, 7, 0.6, ByteFault::lost},
+                                            {0, 1, 0.1, ByteFault::lost}};
         doc.UpdateAllViews(nullptr);
         auto* pane = program.Frame().findChild<CBlockPane*>();
 

@@ -75,6 +75,48 @@ class Document : public testing::Test {
 const std::vector<CTapeBlock> kTape{Block(Bytes({0x3A, 0x00, 0x00}), 600),
                                     Block(Concat({BasicHeader(), Pattern(30)}), 1200)};
 
+// The document reads through the rows of its own table, each asked for its
+// extension in any letter case. A reading that is stopped, or that finds no
+// block where its row needs one, leaves the tape, its name and its flag as
+// they were; only the second is reported.
+TEST_F(Document, RowsOfItsTableReadTheirNamesAndAStoppedReadingChangesNothing) {
+    std::vector<CTapeFormatRow> rows = TapeImageFormatRows();
+    rows.push_back({TapeFormat::recording, ".tone",
+                    +[](CArchive& ar, CTapeReading& reading) {
+                        reading.m_blocks.push_back(Block(ar.ReadAll(), 1200));
+                        if (reading.m_pProgress != nullptr &&
+                            !reading.m_pProgress->OnDecodeProgress(0.5))
+                            throw CRecordingCancelled();
+                    },
+                    +[](const std::vector<CTapeBlock>&, const CDamageMarks&, CArchive&) {}, false});
+    const CTapeFormats formats(rows);
+    WriteFile("a.TONE", Bytes("abc"));
+    WriteFile("empty.tone", {});
+    CRelmuthDoc doc(&host, formats);
+    doc.m_blocks = kTape;
+    doc.SetPathName(PathOf("mine.kxm"), false);
+    doc.SetModifiedFlag(true);
+
+    struct CStop : CDecodeProgress {
+        bool OnDecodeProgress(double) override { return false; }
+    } stop;
+    CTapeReading stopped;
+    stopped.m_pProgress = &stop;
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("a.TONE"), stopped));
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("empty.tone")));
+    EXPECT_EQ(doc.m_blocks, kTape);
+    EXPECT_EQ(doc.GetPathName(), PathOf("mine.kxm"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_OPEN_DOC});
+
+    EXPECT_TRUE(doc.OnOpenDocument(PathOf("a.TONE")));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes("abc"), 1200)});
+    EXPECT_TRUE(doc.IsOriginalName(PathOf("b.tone")));
+    EXPECT_FALSE(doc.IsOriginalName(PathOf("b.t88")));
+    // The document of the images alone reads such a name as KXM.
+    EXPECT_FALSE(CRelmuthDoc(&host).OnOpenDocument(PathOf("a.TONE")));
+}
+
 TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
     CRelmuthDoc doc(&host);
     doc.m_blocks = kTape;
@@ -164,7 +206,8 @@ TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
 class FailingDoc : public CRelmuthDoc {
   public:
     using CRelmuthDoc::CRelmuthDoc;
-    void SerializeKXM(CArchive& ar) override {
+    using CRelmuthDoc::Serialize;
+    void Serialize(CArchive& ar) override {
         const ByteArray half(100000, 0x55);
         ar.Write(half.data(), half.size());
         throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, "No space left on device");
@@ -251,15 +294,6 @@ TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
     EXPECT_EQ(doc.GetPathName(), PathOf("second.CAS"));
     EXPECT_EQ(doc.GetTitle(), "second.CAS");
     EXPECT_EQ(ReadFile("second.CAS"), Concat({kTape[0].m_data, kTape[1].m_data}));
-
-    // A recording is the user's original: a KXM image beside it is proposed.
-    host.answer.clear();
-    for (const char* name : {"side.a.WAV", "b.flac"}) {
-        doc.SetPathName(PathOf(name), false);
-        EXPECT_FALSE(doc.DoSave(""));
-    }
-    EXPECT_EQ(host.proposed, (std::vector<std::string>{PathOf("first.kxm"), PathOf("side.a.kxm"),
-                                                       PathOf("b.kxm")}));
 }
 
 TEST_F(Document, RawImageReadsBackTheSameBytes) {
@@ -348,8 +382,6 @@ TEST(TapeFileName, FilterListAndDefaultExtension) {
         ASSERT_EQ(list.size(), 4u);
         for (const std::string& name : namesOf(list[2]))
             EXPECT_TRUE(IsT88Name(name)) << name;
-        for (const std::string& name : namesOf(list[3]))
-            EXPECT_TRUE(IsRecordingName(name)) << name;
     }
     EXPECT_EQ(GetTapeFileFilters(false)[3].strPattern, "*.wav"); // the only recording written
 

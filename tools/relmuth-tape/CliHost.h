@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "audio/RecordingFormats.h"
 #include "tape/RelmuthDoc.h"
 #include "tape/SaveLosses.h"
 #include "view/ReceiveContext.h"
@@ -37,8 +38,8 @@ class CCliReceiveUi : public CReceiveUi {
 inline constexpr const char* kStandardStream = "-";
 
 // Opens the tape FILE, or standard input for "-"; false once the reason is
-// reported.
-bool OpenTape(CRelmuthDoc& doc, const std::string& strPath);
+// reported. The reading keeps what the file's format reports beside it.
+bool OpenTape(CRelmuthDoc& doc, const std::string& strPath, CTapeReading& reading);
 // Saves the tape as FILE, or to standard output for "-".
 bool SaveTape(CRelmuthDoc& doc, const std::string& strPath);
 

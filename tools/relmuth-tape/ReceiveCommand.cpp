@@ -215,7 +215,7 @@ int CmdReceive(const Args& args) {
     // rather than replaced by what arrives. OUT is judged before anything
     // is sent or received.
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
     std::error_code ec;
     const bool bExists = std::filesystem::exists(out, ec);
     if (!CheckCaptureTarget(out, bExists))

@@ -4,13 +4,13 @@
 // when that is a terminal, and the list of bytes that did not decode.
 #pragma once
 
-#include "audio/Recording.h"
+#include "audio/RecordingFormats.h"
 #include "tape/RelmuthDoc.h"
 #include "tools/relmuth-tape/Commands.h"
 
-// Takes the recording options out of args into doc; false, with what is
-// wrong in strError, for a bad value.
-bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError);
+// Takes the recording options out of args into options; false, with what
+// is wrong in strError, for a bad value.
+bool TakeRecordingOptions(Args& args, CRecordingOptions& options, std::string& strError);
 
 // Shows "NN%" on standard error while a recording is decoded, when standard
 // error is a terminal.
@@ -25,9 +25,9 @@ class CTerminalProgress final : public CDecodeProgress {
     int m_nPercent = -1;
 };
 
-// Lists the damaged bytes of the recording the document opened on standard
-// error; kExitIncomplete when there were any, else kExitOk.
-int ReportRecordingDamage(const CRelmuthDoc& doc);
+// Lists the damaged bytes of the recording read on standard error;
+// kExitIncomplete when there were any, else kExitOk.
+int ReportRecordingDamage(const CRecordingReading& reading);
 
 // Plays the time line of the KXM or T88 image IN (its own gaps) into the WAV
 // file OUT. notAnImage (nothing reported, OUT untouched) when IN is readable
