@@ -13,7 +13,7 @@ CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfro
 CReceiveContext::~CReceiveContext() = default;
 
 void CReceiveContext::InstallReceiver() {
-    SetReceiver(std::make_unique<CRecvHeaderState>(this));
+    m_state = RecvState::header;
     m_serialFramer.Clear();
 }
 
@@ -35,7 +35,7 @@ bool CReceiveContext::PasteText(std::string_view text) {
 
 void CReceiveContext::CancelReceive() {
     m_ui.Beep();
-    SetReceiver(std::make_unique<CRecvHeaderState>(this));
+    m_state = RecvState::header;
     if (m_bRecvDlgShown)
         OnRecvEnd();
 }
@@ -52,20 +52,17 @@ void CReceiveContext::DeliverPending() {
     while (!m_pendingLines.empty()) {
         std::string line = std::move(m_pendingLines.front());
         m_pendingLines.pop_front();
-        if (!m_pReceiver) // not installed yet: wait for a header, keep the partial line
-            SetReceiver(std::make_unique<CRecvHeaderState>(this));
-        m_pReceiver->OnLine(line);
-        m_retired.clear();
+        if (!m_state) // not installed yet: wait for a header, keep the partial line
+            m_state = RecvState::header;
+        // The state says what comes next; its message is shown once the
+        // next state is in place, so that what arrives while the box is up
+        // (queued, above) goes to that state.
+        const CRecvNext next = m_states.Get(*m_state).OnLine(line);
+        m_state = next.state;
+        if (next.message)
+            ShowRecvMessage(*next.message);
         m_serialFramer.Recycle(std::move(line));
     }
-}
-
-void CReceiveContext::SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) {
-    // The state being replaced may be one whose OnLine is running; it stays
-    // alive until the outermost delivery has returned from it.
-    std::unique_ptr<CTransferReceiver> pOld = std::exchange(m_pReceiver, std::move(pReceiver));
-    if (m_bDelivering && pOld)
-        m_retired.push_back(std::move(pOld));
 }
 
 void CReceiveContext::ResetRecvData(int nReserve) {

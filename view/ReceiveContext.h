@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -71,13 +72,12 @@ class CReceiveContext final : public CRecvOwner {
 
     bool IsRecvProgressShown() const { return m_bRecvDlgShown; }
     // Whether a transfer has begun (its header came) and not ended.
-    bool IsInTransfer() const { return m_pReceiver && !m_pReceiver->IsWaitingForHeader(); }
+    bool IsInTransfer() const { return m_state && *m_state != RecvState::header; }
     const std::string& GetPartialLine() const { return m_serialFramer.GetPartialLine(); }
     // Lines taken in while a line was being handled, waiting for their turn.
     std::size_t GetPendingLineCount() const { return m_pendingLines.size(); }
 
     // CRecvOwner
-    void SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) override;
     int GetRecvBaud() const override { return m_nRecvBaud; }
     void SetRecvBaud(int nBaud) override { m_nRecvBaud = nBaud; }
     int GetRecvSize() const override { return m_nRecvSize; }
@@ -104,12 +104,11 @@ class CReceiveContext final : public CRecvOwner {
     CReceiveUi& m_ui;
     int m_nMaxUpfrontReserve;
 
-    std::unique_ptr<CTransferReceiver> m_pReceiver;
-    // States replaced while lines are being delivered. The one whose OnLine
-    // is running may be among them, and so may one replaced again from a
-    // message box's event loop (a cancel, a new install) while an older
-    // one is still on the stack: all live until the delivery has returned.
-    std::vector<std::unique_ptr<CTransferReceiver>> m_retired;
+    // One state of each kind, all alive as long as the context: a state
+    // whose OnLine is running is never destroyed under it, whatever a
+    // message box's event loop switches to meanwhile.
+    CRecvStates m_states{this};
+    std::optional<RecvState> m_state; // none until the first install or line
     int m_nRecvBaud = kBaudFast;
     int m_nRecvSize = 0;
     ByteArray m_recvData;
