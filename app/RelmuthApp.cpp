@@ -44,10 +44,10 @@ CRelmuthApp::~CRelmuthApp() {
     m_doc.RemoveView(this);
 }
 
-void CRelmuthApp::OnUpdate(CDocumentView*, long lHint) {
+void CRelmuthApp::OnUpdate(CDocumentView*, const CDocUpdate& update) {
     // The damage of a recording comes with the reading that replaced the
     // tape, before the other views show it.
-    if (lHint == kHintTapeReplaced) {
+    if (update.kind == CDocUpdate::reset) {
         m_recordingDamage.clear();
         if (m_pReading != nullptr)
             m_recordingDamage = std::move(m_pReading->m_damage);

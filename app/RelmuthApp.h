@@ -71,7 +71,7 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, 
     void AddToRecentFileList(const std::string& strPathName) override;
 
     // CDocumentView
-    void OnUpdate(CDocumentView* pSender, long lHint) override;
+    void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) override;
 
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;

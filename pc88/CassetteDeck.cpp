@@ -84,11 +84,12 @@ void LoadTapeFile(const std::string& path, int nRawBaud, CCassetteDeck& deck) {
     // image's at the speed the user gives.
     CRelmuthDoc doc(nullptr, TapeFormats());
     doc.Serialize(ar);
+    std::vector<CTapeBlock> blocks = doc.m_blocks;
     if (IsRawImageName(path)) {
-        for (CTapeBlock& block : doc.m_blocks)
+        for (CTapeBlock& block : blocks)
             block.m_nBaud = nRawBaud;
     }
-    LayOutBlocks(doc.m_blocks, deck);
+    LayOutBlocks(blocks, deck);
 }
 
 } // namespace pc88

@@ -29,7 +29,7 @@ CRelmuthDoc::~CRelmuthDoc() = default;
 
 void CRelmuthDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        m_formats.ForArchive(ar).pWrite(m_blocks, m_damageMarks, ar);
+        m_formats.ForArchive(ar).pWrite(m_blocks, m_marks, ar);
         return;
     }
     CTapeReading reading;
@@ -42,9 +42,13 @@ void CRelmuthDoc::Serialize(CArchive& ar, CTapeReading& reading) {
         return;
     }
     m_formats.ForArchive(ar).pRead(ar, reading);
+    TakeReading(reading);
+}
+
+void CRelmuthDoc::TakeReading(CTapeReading& reading) {
     DeleteContents();
-    m_blocks = std::move(reading.m_blocks);
-    m_damageMarks = std::move(reading.m_marks);
+    m_tape = std::move(reading.m_blocks);
+    m_marks = std::move(reading.m_marks);
 }
 
 bool CRelmuthDoc::IsOriginalName(const std::string& strPathName) const {
@@ -52,19 +56,19 @@ bool CRelmuthDoc::IsOriginalName(const std::string& strPathName) const {
 }
 
 void CRelmuthDoc::DeleteContents() {
-    m_blocks.clear();
-    m_damageMarks.clear();
+    m_tape.clear();
+    m_marks.clear();
 }
 
 bool CRelmuthDoc::OnNewDocument() {
     ResetToNew();
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     return true;
 }
 
 void CRelmuthDoc::ResetToNew() {
     DeleteContents();
-    m_blocks.shrink_to_fit();
+    m_tape.shrink_to_fit();
     m_bModified = false;
     m_strPathName.clear();
     m_strTitle = res::LoadString(res::AFX_IDS_UNTITLED);
@@ -141,18 +145,16 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
         FailLoad(CArchiveException(CArchiveException::generic));
         return false;
     }
-    DeleteContents();
-    m_blocks = std::move(reading.m_blocks);
-    m_damageMarks = std::move(reading.m_marks);
+    TakeReading(reading);
     SetModifiedFlag(false);
     SetPathName(file.GetFilePath());
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     return true;
 }
 
 void CRelmuthDoc::FailLoad(const CRelmuthException& error) {
     ResetToNew();
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     Report(error);
 }
 
@@ -215,17 +217,68 @@ void CRelmuthDoc::RemoveView(CDocumentView* pView) {
     std::erase(m_views, pView);
 }
 
-void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, long lHint) {
+void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, const CDocUpdate& update) {
     for (CDocumentView* pView : m_views) {
         if (pView != pSender)
-            pView->OnUpdate(pSender, lHint);
+            pView->OnUpdate(pSender, update);
     }
 }
 
-void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
-    CTapeBlock& block = m_blocks.emplace_back();
-    block.m_data = std::move(data);
-    block.m_nBaud = nBaud;
+void CRelmuthDoc::Changed(const CDocUpdate& update) {
     SetModifiedFlag(true);
-    UpdateAllViews(nullptr);
+    UpdateAllViews(nullptr, update);
+}
+
+void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
+    AppendBlock(CTapeBlock{std::move(data), nBaud});
+}
+
+void CRelmuthDoc::AppendBlock(CTapeBlock block) {
+    m_tape.push_back(std::move(block));
+    Changed({CDocUpdate::inserted, m_tape.size() - 1});
+}
+
+void CRelmuthDoc::InsertBlock(std::size_t nIndex, CTapeBlock block) {
+    if (nIndex > m_tape.size())
+        return;
+    m_tape.insert(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex), std::move(block));
+    for (CDamageMark& mark : m_marks) {
+        if (mark.nBlock >= nIndex)
+            ++mark.nBlock;
+    }
+    Changed({CDocUpdate::inserted, nIndex});
+}
+
+void CRelmuthDoc::EraseBlock(std::size_t nIndex) {
+    if (nIndex >= m_tape.size())
+        return;
+    m_tape.erase(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex));
+    RemoveBlockMarks(m_marks, nIndex);
+    Changed({CDocUpdate::removed, nIndex});
+}
+
+void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
+    if (nFrom >= m_tape.size() || nTo >= m_tape.size() || nFrom == nTo)
+        return;
+    // One neighbour at a time, so that the marks follow every block.
+    for (std::size_t i = nFrom; i != nTo; i = nTo > nFrom ? i + 1 : i - 1) {
+        const std::size_t j = nTo > nFrom ? i + 1 : i - 1;
+        std::swap(m_tape[i], m_tape[j]);
+        SwapBlockMarks(m_marks, i, j);
+    }
+    Changed({CDocUpdate::moved, nFrom, nTo});
+}
+
+void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
+    if (nIndex >= m_tape.size())
+        return;
+    m_tape[nIndex] = std::move(block);
+    std::erase_if(m_marks, [nIndex](const CDamageMark& mark) { return mark.nBlock == nIndex; });
+    Changed({CDocUpdate::replaced, nIndex});
+}
+
+void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks) {
+    m_tape = std::move(blocks);
+    m_marks = std::move(marks);
+    Changed({CDocUpdate::reset});
 }

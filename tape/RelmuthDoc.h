@@ -19,18 +19,28 @@
 
 class CRelmuthDoc;
 
+// What changed in the tape, as its views are told, after the change.
+struct CDocUpdate {
+    enum Kind {
+        inserted, // block nIndex is new; those that were there from it on are one further
+        removed,  // block nIndex went; those after it are one nearer
+        moved,    // the block at nIndex went to nTo; those between moved by one towards nIndex
+        replaced, // block nIndex holds other bytes
+        reset,    // the whole tape may be another (New, and every open, failed or not): a
+                  // view shows it afresh, keeping nothing of what it showed before
+    };
+    Kind kind;
+    std::size_t nIndex = 0;
+    std::size_t nTo = 0;
+    friend bool operator==(const CDocUpdate&, const CDocUpdate&) = default;
+};
+
 // A view of the document; told when the tape changed.
 class CDocumentView {
   public:
     virtual ~CDocumentView() = default;
-    // lHint is 0 when blocks were added at the end, kHintTapeReplaced when
-    // the whole tape may be another (New, and every open, failed or not).
-    virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
+    virtual void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) = 0;
 };
-
-// The tape was replaced as a whole: a view shows it afresh, keeping nothing
-// of what it showed before.
-inline constexpr long kHintTapeReplaced = 1;
 
 // What the document needs of the program around it: the file name prompt and
 // a place to show a failed open or save.
@@ -60,11 +70,13 @@ class CRelmuthDoc {
     CRelmuthDoc(const CRelmuthDoc&) = delete;
     CRelmuthDoc& operator=(const CRelmuthDoc&) = delete;
 
-    std::vector<CTapeBlock> m_blocks; // the tape, first block first
+    // The tape, first block first. It changes only through the operations
+    // below, which set the modified flag and tell the views.
+    const std::vector<CTapeBlock>& m_blocks = m_tape;
 
     // The marks of the tape's damaged bytes, kept with it: from the
     // recording it was decoded from, or from the KXM image it was read from.
-    CDamageMarks m_damageMarks;
+    const CDamageMarks& m_damageMarks = m_marks;
 
     // Load or store the whole tape in the format of the archive's file name
     // (the table's row for its extension, in any letter case; KXM for any
@@ -119,10 +131,20 @@ class CRelmuthDoc {
 
     void AddView(CDocumentView* pView);
     void RemoveView(CDocumentView* pView);
-    void UpdateAllViews(CDocumentView* pSender, long lHint = 0);
+    void UpdateAllViews(CDocumentView* pSender, const CDocUpdate& update);
 
-    // Appends a received block to the end of the tape and tells the views.
+    // The edits of the tape. Each sets the modified flag, keeps the damage
+    // marks with their blocks and tells the views what changed. An index
+    // the tape does not have is no edit: nothing changes.
     void AppendBlock(ByteArray data, int nBaud);
+    void AppendBlock(CTapeBlock block);
+    void InsertBlock(std::size_t nIndex, CTapeBlock block);
+    void EraseBlock(std::size_t nIndex);
+    void MoveBlock(std::size_t nFrom, std::size_t nTo);
+    // The block's bytes change: its marks go.
+    void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
+    // Another tape as a whole, with its marks (a reset).
+    void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
 
     void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
 
@@ -133,6 +155,11 @@ class CRelmuthDoc {
     void WriteTo(CFile& file);
     void Report(const CRelmuthException& error);
 
+    void TakeReading(CTapeReading& reading);
+    void Changed(const CDocUpdate& update);
+
+    std::vector<CTapeBlock> m_tape;
+    CDamageMarks m_marks;
     CDocumentHost* m_pHost;
     const CTapeFormats& m_formats;
     std::vector<CDocumentView*> m_views;

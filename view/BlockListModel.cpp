@@ -10,8 +10,11 @@ constexpr res::StringId kColumnTitles[CBlockListModel::kColumnCount] = {
 
 } // namespace
 
+CBlockListModel::CBlockListModel(const CRelmuthDoc& doc, QObject* parent)
+    : QAbstractTableModel(parent), m_doc(doc) {}
+
 int CBlockListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : m_nRows;
 }
 
 int CBlockListModel::columnCount(const QModelIndex& parent) const {
@@ -19,9 +22,14 @@ int CBlockListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CBlockListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= columnCount())
+    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= columnCount() ||
+        static_cast<std::size_t>(index.row()) >= m_doc.m_blocks.size())
         return {};
-    return m_rows.at(static_cast<std::size_t>(index.row()))[index.column()];
+    const CRowTexts texts =
+        GetRowTexts(m_doc, m_doc.m_blocks[static_cast<std::size_t>(index.row())]);
+    const std::string* const columns[kColumnCount] = {&texts.strBaud, &texts.strBytes,
+                                                      &texts.strType, &texts.strName};
+    return QString::fromStdString(*columns[index.column()]);
 }
 
 QVariant CBlockListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -42,46 +50,50 @@ void CBlockListModel::insertColumns() {
     endInsertColumns();
 }
 
-CBlockListModel::Row CBlockListModel::toRow(const CRowTexts& texts) {
-    return {QString::fromStdString(texts.strBaud), QString::fromStdString(texts.strBytes),
-            QString::fromStdString(texts.strType), QString::fromStdString(texts.strName)};
-}
-
-void CBlockListModel::insertRow(int nIndex, const CRowTexts& texts) {
-    const int nCount = rowCount();
-    if (nIndex < 0 || nIndex > nCount)
-        nIndex = nCount;
-    beginInsertRows({}, nIndex, nIndex);
-    m_rows.insert(m_rows.begin() + nIndex, toRow(texts));
+void CBlockListModel::insertRows(int nFirst, int nCount) {
+    if (nCount <= 0)
+        return;
+    beginInsertRows({}, nFirst, nFirst + nCount - 1);
+    m_nRows += nCount;
     endInsertRows();
 }
 
-void CBlockListModel::appendRows(std::vector<CRowTexts> rows) {
-    if (rows.empty())
+void CBlockListModel::removeRows(int nFirst, int nCount) {
+    if (nCount <= 0)
         return;
-    const int nFirst = rowCount();
-    beginInsertRows({}, nFirst, nFirst + static_cast<int>(rows.size()) - 1);
-    m_rows.reserve(m_rows.size() + rows.size());
-    for (const CRowTexts& texts : rows)
-        m_rows.push_back(toRow(texts));
-    endInsertRows();
-}
-
-void CBlockListModel::deleteRow(int nIndex) {
-    if (nIndex < 0 || nIndex >= rowCount())
-        return;
-    beginRemoveRows({}, nIndex, nIndex);
-    m_rows.erase(m_rows.begin() + nIndex);
+    beginRemoveRows({}, nFirst, nFirst + nCount - 1);
+    m_nRows -= nCount;
     endRemoveRows();
 }
 
-void CBlockListModel::deleteAllRows() {
+void CBlockListModel::applyUpdate(const CDocUpdate& update) {
+    const int nIndex = static_cast<int>(update.nIndex);
+    switch (update.kind) {
+    case CDocUpdate::inserted:
+        insertRows(nIndex, 1);
+        break;
+    case CDocUpdate::removed:
+        removeRows(nIndex, 1);
+        break;
+    case CDocUpdate::moved:
+        // As a removal and an insertion, as the list has always shown a
+        // move: the selection does not travel with the row.
+        removeRows(nIndex, 1);
+        insertRows(static_cast<int>(update.nTo), 1);
+        break;
+    case CDocUpdate::replaced:
+        if (columnCount() > 0)
+            emit dataChanged(index(nIndex, 0), index(nIndex, columnCount() - 1));
+        break;
+    case CDocUpdate::reset:
+        resync();
+        break;
+    }
+}
+
+void CBlockListModel::resync() {
     // A removal, not a model reset: a reset would also forget the columns'
     // widths in the header.
-    if (m_rows.empty())
-        return;
-    beginRemoveRows({}, 0, rowCount() - 1);
-    m_rows.clear();
-    m_rows.shrink_to_fit();
-    endRemoveRows();
+    removeRows(0, m_nRows);
+    insertRows(0, static_cast<int>(m_doc.m_blocks.size()));
 }

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the block list as a Qt model: four texts per row, the columns
-// only once they have been inserted. Row i stands for block i of the tape;
-// the view's row operations keep it so.
+// only once they have been inserted. Row i is block i of the tape, read from
+// the document when shown; the document's updates become the model's row
+// signals.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
-
-#include <array>
-#include <vector>
 
 #include "view/BlockRows.h"
 
@@ -18,7 +16,7 @@ class CBlockListModel : public QAbstractTableModel {
   public:
     static constexpr int kColumnCount = 4;
 
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit CBlockListModel(const CRelmuthDoc& doc, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -30,15 +28,16 @@ class CBlockListModel : public QAbstractTableModel {
     void insertColumns();
     bool hasColumns() const { return m_bColumns; }
 
-    void insertRow(int nIndex, const CRowTexts& texts);
-    void appendRows(std::vector<CRowTexts> rows);
-    void deleteRow(int nIndex);
-    void deleteAllRows();
+    // The document has changed as the update says.
+    void applyUpdate(const CDocUpdate& update);
+    // A row for every block again, as after a reset.
+    void resync();
 
   private:
-    using Row = std::array<QString, kColumnCount>;
-    static Row toRow(const CRowTexts& texts);
+    void insertRows(int nFirst, int nCount);
+    void removeRows(int nFirst, int nCount);
 
-    std::vector<Row> m_rows;
+    const CRelmuthDoc& m_doc;
+    int m_nRows = 0; // the rows the views have been told of
     bool m_bColumns = false;
 };

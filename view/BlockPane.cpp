@@ -119,7 +119,7 @@ void CBlockPane::ShowBlock(int nIndex) {
     Refresh();
 }
 
-void CBlockPane::OnUpdate(CDocumentView*, long) {
+void CBlockPane::OnUpdate(CDocumentView*, const CDocUpdate&) {
     // The rows may have changed under the same index: show it afresh.
     const int nIndex = m_selectedRow ? m_selectedRow() : m_nIndex;
     m_nIndex = -1;

@@ -38,7 +38,7 @@ class CBlockPane : public QWidget, public CDocumentView {
     // Shows block nIndex (-1, or an index past the tape: nothing) in its
     // suggested view.
     void ShowBlock(int nIndex);
-    void OnUpdate(CDocumentView* pSender, long lHint) override;
+    void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) override;
 
     // For the user's choice and for tests.
     void SetView(inspect::EBlockView view);

@@ -45,10 +45,7 @@ void CEditCommands::OnEditClear() {
     const int i = SelectedBlock();
     if (i < 0)
         return;
-    m_doc.m_blocks.erase(m_doc.m_blocks.begin() + i);
-    RemoveBlockMarks(m_doc.m_damageMarks, static_cast<std::size_t>(i));
-    m_doc.SetModifiedFlag(true);
-    m_rows.DeleteRow(i);
+    m_doc.EraseBlock(static_cast<std::size_t>(i));
 }
 
 void CEditCommands::OnEditCut() {
@@ -61,12 +58,7 @@ void CEditCommands::OnEditPaste() {
 }
 
 void CEditCommands::SwapWithNeighbour(int i, int j) {
-    auto& blocks = m_doc.m_blocks;
-    std::swap(blocks[static_cast<std::size_t>(i)], blocks[static_cast<std::size_t>(j)]);
-    SwapBlockMarks(m_doc.m_damageMarks, static_cast<std::size_t>(i), static_cast<std::size_t>(j));
-    m_doc.SetModifiedFlag(true);
-    m_rows.DeleteRow(i);
-    m_rows.InsertRow(j, GetRowTexts(m_doc, blocks[static_cast<std::size_t>(j)]));
+    m_doc.MoveBlock(static_cast<std::size_t>(i), static_cast<std::size_t>(j));
     m_rows.SelectRow(j);
     m_rows.EnsureRowVisible(j);
 }

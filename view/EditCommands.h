@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Edit menu on the block list: cut, copy, paste, delete, move up and
-// move down of the one selected block. Each command keeps the tape and the
-// rows in step itself; pasted text goes through the receiver, like serial
-// input, so a pasted block ends at the end of the tape.
+// move down of the one selected block. Each command is an edit of the
+// document, whose update the rows follow; pasted text goes through the
+// receiver, like serial input, so a pasted block ends at the end of the
+// tape.
 #pragma once
 
 #include <string>

@@ -45,7 +45,7 @@ void CQtClipboard::SetText(const std::string& text) {
 }
 
 CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_model(new CBlockListModel(this)), m_receive(doc, *this),
+    : QTreeView(parent), m_doc(doc), m_model(new CBlockListModel(doc, this)), m_receive(doc, *this),
       m_edit(doc, *this, m_clipboard, m_receive) {
     setModel(m_model);
     setRootIsDecorated(false);
@@ -92,8 +92,8 @@ bool CRelmuthView::HasColumns() const {
 }
 
 void CRelmuthView::OnInitialUpdate() {
-    DeleteAllRows();
-    OnUpdate(nullptr, 0);
+    m_model->resync();
+    emit commandStateChanged();
     if (!m_bFirstUpdateDone) {
         m_bFirstUpdateDone = true;
         if (!OpenStartPort() && !RunCommSettingsLoop(nullptr)) {
@@ -138,34 +138,20 @@ void CRelmuthView::InsertColumns() {
         header()->resizeSection(i, kColumnUnits[i] * nUnit);
 }
 
-void CRelmuthView::OnUpdate(CDocumentView*, long) {
-    UpdateRows(m_doc, *this);
+void CRelmuthView::OnUpdate(CDocumentView*, const CDocUpdate& update) {
+    // The list would select the next row in the removed one's place; after
+    // a Delete no row is selected.
+    const bool bSelectedGoes =
+        (update.kind == CDocUpdate::removed || update.kind == CDocUpdate::moved) &&
+        GetSelectedRow() == static_cast<int>(update.nIndex);
+    m_model->applyUpdate(update);
+    if (bSelectedGoes)
+        selectionModel()->clearSelection();
     emit commandStateChanged();
 }
 
 int CRelmuthView::GetRowCount() const {
     return m_model->rowCount();
-}
-
-void CRelmuthView::InsertRow(int nIndex, const CRowTexts& texts) {
-    m_model->insertRow(nIndex, texts);
-}
-
-void CRelmuthView::AppendRows(std::vector<CRowTexts> rows) {
-    m_model->appendRows(std::move(rows));
-}
-
-void CRelmuthView::DeleteRow(int nIndex) {
-    // The list would select the next row in the deleted one's place; after a
-    // Delete no row is selected.
-    const bool bWasSelected = GetSelectedRow() == nIndex;
-    m_model->deleteRow(nIndex);
-    if (bWasSelected)
-        selectionModel()->clearSelection();
-}
-
-void CRelmuthView::DeleteAllRows() {
-    m_model->deleteAllRows();
 }
 
 int CRelmuthView::GetSelectedRow() const {

@@ -74,15 +74,12 @@ class CRelmuthView : public QTreeView,
     const CReceiveContext& GetReceiveContext() const { return m_receive; }
     bool HasColumns() const;
 
-    // CDocumentView
-    void OnUpdate(CDocumentView* pSender, long lHint) override;
+    // CDocumentView: the rows follow the update; a removed or moved row
+    // that was selected leaves no row selected.
+    void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) override;
 
     // CBlockRows
     int GetRowCount() const override;
-    void InsertRow(int nIndex, const CRowTexts& texts) override;
-    void AppendRows(std::vector<CRowTexts> rows) override;
-    void DeleteRow(int nIndex) override;
-    void DeleteAllRows() override;
     int GetSelectedRow() const override;
     void SelectRow(int nIndex) override;
     void EnsureRowVisible(int nIndex) override;

@@ -44,7 +44,7 @@ double PeakMiB() {
 std::size_t Run(const std::string& op, const std::string& path) {
     if (op == "make" || op == "save") {
         CRelmuthDoc doc;
-        doc.m_blocks = bench::MakeTape();
+        doc.ReplaceTape(bench::MakeTape());
         return doc.OnSaveDocument(path) ? bench::TapeBytes(doc.m_blocks) : 0;
     }
     if (op == "open") {

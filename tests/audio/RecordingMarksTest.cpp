@@ -30,7 +30,7 @@ class CHost final : public CDocumentHost {
 
 class CCountingView final : public CDocumentView {
   public:
-    void OnUpdate(CDocumentView*, long) override { ++nUpdates; }
+    void OnUpdate(CDocumentView*, const CDocUpdate&) override { ++nUpdates; }
     int nUpdates = 0;
 };
 
@@ -73,8 +73,8 @@ TEST(RecordingMarks, DamagedBytesInARowWithOneFaultBecomeOneMark) {
 // are written as for a tape without marks.
 TEST_F(RecordingTape, MarksOfADamagedRecordingAreKeptInKxmOnly) {
     CRelmuthDoc source(nullptr, TapeFormats());
-    source.m_blocks = {CTapeBlock{{':', 0x9C, 0x3A, 0, 0xFF}, kBaudSlow},
-                       CTapeBlock{{1, 2, 3, 0x3A}, kBaudFast}};
+    source.ReplaceTape({CTapeBlock{{':', 0x9C, 0x3A, 0, 0xFF}, kBaudSlow},
+                        CTapeBlock{{1, 2, 3, 0x3A}, kBaudFast}});
     ASSERT_TRUE(source.OnSaveDocument(P("tape.wav")));
 
     CRelmuthDoc doc(nullptr, TapeFormats());
@@ -93,7 +93,7 @@ TEST_F(RecordingTape, MarksOfADamagedRecordingAreKeptInKxmOnly) {
     EXPECT_TRUE(again.m_damage.empty()); // the report of a recording only
 
     CRelmuthDoc unmarked(nullptr, TapeFormats());
-    unmarked.m_blocks = doc.m_blocks;
+    unmarked.ReplaceTape(doc.m_blocks);
     for (const char* name : {"t88", "cmt"}) {
         ASSERT_TRUE(doc.OnSaveDocument(P(std::string("marked.") + name)));
         ASSERT_TRUE(unmarked.OnSaveDocument(P(std::string("plain.") + name)));
@@ -113,7 +113,7 @@ TEST_F(RecordingTape, MarksOfADamagedRecordingAreKeptInKxmOnly) {
 TEST_F(RecordingTape, SaveAsOfARecordingProposesAKxmImageBesideIt) {
     CHost host;
     CRelmuthDoc doc(&host, TapeFormats());
-    doc.m_blocks = {CTapeBlock{{1, 2, 3}, kBaudFast}};
+    doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}});
     for (const char* name : {"side.a.WAV", "b.flac", "c.kxm"}) {
         doc.SetPathName(P(name), false);
         EXPECT_FALSE(doc.DoSave(""));
@@ -129,10 +129,9 @@ TEST_F(RecordingTape, RecordingWithoutABlockFailsAndLeavesTheTapeAlone) {
         SCOPED_TRACE(name);
         CHost host;
         CRelmuthDoc doc(&host, TapeFormats());
+        doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}}, {{0, 1, 1, DamageKind::lost, 5}});
         CCountingView view;
         doc.AddView(&view);
-        doc.m_blocks = {CTapeBlock{{1, 2, 3}, kBaudFast}};
-        doc.m_damageMarks = {{0, 1, 1, DamageKind::lost, 5}};
         doc.SetPathName(P("mine.kxm"), false);
         doc.SetModifiedFlag(true);
 

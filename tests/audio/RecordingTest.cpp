@@ -331,7 +331,7 @@ TEST_F(RecordingFile, EveryFormatLibsndfileWritesDecodes) {
 TEST_F(RecordingFile, WrittenWavDecodesAfterNoiseAndSpeedError) {
     const auto tape = TestTape();
     CRelmuthDoc doc(nullptr, TapeFormats());
-    doc.m_blocks = tape;
+    doc.ReplaceTape(tape);
     ASSERT_TRUE(doc.OnSaveDocument(P("tape.wav")));
     const auto reader = CSoundFileReader::OpenFile(P("tape.wav"));
     EXPECT_EQ(reader->GetSampleRate(), 44100);

@@ -233,8 +233,7 @@ class MainFrameTest : public QObject {
         QVERIFY(program.Start());
         CRelmuthView& view = program.View();
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {Named('A'), Named('B'), Named('C')};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({Named('A'), Named('B'), Named('C')});
         QCOMPARE(view.GetRowCount(), 3);
 
         struct Rule {
@@ -317,8 +316,7 @@ class MainFrameTest : public QObject {
             QCOMPARE(header->sectionSize(i), (i < 2 ? 10 : 20) * nUnit);
         QCOMPARE(view.model()->headerData(3, Qt::Horizontal).toString(), QString("FileName"));
 
-        program.Doc().m_blocks = {Named('A')};
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().ReplaceTape({Named('A')});
         program.Doc().SetModifiedFlag(false);
         CModalAnswers answers({});
         program.Command(57600).trigger();
@@ -336,7 +334,7 @@ class MainFrameTest : public QObject {
         const QString bad = dir.filePath("bad.kxm");
         {
             CRelmuthDoc doc;
-            doc.m_blocks = {Named('A'), Named('B')};
+            doc.ReplaceTape({Named('A'), Named('B')});
             QVERIFY(doc.OnSaveDocument(good.toStdString()));
             QFile file(bad);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -370,9 +368,8 @@ class MainFrameTest : public QObject {
         CStartedProgram program;
         QVERIFY(program.Start());
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {Named('A')};
+        doc.ReplaceTape({Named('A')});
         doc.SetModifiedFlag(true);
-        doc.UpdateAllViews(nullptr);
         const QString question = QString::fromUtf8("無題 への変更を保存しますか?");
 
         QString saveButton;
@@ -421,8 +418,7 @@ class MainFrameTest : public QObject {
 
         CStartedProgram program;
         QVERIFY(program.Start());
-        program.Doc().m_blocks = ShowcaseTape();
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().ReplaceTape(ShowcaseTape());
         program.View().SelectRow(1);
         program.Frame().resize(520, 280);
 

@@ -36,8 +36,7 @@ class ReceiveSendTest : public QObject {
         CStartedProgram program;
         QVERIFY(program.Start());
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {CTapeBlock{ByteArray{0x41}, 600}};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({CTapeBlock{ByteArray{0x41}, 600}});
         doc.SetModifiedFlag(false);
         program.View().SelectRow(0);
 

@@ -40,7 +40,7 @@ std::vector<CTapeBlock> TapeOfEveryKind() {
 // The blocks saved by the document under this name: a .wav is a recording.
 QString Saved(const QTemporaryDir& dir, const char* name, std::vector<CTapeBlock> blocks) {
     CRelmuthDoc doc(nullptr, TapeFormats());
-    doc.m_blocks = std::move(blocks);
+    doc.ReplaceTape(std::move(blocks));
     const QString path = dir.filePath(QString::fromUtf8(name));
     return doc.OnSaveDocument(path.toStdString()) ? path : QString();
 }

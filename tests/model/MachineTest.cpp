@@ -76,7 +76,7 @@ TEST(Deck, LoadsEveryTapeFormatOnItsTimeLine) {
     const std::string folder = ::testing::TempDir();
     for (const char* name : {"deck.kxm", "deck.T88", "deck.wav", "deck.cas"}) {
         CRelmuthDoc doc(nullptr, TapeFormats());
-        doc.m_blocks = blocks;
+        doc.ReplaceTape(blocks);
         const std::string path = folder + name;
         ASSERT_TRUE(doc.OnSaveDocument(path)) << name;
         pc88::CCassetteDeck deck;

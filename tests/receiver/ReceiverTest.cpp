@@ -62,7 +62,7 @@ class Receiver : public testing::Test {
 };
 
 TEST_F(Receiver, StoresTheWorkedExampleAtTheEndAndSelectsIt) {
-    doc.m_blocks.push_back(BlockOf({9}, 600));
+    doc.AppendBlock(BlockOf({9}, 600));
     Serial("\r\nCAS1\r\n0003\r\n0102FF\r\n02\r\n");
     EXPECT_EQ(doc.m_blocks.back(), BlockOf({0x01, 0x02, 0xFF}, 1200));
     EXPECT_EQ(doc.m_blocks.size(), 2u);

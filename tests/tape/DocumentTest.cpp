@@ -93,7 +93,7 @@ TEST_F(Document, RowsOfItsTableReadTheirNamesAndAStoppedReadingChangesNothing) {
     WriteFile("a.TONE", Bytes("abc"));
     WriteFile("empty.tone", {});
     CRelmuthDoc doc(&host, formats);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetPathName(PathOf("mine.kxm"), false);
     doc.SetModifiedFlag(true);
 
@@ -119,7 +119,7 @@ TEST_F(Document, RowsOfItsTableReadTheirNamesAndAStoppedReadingChangesNothing) {
 
 TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     for (const char* name :
          {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt", "u.T88", "v.kxm.t88", "w.t88.kxm"}) {
         ASSERT_TRUE(doc.OnSaveDocument(PathOf(name))) << name;
@@ -148,7 +148,7 @@ TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
 
 TEST_F(Document, OpenReadsTheTapeAndTakesItsName) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("tape.kxm")));
     CRelmuthDoc other(&host);
     ASSERT_TRUE(other.OnOpenDocument(PathOf("tape.kxm")));
@@ -163,7 +163,7 @@ TEST_F(Document, EmptyFileIsAnEmptyTapeWhateverTheExtension) {
     for (const char* name : {"a.kxm", "b.cmt", "c.T88"}) {
         WriteFile(name, {});
         CRelmuthDoc doc(&host);
-        doc.m_blocks = kTape;
+        doc.ReplaceTape(kTape);
         EXPECT_TRUE(doc.OnOpenDocument(PathOf(name)));
         EXPECT_TRUE(doc.m_blocks.empty());
         EXPECT_FALSE(doc.IsModified());
@@ -185,7 +185,7 @@ TEST_F(Document, UnreadableImageLeavesANewEmptyTapeAndSaysWhy) {
     EXPECT_EQ(doc.GetTitle(), "無題");
     EXPECT_EQ(doc.GetPathName(), "");
 
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     EXPECT_FALSE(doc.OnOpenDocument(PathOf("short.kxm")));
     EXPECT_TRUE(doc.m_blocks.empty());
     EXPECT_EQ(host.messages, (std::vector<res::StringId>{res::AFX_IDP_FAILED_INVALID_FORMAT,
@@ -194,7 +194,7 @@ TEST_F(Document, UnreadableImageLeavesANewEmptyTapeAndSaysWhy) {
 
 TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_FALSE(doc.OnOpenDocument(PathOf("nothing.kxm")));
     EXPECT_EQ(doc.m_blocks, kTape);
@@ -218,7 +218,7 @@ TEST_F(Document, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
     WriteFile("keep.kxm", Bytes("the user's precious tape"));
     fs::permissions(PathOf("keep.kxm"), fs::perms(0640));
     FailingDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_FALSE(doc.DoSave(PathOf("keep.kxm")));
     EXPECT_EQ(ReadFile("keep.kxm"), Bytes("the user's precious tape"));
@@ -237,7 +237,7 @@ TEST_F(Document, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
     WriteFile("old.cmt", Bytes("old"));
     fs::permissions(PathOf("old.cmt"), fs::perms(0604));
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_TRUE(doc.DoSave(PathOf("old.cmt")));
     EXPECT_EQ(ReadFile("old.cmt"), Concat({kTape[0].m_data, kTape[1].m_data}));
@@ -252,8 +252,7 @@ TEST_F(Document, TapeTooLongForTheImageTimeIsNotSavedAndTheOldFileStays) {
     // disk, so the test writes none of its 48 MB.
     const std::size_t nBytes = (kMaxTapeTicks - LaidOutTicks({Block({})})) / 88 + 1;
     CRelmuthDoc doc(&host);
-    doc.m_blocks.emplace_back().m_data.resize(nBytes);
-    doc.m_blocks[0].m_nBaud = 600;
+    doc.AppendBlock(ByteArray(nBytes), 600);
     ASSERT_GT(LaidOutTicks(doc.m_blocks), kMaxTapeTicks);
     for (const char* name : {"old.kxm", "old.T88"}) {
         WriteFile(name, Bytes("the old tape"));
@@ -286,7 +285,7 @@ TEST_F(Document, SaveAsProposesTheTitleCutAtTheFirstUnusableCharacter) {
 
 TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.DoSave(PathOf("first.kxm")));
     host.answer = PathOf("second.CAS");
     ASSERT_TRUE(doc.DoSave(""));
@@ -298,8 +297,8 @@ TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
 
 TEST_F(Document, RawImageReadsBackTheSameBytes) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = {Block(Bytes({1, 2, 3})),
-                    Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)};
+    doc.ReplaceTape({Block(Bytes({1, 2, 3})),
+                     Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)});
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("t.cas")));
     CRelmuthDoc other(&host);
     ASSERT_TRUE(other.OnOpenDocument(PathOf("t.cas")));
@@ -307,44 +306,83 @@ TEST_F(Document, RawImageReadsBackTheSameBytes) {
                                                        Block(doc.m_blocks[1].m_data, 600)}));
 }
 
-TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
-    struct CountingView : CDocumentView {
-        int updates = 0;
-        void OnUpdate(CDocumentView*, long) override { ++updates; }
-    } view;
-    CRelmuthDoc doc(&host);
-    doc.AddView(&view);
-    doc.AppendBlock(Bytes({1, 2}), 600);
-    EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(view.updates, 1);
-    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes({1, 2}), 600)});
-    doc.RemoveView(&view);
-}
-
-// A list view as the window program has it: an update appends rows for the
-// blocks it has none for, and a replaced tape is shown afresh.
+// A list view as the window program has it: it keeps the blocks it was told
+// of and changes them by the updates alone.
 class ListViewFake : public CDocumentView {
   public:
     explicit ListViewFake(CRelmuthDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
     ~ListViewFake() override { m_doc.RemoveView(this); }
-    void OnUpdate(CDocumentView*, long lHint) override {
-        if (lHint == kHintTapeReplaced)
-            rows.clear();
-        for (std::size_t i = rows.size(); i < m_doc.m_blocks.size(); ++i)
-            rows.push_back(m_doc.m_blocks[i]);
+    void OnUpdate(CDocumentView*, const CDocUpdate& update) override {
+        updates.push_back(update);
+        const auto at = [this](std::size_t i) { return rows.begin() + static_cast<long>(i); };
+        switch (update.kind) {
+        case CDocUpdate::inserted:
+            rows.insert(at(update.nIndex), m_doc.m_blocks[update.nIndex]);
+            break;
+        case CDocUpdate::removed:
+            rows.erase(at(update.nIndex));
+            break;
+        case CDocUpdate::moved: {
+            const CTapeBlock block = rows[update.nIndex];
+            rows.erase(at(update.nIndex));
+            rows.insert(at(update.nTo), block);
+            break;
+        }
+        case CDocUpdate::replaced:
+            rows[update.nIndex] = m_doc.m_blocks[update.nIndex];
+            break;
+        case CDocUpdate::reset:
+            rows = m_doc.m_blocks;
+            break;
+        }
     }
     std::vector<CTapeBlock> rows;
+    std::vector<CDocUpdate> updates;
 
   private:
     CRelmuthDoc& m_doc;
 };
 
+// Every edit sets the modified flag, keeps the damage marks with their
+// blocks and tells the views exactly what changed; one at a place the tape
+// does not have changes nothing.
+TEST_F(Document, EveryEditKeepsMarksWithTheirBlocksAndTellsTheViewsWhatChanged) {
+    const auto named = [](char c) { return Block(Bytes({static_cast<std::uint8_t>(c), 0})); };
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    doc.ReplaceTape({named('A'), named('B'), named('C')},
+                    {{1, 0, 1, DamageKind::lost, 5}, {2, 1, 1, DamageKind::framing, 6}});
+    doc.SetModifiedFlag(false);
+
+    doc.MoveBlock(2, 0); // C A B
+    EXPECT_TRUE(doc.IsModified());
+    doc.InsertBlock(1, named('D'));  // C D A B
+    doc.ReplaceBlock(0, named('E')); // E D A B: C's mark goes
+    doc.EraseBlock(1);               // E A B
+    doc.AppendBlock(named('F'));     // E A B F
+    doc.EraseBlock(4);
+    doc.MoveBlock(0, 4);
+    doc.InsertBlock(5, named('G'));
+    doc.ReplaceBlock(4, named('G'));
+
+    EXPECT_EQ(doc.m_blocks,
+              (std::vector<CTapeBlock>{named('E'), named('A'), named('B'), named('F')}));
+    EXPECT_EQ(view.rows, doc.m_blocks);
+    EXPECT_EQ(doc.m_damageMarks, (CDamageMarks{{2, 0, 1, DamageKind::lost, 5}}));
+    EXPECT_EQ(view.updates, (std::vector<CDocUpdate>{{CDocUpdate::reset},
+                                                     {CDocUpdate::moved, 2, 0},
+                                                     {CDocUpdate::inserted, 1},
+                                                     {CDocUpdate::replaced, 0},
+                                                     {CDocUpdate::removed, 1},
+                                                     {CDocUpdate::inserted, 3}}));
+}
+
 TEST_F(Document, ViewsShowTheTapeAfterEveryOpenAndNew) {
     CRelmuthDoc doc(&host);
     ListViewFake view(doc);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("two.kxm")));
-    doc.m_blocks = {Block(Bytes({7}))};
+    doc.ReplaceTape({Block(Bytes({7}))});
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("one.cmt")));
     WriteFile("bad.kxm", Bytes("not a tape image at all"));
 

@@ -9,36 +9,59 @@
 
 namespace {
 
-// A list control: rows of texts and one selected row. Removing or inserting
-// rows moves the selection with its row, as the window list does.
-class CFakeRows : public CBlockRows {
+// A list control: rows of texts that follow the document's updates, and
+// one selected row. Rows removed or inserted before it move the selection
+// with its row, as the window list does; a removed or moved row that was
+// selected leaves none selected.
+class CFakeRows : public CBlockRows, public CDocumentView {
   public:
+    explicit CFakeRows(const CRelmuthDoc& doc) : m_doc(doc) {}
     std::vector<CRowTexts> rows;
     int selected = -1;
 
     int GetRowCount() const override { return static_cast<int>(rows.size()); }
-    void InsertRow(int nIndex, const CRowTexts& texts) override {
-        nIndex = std::min(nIndex, GetRowCount());
-        rows.insert(rows.begin() + nIndex, texts);
-        if (selected >= nIndex)
-            ++selected;
-    }
-    void AppendRows(std::vector<CRowTexts> added) override {
-        rows.insert(rows.end(), added.begin(), added.end());
-    }
-    void DeleteRow(int nIndex) override {
-        rows.erase(rows.begin() + nIndex);
-        if (selected == nIndex)
-            selected = -1;
-        else if (selected > nIndex)
-            --selected;
-    }
-    void DeleteAllRows() override {
-        rows.clear();
-        selected = -1;
-    }
     int GetSelectedRow() const override { return selected; }
     void SelectRow(int nIndex) override { selected = nIndex; }
+    void OnUpdate(CDocumentView*, const CDocUpdate& update) override {
+        const int i = static_cast<int>(update.nIndex);
+        switch (update.kind) {
+        case CDocUpdate::inserted:
+            Insert(i);
+            break;
+        case CDocUpdate::removed:
+            Remove(i);
+            break;
+        case CDocUpdate::moved:
+            Remove(i);
+            Insert(static_cast<int>(update.nTo));
+            break;
+        case CDocUpdate::replaced:
+            rows[update.nIndex] = GetRowTexts(m_doc, m_doc.m_blocks[update.nIndex]);
+            break;
+        case CDocUpdate::reset:
+            rows.clear();
+            selected = -1;
+            for (const CTapeBlock& block : m_doc.m_blocks)
+                rows.push_back(GetRowTexts(m_doc, block));
+            break;
+        }
+    }
+
+  private:
+    void Insert(int i) {
+        rows.insert(rows.begin() + i,
+                    GetRowTexts(m_doc, m_doc.m_blocks[static_cast<std::size_t>(i)]));
+        if (selected >= i)
+            ++selected;
+    }
+    void Remove(int i) {
+        rows.erase(rows.begin() + i);
+        if (selected == i)
+            selected = -1;
+        else if (selected > i)
+            --selected;
+    }
+    const CRelmuthDoc& m_doc;
 };
 
 class CFakeClipboard : public CClipboard {
@@ -48,12 +71,11 @@ class CFakeClipboard : public CClipboard {
     void SetText(const std::string& t) override { text = t; }
 };
 
-// The view's part in receiving: rows follow the document, the new block is
-// selected, messages are counted.
-class CFakeView : public CDocumentView, public CReceiveUi {
+// The view's part in receiving: the new block is selected, messages are
+// counted.
+class CFakeView : public CReceiveUi {
   public:
-    CFakeView(CRelmuthDoc& doc, CFakeRows& rows) : m_doc(doc), m_rows(rows) {}
-    void OnUpdate(CDocumentView*, long) override { UpdateRows(m_doc, m_rows); }
+    explicit CFakeView(CFakeRows& rows) : m_rows(rows) {}
     void OpenRecvProgress(int) override {}
     void SetRecvProgress(int) override {}
     void CloseRecvProgress() override {}
@@ -62,7 +84,6 @@ class CFakeView : public CDocumentView, public CReceiveUi {
     int messages = 0;
 
   private:
-    CRelmuthDoc& m_doc;
     CFakeRows& m_rows;
 };
 
@@ -74,14 +95,16 @@ CTapeBlock Named(char c, int baud = 1200) {
 class EditCommands : public testing::Test {
   protected:
     EditCommands() {
-        doc.AddView(&view);
+        doc.AddView(&rows);
         receive.InstallReceiver();
     }
+    ~EditCommands() override { doc.RemoveView(&rows); }
     // The tape and its rows, saved, with row `sel` selected.
     void Load(std::string names, int sel) {
+        std::vector<CTapeBlock> blocks;
         for (char c : names)
-            doc.m_blocks.push_back(Named(c));
-        doc.UpdateAllViews(nullptr);
+            blocks.push_back(Named(c));
+        doc.ReplaceTape(std::move(blocks));
         doc.SetModifiedFlag(false);
         rows.selected = sel;
     }
@@ -99,9 +122,9 @@ class EditCommands : public testing::Test {
     }
 
     CRelmuthDoc doc;
-    CFakeRows rows;
+    CFakeRows rows{doc};
     CFakeClipboard clipboard;
-    CFakeView view{doc, rows};
+    CFakeView view{rows};
     CReceiveContext receive{doc, view};
     CEditCommands edit{doc, rows, clipboard, receive};
 };
@@ -119,8 +142,6 @@ TEST_F(EditCommands, CommandsAreOfferedByTheSelectedRow) {
         {"AB", 5, false, false, false}, // a row beyond the tape is never acted on
     };
     for (const Case& c : cases) {
-        doc.m_blocks.clear();
-        rows.DeleteAllRows();
         Load(c.tape, c.sel);
         SCOPED_TRACE(c.tape + " selected " + std::to_string(c.sel));
         EXPECT_EQ(edit.CanCutCopyDelete(), c.cutCopyDelete);
@@ -169,8 +190,6 @@ TEST_F(EditCommands, MoveSwapsWithTheNeighbourAndKeepsTheBlockSelected) {
     EXPECT_TRUE(doc.IsModified());
     ExpectRowsShowTheTape();
 
-    doc.m_blocks.clear();
-    rows.DeleteAllRows();
     Load("ABC", 1);
     edit.OnMoveDown();
     EXPECT_EQ(Names(), "ACB");
@@ -225,25 +244,6 @@ TEST_F(EditCommands, DeleteOfTheOnlyBlockLeavesAnEmptyModifiedTape) {
     EXPECT_TRUE(doc.m_blocks.empty());
     EXPECT_TRUE(rows.rows.empty());
     EXPECT_TRUE(doc.IsModified());
-}
-
-TEST(BlockRows, UpdateAppendsMissingRowsAndDropsRowsWithoutBlocks) {
-    CRelmuthDoc doc;
-    CFakeRows rows;
-    doc.m_blocks = {Named('A'), Named('B', 600), Named('C')};
-    rows.rows = {GetRowTexts(doc, doc.m_blocks[0])};
-    rows.rows[0].strName = "kept"; // a row that is there is not rewritten
-    UpdateRows(doc, rows);
-    ASSERT_EQ(rows.rows.size(), 3u);
-    EXPECT_EQ(rows.rows[0].strName, "kept");
-    EXPECT_EQ(rows.rows[1], GetRowTexts(doc, doc.m_blocks[1]));
-    EXPECT_EQ(rows.rows[1].strBaud, "600");
-
-    // A failed open empties the tape behind the rows' back.
-    doc.m_blocks = {Named('Z')};
-    UpdateRows(doc, rows);
-    ASSERT_EQ(rows.rows.size(), 1u);
-    EXPECT_EQ(rows.rows[0], GetRowTexts(doc, doc.m_blocks[0]));
 }
 
 } // namespace

@@ -208,6 +208,6 @@ int CmdBasic(const Args& args) {
         if (!OpenTape(doc, out, reading))
             return kExitFailed;
     }
-    doc.m_blocks.push_back(std::move(block));
+    doc.AppendBlock(std::move(block));
     return SaveTape(doc, out) ? kExitOk : kExitFailed;
 }
