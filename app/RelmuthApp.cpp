@@ -34,24 +34,15 @@ QString DecodeName(const std::string& name) {
 
 } // namespace
 
-CRelmuthApp::CRelmuthApp() : m_doc(this, TapeFormats()) {
-    m_doc.AddView(this);
-}
+CRelmuthApp::CRelmuthApp() : m_doc(this, TapeFormats()) {}
 
 CRelmuthApp::~CRelmuthApp() {
     // The view leaves the document before the document goes.
     m_pMainWnd.reset();
-    m_doc.RemoveView(this);
 }
 
-void CRelmuthApp::OnUpdate(CDocumentView*, const CDocUpdate& update) {
-    // The damage of a recording comes with the reading that replaced the
-    // tape, before the other views show it.
-    if (update.kind == CDocUpdate::reset) {
-        m_recordingDamage.clear();
-        if (m_pReading != nullptr)
-            m_recordingDamage = std::move(m_pReading->m_damage);
-    }
+std::vector<CDamagedByte>& CRelmuthApp::GetRecordingDamage() {
+    return m_pView->GetSession().GetRecordingDamage();
 }
 
 bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
@@ -66,12 +57,13 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     m_pView = new CRelmuthView(m_doc, m_pMainWnd.get());
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView);
-    auto* pBlockPane = new CBlockPane(m_doc, m_recordingDamage);
+    auto* pBlockPane = new CBlockPane(m_doc, m_pView->GetSession().GetRecordingDamage());
     pBlockPane->Follow(m_pView, [view = m_pView] { return view->GetSelectedRow(); });
     m_pMainWnd->SetBlockPane(pBlockPane);
     m_pMainWnd->SetAppTarget(this);
     // Not in the middle of reading a file: the tape is then half there.
-    m_pMainWnd->SetCloseQuery([this] { return !m_bReading && SaveModified(); });
+    m_pMainWnd->SetCloseQuery(
+        [this] { return !m_pView->GetSession().IsReadingFile() && SaveModified(); });
     m_pDecodeDlg = new CDecodeProgressDlg(m_pMainWnd.get());
     m_pMainWnd->SetRecentFiles(m_recentFiles);
 
@@ -93,7 +85,7 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
         const OpenResult result = ReadDocumentFile(cmdInfo.strFileName);
         if (result == OpenResult::failed)
             return false;
-        bDamaged = result == OpenResult::opened && !m_recordingDamage.empty();
+        bDamaged = result == OpenResult::opened && !GetRecordingDamage().empty();
         if (result == OpenResult::cancelled)
             m_doc.OnNewDocument();
     } else {
@@ -202,30 +194,22 @@ CRelmuthApp::OpenResult CRelmuthApp::OpenDocumentFile(const std::string& strPath
     if (result == OpenResult::opened)
         m_pView->OnInitialUpdate();
     OnIdle();
-    if (result == OpenResult::opened && !m_recordingDamage.empty())
+    if (result == OpenResult::opened && !GetRecordingDamage().empty())
         ShowRecordingDamage();
     return result;
 }
 
 CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPathName) {
-    // Decoding a recording lets the event loop run. A block that arrives
-    // meanwhile would go to the tape about to be replaced: the view holds
-    // the bytes, and takes them from a posted event once the caller has
-    // put the new tape in place.
-    m_pView->HoldReceiving(true);
-    m_bReading = true;
+    // Decoding a recording lets the event loop run; the session holds what
+    // arrives meanwhile.
     const bool bRecording = IsRecordingName(strPathName);
     CRecordingReading reading;
     if (bRecording) {
         m_pDecodeDlg->Start();
         reading.m_pProgress = m_pDecodeDlg;
     }
-    m_pReading = &reading;
-    const bool bOpened = m_doc.OnOpenDocument(strPathName, reading);
-    m_pReading = nullptr;
+    const bool bOpened = m_pView->GetSession().ReadFile(strPathName, reading);
     m_pDecodeDlg->Finish();
-    m_bReading = false;
-    m_pView->HoldReceiving(false);
     if (bOpened)
         return OpenResult::opened;
     return bRecording && m_pDecodeDlg->WasCancelled() ? OpenResult::cancelled : OpenResult::failed;
@@ -233,7 +217,7 @@ CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPath
 
 void CRelmuthApp::ShowRecordingDamage() {
     QStringList lines;
-    for (const CDamagedByte& damage : m_recordingDamage)
+    for (const CDamagedByte& damage : GetRecordingDamage())
         lines << QString::fromStdString(DescribeDamage(damage));
     QString shown = lines.mid(0, kDamageLinesShown).join(QLatin1Char('\n'));
     if (lines.size() > kDamageLinesShown)

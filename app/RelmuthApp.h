@@ -13,14 +13,15 @@
 
 #include "app/CommandLine.h"
 #include "audio/RecordingFormats.h"
+#include "session/CommandTarget.h"
+#include "session/TapeSession.h"
 #include "tape/RelmuthDoc.h"
-#include "view/CommandTarget.h"
 
 class CDecodeProgressDlg;
 class CMainFrame;
 class CRelmuthView;
 
-class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, public CCmdTarget {
+class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     Q_OBJECT
 
   public:
@@ -40,9 +41,8 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, 
     CDecodeProgressDlg* GetDecodeDlg() const { return m_pDecodeDlg; }
     const QStringList& GetRecentFiles() const { return m_recentFiles; }
     // The bytes of the recording the tape was opened from that did not
-    // decode cleanly, by block and offset as opened; none once the tape is
-    // replaced by another.
-    std::vector<CDamagedByte>& GetRecordingDamage() { return m_recordingDamage; }
+    // decode cleanly (the session's).
+    std::vector<CDamagedByte>& GetRecordingDamage();
 
     enum class OpenResult { opened, cancelled, failed };
     // The save question for a modified tape, then the file; the view shows
@@ -70,9 +70,6 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, 
     void ReportSaveLoadException(const CRelmuthException& error) override;
     void AddToRecentFileList(const std::string& strPathName) override;
 
-    // CDocumentView
-    void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) override;
-
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
@@ -93,9 +90,6 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CDocumentView, 
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CRelmuthView* m_pView = nullptr;            // the frame's child
     CDecodeProgressDlg* m_pDecodeDlg = nullptr; // the frame's child
-    bool m_bReading = false;                    // a file is being read into the document
     QStringList m_recentFiles;                  // newest first
-    std::vector<CDamagedByte> m_recordingDamage;
-    CRecordingReading* m_pReading = nullptr; // the file being read into the document
     bool m_bClosing = false;
 };

@@ -8,7 +8,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
-#include "view/BlockRows.h"
+#include "session/BlockRows.h"
 
 class CBlockListModel : public QAbstractTableModel {
     Q_OBJECT

@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "view/Progress.h"
+#include "session/Progress.h"
 #include "view/ViewEvents.h"
 
 CRecvProgressDlg::CRecvProgressDlg(QWidget* parent, QObject* pView)

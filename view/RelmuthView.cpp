@@ -10,9 +10,9 @@
 #include "res/UiText.h"
 #include "serial/CommSettingsDlg.h"
 #include "serial/PortNames.h"
+#include "session/SendLoader.h"
 #include "view/BlockListModel.h"
 #include "view/RecvProgressDlg.h"
-#include "view/SendLoader.h"
 #include "view/SendProgressDlg.h"
 #include "view/ViewEvents.h"
 
@@ -45,8 +45,14 @@ void CQtClipboard::SetText(const std::string& text) {
 }
 
 CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_model(new CBlockListModel(doc, this)), m_receive(doc, *this),
-      m_edit(doc, *this, m_clipboard, m_receive) {
+    : QTreeView(parent), m_doc(doc), m_model(new CBlockListModel(doc, this)),
+      m_session(doc, *this,
+                // The port's threads only post; the events are handled here, in order.
+                {[this] { QCoreApplication::postEvent(this, new QEvent(WM_COMM_RECEIVED)); },
+                 [this](const CCommError& error) {
+                     QCoreApplication::postEvent(this, new CCommLostEvent(error));
+                 }}) {
+    m_session.AttachEditing(*this, m_clipboard);
     setModel(m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -59,12 +65,6 @@ CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    // The port's threads only post; the events are handled here, in order.
-    m_commPort.SetReceivedCallback(
-        [this] { QCoreApplication::postEvent(this, new QEvent(WM_COMM_RECEIVED)); });
-    m_commPort.SetLinkLostCallback([this](const CCommError& error) {
-        QCoreApplication::postEvent(this, new CCommLostEvent(error));
-    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         m_clipboard.OnChanged();
         emit commandStateChanged(); // Paste may come or go
@@ -75,12 +75,12 @@ CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
 CRelmuthView::~CRelmuthView() {
     m_doc.RemoveView(this);
     // The port's threads end before anything they post to goes.
-    m_commPort.Close();
+    m_session.ClosePort();
     m_pRecvDlg.reset();
 }
 
 void CRelmuthView::OnDestroy() {
-    m_commPort.Close();
+    m_session.ClosePort();
     if (m_pRecvDlg) {
         window()->setEnabled(true);
         m_pRecvDlg.reset();
@@ -103,7 +103,7 @@ void CRelmuthView::OnInitialUpdate() {
         InsertColumns();
         emit portOpened();
     }
-    m_receive.InstallReceiver();
+    m_session.InstallReceiver();
     emit commandStateChanged();
 }
 
@@ -111,12 +111,10 @@ bool CRelmuthView::OpenStartPort() {
     if (!m_startPort)
         return false;
     const CStartPort port = *std::exchange(m_startPort, std::nullopt);
-    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
-    if (m_commPort.Open(PortDevicePathFromName(port.strName), port.nBaudFlag, frame.nDataBits,
-                        frame.nStopBits, frame.nParity, frame.bXonXoff))
+    if (m_session.OpenPort(PortDevicePathFromName(port.strName), port.nBaudFlag))
         return true;
     ShowPortUnusableMessage(isVisible() ? window() : nullptr, port.strName,
-                            m_commPort.GetOpenError());
+                            m_session.GetOpenError());
     return false;
 }
 
@@ -125,9 +123,9 @@ bool CRelmuthView::RunCommSettingsLoop(QWidget* parent) {
         CCommSettingsDlg dlg(parent); // a new one each time: "COM1" and "9600" again
         if (dlg.exec() != QDialog::Accepted)
             return false;
-        if (dlg.OpenPort(m_commPort))
+        if (m_session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()))
             return true;
-        ShowPortUnusableMessage(parent, dlg.GetPortName(), m_commPort.GetOpenError());
+        ShowPortUnusableMessage(parent, dlg.GetPortName(), m_session.GetOpenError());
     }
 }
 
@@ -210,6 +208,10 @@ void CRelmuthView::SelectBlock(std::size_t nIndex) {
     EnsureRowVisible(static_cast<int>(nIndex));
 }
 
+void CRelmuthView::OnLinkLost(const CCommError& error) {
+    emit linkLost(QString::fromStdString(error.strReason));
+}
+
 bool CRelmuthView::OnCmdMsg(unsigned nId) {
     switch (nId) {
     case res::ID_SEND_PROGRAM:
@@ -218,73 +220,37 @@ bool CRelmuthView::OnCmdMsg(unsigned nId) {
     case res::ID_COMM_SETTINGS:
         OnCommSettings();
         break;
-    case res::ID_EDIT_CUT:
-        m_edit.OnEditCut();
-        break;
-    case res::ID_EDIT_COPY:
-        m_edit.OnEditCopy();
-        break;
-    case res::ID_EDIT_PASTE:
-        m_edit.OnEditPaste();
-        break;
-    case res::ID_EDIT_CLEAR:
-        m_edit.OnEditClear();
-        break;
-    case res::ID_MOVE_UP:
-        m_edit.OnMoveUp();
-        break;
-    case res::ID_MOVE_DOWN:
-        m_edit.OnMoveDown();
-        break;
     default:
-        return false;
+        if (!m_session.OnCmdMsg(nId))
+            return false;
+        break;
     }
     emit commandStateChanged();
     return true;
 }
 
 bool CRelmuthView::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
-    switch (nId) {
-    case res::ID_SEND_PROGRAM:
-        // Always, while there is a port to send on.
-        bEnable = m_commPort.IsOpen();
-        return true;
-    case res::ID_COMM_SETTINGS:
+    if (nId == res::ID_COMM_SETTINGS) {
         bEnable = true;
         return true;
-    case res::ID_EDIT_CUT:
-    case res::ID_EDIT_COPY:
-    case res::ID_EDIT_CLEAR:
-        bEnable = m_edit.CanCutCopyDelete();
-        return true;
-    case res::ID_EDIT_PASTE:
-        bEnable = m_edit.CanPaste();
-        return true;
-    case res::ID_MOVE_UP:
-        bEnable = m_edit.CanMoveUp();
-        return true;
-    case res::ID_MOVE_DOWN:
-        bEnable = m_edit.CanMoveDown();
-        return true;
-    default:
-        return false;
     }
+    return m_session.OnUpdateCmdUi(nId, bEnable);
 }
 
 bool CRelmuthView::event(QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == WM_COMM_RECEIVED) {
-        OnCommReceived();
+        m_session.OnPortReceived();
+        emit commandStateChanged();
         return true;
     }
     if (type == WM_RECV_CANCEL) {
-        m_receive.CancelReceive();
+        m_session.CancelReceive();
         emit commandStateChanged();
         return true;
     }
     if (type == WM_COMM_LOST) {
-        const CCommError& error = static_cast<CCommLostEvent*>(event)->GetError();
-        emit linkLost(QString::fromStdString(error.strReason));
+        m_session.OnPortLost(static_cast<CCommLostEvent*>(event)->GetError());
         return true;
     }
     return QTreeView::event(event);
@@ -301,36 +267,11 @@ void CRelmuthView::selectionChanged(const QItemSelection& selected,
     emit commandStateChanged();
 }
 
-void CRelmuthView::HoldReceiving(bool bHold) {
-    m_bReceivingHeld = bHold;
-    if (!bHold && std::exchange(m_bReceivedWhileHeld, false))
-        QCoreApplication::postEvent(this, new QEvent(WM_COMM_RECEIVED));
-}
-
-void CRelmuthView::OnCommReceived() {
-    if (m_bReceivingHeld) {
-        m_bReceivedWhileHeld = true;
-        return;
-    }
-    // A message box shown while these bytes are handled runs its own event
-    // loop, which may come back here with later bytes: the receive context
-    // queues their lines behind the ones under way, so each local array is
-    // used up before anything else can run.
-    std::vector<std::uint8_t> bytes;
-    m_commPort.TakeReceived(bytes);
-    if (bytes.empty())
-        return;
-    m_receive.OnSerialBytes(bytes);
-    emit commandStateChanged();
-}
-
 void CRelmuthView::OnSendProgram() {
-    const int nTotal = SendLoader(m_commPort, GetLoaderResource());
-    if (nTotal <= 0)
+    if (m_session.StartSendLoader() <= 0)
         return;
     CSendProgressDlg dlg(window());
-    dlg.m_pPort = &m_commPort;
-    dlg.m_nTotal = nTotal;
+    dlg.m_pSession = &m_session;
     dlg.exec();
 }
 
@@ -339,17 +280,16 @@ void CRelmuthView::OnCommSettings() {
     if (first.exec() != QDialog::Accepted)
         return; // the port stays as it was
     // The chosen device may be the one open now: it is let go first.
-    m_commPort.Close();
-    if (!first.OpenPort(m_commPort)) {
-        ShowPortUnusableMessage(window(), first.GetPortName(), m_commPort.GetOpenError());
+    if (!m_session.OpenPort(first.GetDevicePath(), first.GetBaudFlag())) {
+        ShowPortUnusableMessage(window(), first.GetPortName(), m_session.GetOpenError());
         if (!RunCommSettingsLoop(window())) {
             // No port now: said where a lost line is said, until one opens.
-            emit linkLost(QString::fromStdString(m_commPort.GetOpenError().strReason));
+            emit linkLost(QString::fromStdString(m_session.GetOpenError().strReason));
             return;
         }
     }
     if (!HasColumns())
         InsertColumns();
-    m_receive.InstallReceiver();
+    m_session.InstallReceiver();
     emit portOpened();
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The block list view: the tape as a report-style list, one row per block,
-// and the owner of the serial link. At its first initial update it opens the
-// port (the one given on the command line, or the one the settings dialog
-// gives) and from then on receives: the port's reader posts WM_COMM_RECEIVED,
-// the view takes the bytes and hands them to the receive context, which
-// appends completed blocks to the document. The Edit commands and sending
-// the loader are commands of this view; their logic is in the view core.
+// over the tape session, which it holds and forwards to. At its first
+// initial update it has the session open the port (the one given on the
+// command line, or the one the settings dialog gives); from then on the
+// port's reader posts WM_COMM_RECEIVED and WM_COMM_LOST to the view, which
+// hands them to the session. The view shows what the session tells it
+// (progress dialogs, message boxes, the selected row) and runs the dialogs
+// of its commands; the Edit commands and their update rules are the
+// session's.
 #pragma once
 
 #include <QTreeView>
@@ -14,11 +16,9 @@
 #include <optional>
 #include <string>
 
-#include "serial/CommPort.h"
-#include "view/BlockRows.h"
-#include "view/CommandTarget.h"
-#include "view/EditCommands.h"
-#include "view/ReceiveContext.h"
+#include "session/BlockRows.h"
+#include "session/CommandTarget.h"
+#include "session/TapeSession.h"
 
 class CBlockListModel;
 class CRecvProgressDlg;
@@ -45,7 +45,7 @@ class CQtClipboard : public CClipboard {
 class CRelmuthView : public QTreeView,
                      public CDocumentView,
                      public CBlockRows,
-                     public CReceiveUi,
+                     public CSessionOwner,
                      public CCmdTarget {
     Q_OBJECT
 
@@ -64,14 +64,10 @@ class CRelmuthView : public QTreeView,
     // The window goes: the port is closed and an open progress dialog deleted.
     void OnDestroy();
 
-    // While a file is opened, bytes that arrive wait in the port: a block
-    // they bring goes to the tape that is there once the open is over, never
-    // to one about to be replaced. Released, they are taken as usual.
-    void HoldReceiving(bool bHold);
-
-    CCommPort& GetCommPort() { return m_commPort; }
+    CTapeSession& GetSession() { return m_session; }
+    CCommPort& GetCommPort() { return m_session.GetPort(); }
     CRecvProgressDlg* GetRecvDlg() const { return m_pRecvDlg.get(); }
-    const CReceiveContext& GetReceiveContext() const { return m_receive; }
+    const CReceiveContext& GetReceiveContext() const { return m_session.GetReceiveContext(); }
     bool HasColumns() const;
 
     // CDocumentView: the rows follow the update; a removed or moved row
@@ -91,6 +87,8 @@ class CRelmuthView : public QTreeView,
     void ShowMessage(res::StringId nMessage) override;
     void Beep() override;
     void SelectBlock(std::size_t nIndex) override;
+    // CSessionOwner
+    void OnLinkLost(const CCommError& error) override;
 
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;
@@ -117,19 +115,14 @@ class CRelmuthView : public QTreeView,
     bool RunCommSettingsLoop(QWidget* parent);
     bool OpenStartPort();
     void InsertColumns();
-    void OnCommReceived();
     void OnSendProgram();
     void OnCommSettings();
 
     CRelmuthDoc& m_doc;
     CBlockListModel* m_model; // owned by the view (its Qt child)
-    CCommPort m_commPort;
     CQtClipboard m_clipboard;
-    CReceiveContext m_receive;
-    CEditCommands m_edit;
+    CTapeSession m_session;
     std::unique_ptr<CRecvProgressDlg> m_pRecvDlg;
     std::optional<CStartPort> m_startPort;
     bool m_bFirstUpdateDone = false;
-    bool m_bReceivingHeld = false;
-    bool m_bReceivedWhileHeld = false;
 };

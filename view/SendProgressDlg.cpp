@@ -3,8 +3,8 @@
 
 #include <QTimerEvent>
 
-#include "serial/CommPort.h"
-#include "view/SendLoader.h"
+#include "session/SendLoader.h"
+#include "session/TapeSession.h"
 
 CSendProgressDlg::CSendProgressDlg(QWidget* parent)
     : CProgressDlg(parent, res::IDD_SEND_PROGRESS, res::IDS_SEND_PROGRESS_TEXT) {
@@ -26,14 +26,18 @@ void CSendProgressDlg::timerEvent(QTimerEvent* event) {
         CProgressDlg::timerEvent(event);
         return;
     }
-    const int nPending = m_pPort ? m_pPort->GetSendPending() : 0;
-    SetPos(SendProgressPercent(m_nTotal, nPending));
-    if (IsSendComplete(nPending))
+    if (m_pSession == nullptr) {
+        accept();
+        return;
+    }
+    const CTapeSession::CSendProgress progress = m_pSession->GetSendProgress();
+    SetPos(progress.nPercent);
+    if (progress.bComplete)
         accept();
 }
 
 void CSendProgressDlg::reject() {
-    if (m_pPort)
-        m_pPort->ClearSendQueue();
+    if (m_pSession != nullptr)
+        m_pSession->CancelSend();
     CProgressDlg::reject();
 }

@@ -5,13 +5,11 @@
 // or closing the window) drops the port's send queue and ends it with
 // Rejected; a chunk already on its way still goes out.
 //
-// The view runs it after queueing the text:
+// The view runs it once the session has queued the text:
 //
-//     const int nTotal = SendLoader(m_commPort, GetLoaderResource());
-//     if (nTotal > 0) {
+//     if (m_session.StartSendLoader() > 0) {
 //         CSendProgressDlg dlg(this);
-//         dlg.m_pPort = &m_commPort;
-//         dlg.m_nTotal = nTotal;
+//         dlg.m_pSession = &m_session;
 //         dlg.exec();
 //     }
 #pragma once
@@ -20,7 +18,7 @@
 
 #include "view/ProgressDlg.h"
 
-class CCommPort;
+class CTapeSession;
 
 class CSendProgressDlg : public CProgressDlg {
     Q_OBJECT
@@ -28,10 +26,8 @@ class CSendProgressDlg : public CProgressDlg {
   public:
     explicit CSendProgressDlg(QWidget* parent = nullptr);
 
-    // The port whose send queue is watched (not owned), and how many bytes
-    // were handed to it for this send. Both set before exec().
-    CCommPort* m_pPort = nullptr;
-    int m_nTotal = 0;
+    // The session whose send is watched (not owned); set before exec().
+    CTapeSession* m_pSession = nullptr;
 
     // Cancelling: drops the port's send queue, then ends the dialog.
     void reject() override;

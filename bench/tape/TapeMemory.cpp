@@ -20,12 +20,12 @@
 #include <string>
 
 #include "BenchTape.h"
+#include "session/ReceiveContext.h"
 #include "tape/Archive.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
 #include "tape/RelmuthDoc.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "ProgramFixture.h"
 #include "loader/LoaderText.h"
+#include "session/SendLoader.h"
 #include "view/RecvProgressDlg.h"
-#include "view/SendLoader.h"
 #include "view/SendProgressDlg.h"
 
 namespace {

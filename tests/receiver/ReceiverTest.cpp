@@ -3,8 +3,8 @@
 
 #include <functional>
 
+#include "session/ReceiveContext.h"
 #include "tape/BlockText.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 

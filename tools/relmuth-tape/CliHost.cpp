@@ -52,6 +52,11 @@ void CCliReceiveUi::ShowMessage(res::StringId nMessage) {
     PrintError(std::string(res::LoadString(nMessage)));
 }
 
+void CCliReceiveUi::OnLinkLost(const CCommError& error) {
+    m_bLinkLost = true;
+    PrintError(std::string(res::LoadString(res::IDS_PORT_LOST)) + " (" + error.strReason + ")");
+}
+
 bool OpenTape(CRelmuthDoc& doc, const std::string& strPath, CTapeReading& reading) {
     if (strPath != kStandardStream)
         return doc.OnOpenDocument(strPath, reading);

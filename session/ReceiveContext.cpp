@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/ReceiveContext.h"
+#include "session/ReceiveContext.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "view/Progress.h"
+#include "session/Progress.h"
 
 CReceiveContext::CReceiveContext(CRelmuthDoc& doc, CReceiveUi& ui, int nMaxUpfrontReserve)
     : m_doc(doc), m_ui(ui), m_nMaxUpfrontReserve(std::min(nMaxUpfrontReserve, kMaxUpfrontReserve)) {

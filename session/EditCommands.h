@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "view/BlockRows.h"
-#include "view/ReceiveContext.h"
+#include "session/BlockRows.h"
+#include "session/ReceiveContext.h"
 
 // The clipboard as one plain text in and out.
 class CClipboard {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "session/EditCommands.h"
 #include "tape/BlockText.h"
-#include "view/EditCommands.h"
 
 namespace {
 

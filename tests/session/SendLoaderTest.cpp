@@ -9,7 +9,7 @@
 #include "loader/LoaderText.h"
 #include "serial/CommPort.h"
 #include "serial/CommSettings.h"
-#include "view/SendLoader.h"
+#include "session/SendLoader.h"
 
 namespace {
 

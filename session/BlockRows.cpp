@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/BlockRows.h"
+#include "session/BlockRows.h"
 
 CRowTexts GetRowTexts(const CRelmuthDoc& doc, const CTapeBlock& block) {
     CRowTexts texts;

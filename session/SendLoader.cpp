@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/SendLoader.h"
+#include "session/SendLoader.h"
 
 #include <algorithm>
 #include <string_view>
 
 #include "serial/CommPort.h"
-#include "view/Progress.h"
+#include "session/Progress.h"
 
 std::span<const std::uint8_t> LoaderBytesToSend(std::span<const std::uint8_t> text) {
     const std::string_view marker(kLoaderEndMarker);

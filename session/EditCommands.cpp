@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/EditCommands.h"
+#include "session/EditCommands.h"
 
 #include <utility>
 
