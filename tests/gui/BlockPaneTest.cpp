@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr unsigned kPaneCommand = 32775;
+constexpr unsigned kPaneCommand = res::ID_VIEW_BLOCK_PANE;
 
 CTapeBlock Basic() {
     return inspect::BuildBasicBlock("10 PRINT \"ｱｲｳ\"\n20 GOTO 10\n", {'H', 'E', 'L', 'L', 'O'},

@@ -110,7 +110,7 @@ class ReceiveSendTest : public QObject {
         // The dialog ends on its own once the queue is empty.
         CModalAnswers answers(
             {[](QWidget* dlg) { QVERIFY(qobject_cast<CSendProgressDlg*>(dlg)); }});
-        program.Command(32771).trigger();
+        program.Command(res::ID_SEND_PROGRAM).trigger();
         QCOMPARE(answers.Count(), 1);
         QCOMPARE(program.View().GetCommPort().GetSendPending(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(got.size(), expected.size(), kPatienceMs);

@@ -39,8 +39,12 @@ class CFakeOwner : public CSessionOwner {
     std::vector<std::string> events;
     std::function<void()> onMessage;
 
-    void OpenRecvProgress(int nTotal) override { events.push_back("open " + std::to_string(nTotal)); }
-    void SetRecvProgress(int nPercent) override { events.push_back(std::to_string(nPercent) + "%"); }
+    void OpenRecvProgress(int nTotal) override {
+        events.push_back("open " + std::to_string(nTotal));
+    }
+    void SetRecvProgress(int nPercent) override {
+        events.push_back(std::to_string(nPercent) + "%");
+    }
     void CloseRecvProgress() override { events.push_back("close"); }
     void ShowMessage(res::StringId nMessage) override {
         events.push_back(std::string(res::LoadString(nMessage)));
@@ -77,7 +81,8 @@ class TapeSession : public testing::Test {
     std::optional<CCommError> lost;
     CRelmuthDoc doc{nullptr, TapeFormats()};
     CFakeOwner owner;
-    CTapeSession session{doc, owner,
+    CTapeSession session{doc,
+                         owner,
                          {[this] { ++posts; },
                           [this](const CCommError& e) {
                               std::lock_guard lock(lostMutex);
@@ -198,15 +203,16 @@ TEST_F(TapeSession, CancellingTheSendDropsWhatIsNotSent) {
     std::string text(200, 'A');
     text += kLoaderEndMarker;
     text += "not sent";
-    const int nTotal = session.StartSendLoader(
-        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    const int nTotal =
+        session.StartSendLoader({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
     EXPECT_EQ(nTotal, 200 + static_cast<int>(std::string_view(kLoaderEndMarker).size()));
     const CTapeSession::CSendProgress before = session.GetSendProgress();
     EXPECT_EQ(before.nPercent, 0);
     EXPECT_FALSE(before.bComplete);
 
     // The writer has a chunk on its way to the line.
-    ASSERT_TRUE(WaitFor([&] { return line->Look([](CFakeLine& l) { return l.nWriteAttempts > 0; }); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return line->Look([](CFakeLine& l) { return l.nWriteAttempts > 0; }); }));
     session.CancelSend();
     const CTapeSession::CSendProgress after = session.GetSendProgress();
     EXPECT_EQ(after.nPercent, 100);
