@@ -79,7 +79,7 @@ void CRelmuthDoc::Report(const CRelmuthException& error) {
         m_pHost->ReportSaveLoadException(error);
 }
 
-bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
+bool CRelmuthDoc::DoSave(const std::string& strPathName) {
     std::string strNewName = strPathName;
     if (strNewName.empty()) {
         strNewName = m_strPathName;
@@ -193,10 +193,10 @@ bool CRelmuthDoc::Store(const std::function<void()>& write) {
     return true;
 }
 
-void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
+void CRelmuthDoc::SetPathName(const std::string& strPathName) {
     m_strPathName = strPathName;
     m_strTitle = FileNameOf(strPathName);
-    if (bAddToMRU && m_pHost != nullptr)
+    if (m_pHost != nullptr)
         m_pHost->AddToRecentFileList(strPathName);
 }
 

@@ -91,7 +91,7 @@ class CRelmuthDoc {
     // Save As of a tape opened from a cassette recording proposes a KXM
     // image beside it: the recording is the user's original, not a place to
     // write the tape back to unasked.
-    virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
+    virtual bool DoSave(const std::string& strPathName);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;
     virtual std::string GetBlockText(const CTapeBlock& block) const;
@@ -125,7 +125,7 @@ class CRelmuthDoc {
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
     const std::string& GetPathName() const { return m_strPathName; }
-    void SetPathName(const std::string& strPathName, bool bAddToMRU = true);
+    void SetPathName(const std::string& strPathName);
     const std::string& GetTitle() const { return m_strTitle; }
     void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
 
@@ -145,8 +145,6 @@ class CRelmuthDoc {
     void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
     // Another tape as a whole, with its marks (a reset).
     void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
-
-    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
 
   private:
     void ResetToNew();

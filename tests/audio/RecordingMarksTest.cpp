@@ -115,7 +115,7 @@ TEST_F(RecordingTape, SaveAsOfARecordingProposesAKxmImageBesideIt) {
     CRelmuthDoc doc(&host, TapeFormats());
     doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}});
     for (const char* name : {"side.a.WAV", "b.flac", "c.kxm"}) {
-        doc.SetPathName(P(name), false);
+        doc.SetPathName(P(name));
         EXPECT_FALSE(doc.DoSave(""));
     }
     EXPECT_EQ(host.proposed, (std::vector<std::string>{P("side.a.kxm"), P("b.kxm"), P("c.kxm")}));
@@ -132,7 +132,7 @@ TEST_F(RecordingTape, RecordingWithoutABlockFailsAndLeavesTheTapeAlone) {
         doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}}, {{0, 1, 1, DamageKind::lost, 5}});
         CCountingView view;
         doc.AddView(&view);
-        doc.SetPathName(P("mine.kxm"), false);
+        doc.SetPathName(P("mine.kxm"));
         doc.SetModifiedFlag(true);
 
         EXPECT_FALSE(doc.OnOpenDocument(P(name)));

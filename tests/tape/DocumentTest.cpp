@@ -94,7 +94,7 @@ TEST_F(Document, RowsOfItsTableReadTheirNamesAndAStoppedReadingChangesNothing) {
     WriteFile("empty.tone", {});
     CRelmuthDoc doc(&host, formats);
     doc.ReplaceTape(kTape);
-    doc.SetPathName(PathOf("mine.kxm"), false);
+    doc.SetPathName(PathOf("mine.kxm"));
     doc.SetModifiedFlag(true);
 
     struct CStop : CDecodeProgress {
