@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MainFrame.h"
-#include "app/RelmuthApp.h"
+#include "qt/MainFrame.h"
+#include "qt/RelmuthApp.h"
+#include "qt/RelmuthView.h"
 #include "serial/DeviceControl.h"
-#include "view/RelmuthView.h"
 
 namespace {
 

@@ -16,16 +16,16 @@
 #include "../QtTestSupport.h"
 #include "../serial/FakeSerialDevice.h"
 #include "../serial/PtyPair.h"
-#include "app/AboutDlg.h"
+#include "qt/AboutDlg.h"
+#include "qt/CommSettingsDlg.h"
+#include "qt/RecvProgressDlg.h"
+#include "qt/SendProgressDlg.h"
+#include "qt/ViewEvents.h"
 #include "res/Strings.h"
 #include "res/UiText.h"
 #include "serial/CommPort.h"
-#include "serial/CommSettingsDlg.h"
 #include "session/SendLoader.h"
 #include "session/TapeSession.h"
-#include "view/RecvProgressDlg.h"
-#include "view/SendProgressDlg.h"
-#include "view/ViewEvents.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "ProgramFixture.h"
 #include "inspect/BasicCruncher.h"
 #include "inspect/BlockView.h"
-#include "view/BlockPane.h"
+#include "qt/BlockPane.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <QToolBar>
 
 #include "ProgramFixture.h"
+#include "qt/BlockListModel.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
-#include "view/BlockListModel.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "ProgramFixture.h"
 #include "loader/LoaderText.h"
+#include "qt/RecvProgressDlg.h"
+#include "qt/SendProgressDlg.h"
 #include "session/SendLoader.h"
-#include "view/RecvProgressDlg.h"
-#include "view/SendProgressDlg.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstdio>
 
 #include "ProgramFixture.h"
-#include "serial/CommSettingsDlg.h"
+#include "qt/CommSettingsDlg.h"
+#include "qt/RecvProgressDlg.h"
 #include "tape/BlockInfo.h"
-#include "view/RecvProgressDlg.h"
 
 namespace {
 

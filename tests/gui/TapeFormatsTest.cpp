@@ -13,9 +13,9 @@
 
 #include "ProgramFixture.h"
 #include "audio/RecordingFormats.h"
+#include "qt/DecodeProgressDlg.h"
 #include "res/UiText.h"
 #include "tape/BlockInfo.h"
-#include "view/DecodeProgressDlg.h"
 
 namespace {
 

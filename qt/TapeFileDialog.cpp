@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TapeFileDialog.h"
+#include "qt/TapeFileDialog.h"
 
 #include <QFile>
 #include <QFileDialog>

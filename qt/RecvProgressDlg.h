@@ -20,7 +20,7 @@
 
 #include <QPointer>
 
-#include "view/ProgressDlg.h"
+#include "qt/ProgressDlg.h"
 
 class CRecvProgressDlg : public CProgressDlg {
     Q_OBJECT

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/RecvProgressDlg.h"
+#include "qt/RecvProgressDlg.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "qt/ViewEvents.h"
 #include "session/Progress.h"
-#include "view/ViewEvents.h"
 
 CRecvProgressDlg::CRecvProgressDlg(QWidget* parent, QObject* pView)
     : CProgressDlg(parent, res::IDD_RECV_PROGRESS, res::IDS_RECV_PROGRESS_TEXT), m_pView(pView) {}

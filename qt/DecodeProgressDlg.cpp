@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/DecodeProgressDlg.h"
+#include "qt/DecodeProgressDlg.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MainFrame.h"
+#include "qt/MainFrame.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -13,11 +13,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/KeyState.h"
+#include "qt/KeyState.h"
+#include "qt/RelmuthView.h"
 #include "res/Menu.h"
 #include "res/UiIcons.h"
 #include "res/UiText.h"
-#include "view/RelmuthView.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/BlockPane.h"
+#include "qt/BlockPane.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -11,8 +11,8 @@
 
 #include <memory>
 
-#include "app/CommandLine.h"
 #include "audio/RecordingFormats.h"
+#include "qt/CommandLine.h"
 #include "session/CommandTarget.h"
 #include "session/TapeSession.h"
 #include "tape/RelmuthDoc.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/AboutDlg.h"
+#include "qt/AboutDlg.h"
 
 #include <QGridLayout>
 #include <QLabel>

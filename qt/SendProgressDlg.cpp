@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/SendProgressDlg.h"
+#include "qt/SendProgressDlg.h"
 
 #include <QTimerEvent>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/RelmuthApp.h"
+#include "qt/RelmuthApp.h"
 
 #include <QApplication>
 #include <QFile>
@@ -8,17 +8,17 @@
 #include <QMessageBox>
 #include <QSettings>
 
-#include "app/AboutDlg.h"
-#include "app/MainFrame.h"
-#include "app/TapeFileDialog.h"
+#include "qt/AboutDlg.h"
+#include "qt/BlockPane.h"
+#include "qt/DecodeProgressDlg.h"
+#include "qt/MainFrame.h"
+#include "qt/RelmuthView.h"
+#include "qt/TapeFileDialog.h"
 #include "res/Menu.h"
 #include "res/UiIcons.h"
 #include "res/UiText.h"
 #include "res/Version.h"
 #include "tape/TapeFileName.h"
-#include "view/BlockPane.h"
-#include "view/DecodeProgressDlg.h"
-#include "view/RelmuthView.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/KeyState.h"
+#include "qt/KeyState.h"
 
 #include <QGuiApplication>
 

@@ -20,7 +20,7 @@
 #include <QElapsedTimer>
 
 #include "audio/Recording.h"
-#include "view/ProgressDlg.h"
+#include "qt/ProgressDlg.h"
 
 // How long a decoding runs before its dialog shows.
 inline constexpr int kDecodeShowAfterMs = 400;

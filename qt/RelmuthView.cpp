@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/RelmuthView.h"
+#include "qt/RelmuthView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -7,14 +7,14 @@
 #include <QMessageBox>
 
 #include "loader/LoaderText.h"
+#include "qt/BlockListModel.h"
+#include "qt/CommSettingsDlg.h"
+#include "qt/RecvProgressDlg.h"
+#include "qt/SendProgressDlg.h"
+#include "qt/ViewEvents.h"
 #include "res/UiText.h"
-#include "serial/CommSettingsDlg.h"
 #include "serial/PortNames.h"
 #include "session/SendLoader.h"
-#include "view/BlockListModel.h"
-#include "view/RecvProgressDlg.h"
-#include "view/SendProgressDlg.h"
-#include "view/ViewEvents.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "serial/CommSettingsDlg.h"
+#include "qt/CommSettingsDlg.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/BlockListModel.h"
+#include "qt/BlockListModel.h"
 
 #include "res/UiText.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "view/RelmuthView.h"
+#include "qt/RelmuthView.h"
 
 struct CCommandLineInfo {
     std::string strFileName;        // a tape file to open at start; empty for a new tape

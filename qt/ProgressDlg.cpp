@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "view/ProgressDlg.h"
+#include "qt/ProgressDlg.h"
 
 #include <QLabel>
 #include <QProgressBar>

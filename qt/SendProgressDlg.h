@@ -16,7 +16,7 @@
 
 #include <QBasicTimer>
 
-#include "view/ProgressDlg.h"
+#include "qt/ProgressDlg.h"
 
 class CTapeSession;
 

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "app/CommandLine.h"
-#include "app/MainFrame.h"
-#include "app/RelmuthApp.h"
+#include "qt/CommandLine.h"
+#include "qt/MainFrame.h"
+#include "qt/RelmuthApp.h"
 #include "res/Version.h"
 
 namespace {
