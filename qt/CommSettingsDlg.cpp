@@ -109,12 +109,6 @@ unsigned CCommSettingsDlg::GetBaudFlag() const {
     return BaudFlagFromIndex(m_nBaudIndex);
 }
 
-bool CCommSettingsDlg::OpenPort(CCommPort& port) const {
-    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, m_nBaudIndex);
-    return port.Open(GetDevicePath(), frame.nBaud, frame.nDataBits, frame.nStopBits, frame.nParity,
-                     frame.bXonXoff);
-}
-
 void ShowPortUnusableMessage(QWidget* parent, const std::string& portName,
                              const CCommError& error) {
     QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),

@@ -4,15 +4,15 @@
 // and "9600"; nothing of a choice is kept. Beyond COM1 to COM4 the port list
 // offers the serial devices present on this machine (see serial/PortList.h).
 //
-// The view runs it until the chosen port opens:
+// The view runs it until the session opens the chosen port:
 //
 //     for (;;) {
 //         CCommSettingsDlg dlg(this);
 //         if (dlg.exec() != QDialog::Accepted)
 //             ... close the program ...
-//         if (dlg.OpenPort(m_commPort))
+//         if (m_session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()))
 //             break;
-//         ShowPortUnusableMessage(this, dlg.GetPortName(), m_commPort.GetOpenError());
+//         ShowPortUnusableMessage(this, dlg.GetPortName(), m_session.GetOpenError());
 //     }
 #pragma once
 
@@ -25,7 +25,6 @@
 #include "serial/PortList.h"
 
 class QComboBox;
-class CCommPort;
 struct CCommError;
 
 class CCommSettingsDlg : public QDialog {
@@ -44,10 +43,6 @@ class CCommSettingsDlg : public QDialog {
     std::string GetPortName() const;
     std::string GetDevicePath() const;
     unsigned GetBaudFlag() const;
-
-    // Opens the chosen port at the chosen speed with the program's frame:
-    // 7 data bits, no parity, 1 stop bit, XON/XOFF. The port's own answer.
-    bool OpenPort(CCommPort& port) const;
 
     void accept() override;
 

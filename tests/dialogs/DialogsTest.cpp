@@ -108,6 +108,31 @@ void DialogsTest::settingsDialogStartsAfreshEveryTime() {
     QVERIFY(answer.Answered() && !answer.TimedOut());
 }
 
+namespace {
+
+// A session whose port is an in-memory line the test holds back or lets go.
+struct CHeldPort : CSessionOwner {
+    std::shared_ptr<CFakeLine> line = std::make_shared<CFakeLine>();
+    CRelmuthDoc doc;
+    CTapeSession session{doc, *this, {}};
+    CCommPort& port = session.GetPort();
+
+    CHeldPort() {
+        line->nWriteCredits = 0;
+        session.OpenPort(std::make_unique<CFakeSerialDevice>(line), BAUD_9600);
+    }
+    void OpenRecvProgress(int) override {}
+    void SetRecvProgress(int) override {}
+    void CloseRecvProgress() override {}
+    void ShowMessage(res::StringId) override {}
+    void OnLinkLost(const CCommError&) override {}
+    void Release() {
+        line->Change([](CFakeLine& l) { l.nWriteCredits = -1; });
+    }
+};
+
+} // namespace
+
 void DialogsTest::settingsDialogOpensTheChosenDevice() {
     // The virtual PC-8801 is the last entry while its link leads to its
     // line; here the line is a pseudo-terminal the test holds.
@@ -128,12 +153,14 @@ void DialogsTest::settingsDialogOpensTheChosenDevice() {
     dlg.accept();
     QCOMPARE(dlg.GetDevicePath(), link.toStdString());
 
-    CCommPort port;
-    QVERIFY(dlg.OpenPort(port));
+    // The choice opens in a session as the view has it open.
+    CHeldPort owner;
+    CTapeSession session(owner.doc, owner, {});
+    QVERIFY(session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()));
     const std::vector<std::uint8_t> hello{'1', '0', ' ', 'A', '\r', '\n'};
-    port.Send(hello);
+    session.GetPort().Send(hello);
     QCOMPARE(pty.Read(hello.size(), std::chrono::seconds(10)), hello);
-    port.Close();
+    session.ClosePort();
     QDir(runtime).removeRecursively();
 }
 
@@ -205,27 +232,6 @@ void DialogsTest::receiveCancelPostsToTheViewAndStaysOpen() {
 }
 
 namespace {
-
-// A session whose port is an in-memory line the test holds back or lets go.
-struct CHeldPort : CSessionOwner {
-    std::shared_ptr<CFakeLine> line = std::make_shared<CFakeLine>();
-    CRelmuthDoc doc;
-    CTapeSession session{doc, *this, {}};
-    CCommPort& port = session.GetPort();
-
-    CHeldPort() {
-        line->nWriteCredits = 0;
-        session.OpenPort(std::make_unique<CFakeSerialDevice>(line), BAUD_9600);
-    }
-    void OpenRecvProgress(int) override {}
-    void SetRecvProgress(int) override {}
-    void CloseRecvProgress() override {}
-    void ShowMessage(res::StringId) override {}
-    void OnLinkLost(const CCommError&) override {}
-    void Release() {
-        line->Change([](CFakeLine& l) { l.nWriteCredits = -1; });
-    }
-};
 
 // 40 bytes that end as the loader does.
 std::vector<std::uint8_t> Text40() {
