@@ -93,9 +93,6 @@ class CWaveSampleSink final : public CSampleSink {
     CWaveWriter& m_writer;
 };
 
-} // namespace
-
-namespace {
 
 // The pattern with %1, %2, ... replaced by fields.
 std::string Fill(std::string_view pattern, std::span<const std::string> fields) {
@@ -155,26 +152,22 @@ std::string DescribeDamage(const CDamagedByte& damage) {
     return Fill(res::LoadString(res::IDS_RECORDING_FAULT_LINE), fields);
 }
 
-CRecordingCancelled::CRecordingCancelled() : CRelmuthException(res::IDS_RECORDING_CANCELLED) {}
-
-CRecordingEmpty::CRecordingEmpty()
-    : CRelmuthException(res::AFX_IDP_FAILED_TO_OPEN_DOC,
-                        std::string(res::LoadString(res::IDS_RECORDING_NO_BLOCKS))) {}
-
 std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
                                         const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress) {
+                                        CDecodeProgress* pProgress,
+                                        std::vector<CBlockQuality>* pQuality) {
     const auto reader = CSoundFileReader::OpenFile(strPath);
-    return ReadRecording(*reader, options, blocks, pProgress);
+    return ReadRecording(*reader, options, blocks, pProgress, pQuality);
 }
 
 std::vector<CDamagedByte> ReadRecording(std::span<const std::uint8_t> file,
                                         const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress) {
+                                        CDecodeProgress* pProgress,
+                                        std::vector<CBlockQuality>* pQuality) {
     const auto reader = CSoundFileReader::OpenMemory(file);
-    return ReadRecording(*reader, options, blocks, pProgress);
+    return ReadRecording(*reader, options, blocks, pProgress, pQuality);
 }
 
 // One way of reading the file: a channel (or the mix of all) and its decoder.
@@ -271,7 +264,8 @@ std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blo
 
 std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress) {
+                                        CDecodeProgress* pProgress,
+                                        std::vector<CBlockQuality>* pQuality) {
     const int nChannels = reader.GetChannels();
     CRecordingDecoder decoder(reader.GetSampleRate(), nChannels, options);
     std::vector<float> frames(kChunkFrames * static_cast<std::size_t>(nChannels));
@@ -293,8 +287,8 @@ std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordi
     std::vector<CDamagedByte> damage = decoder.Finish(decoded, &quality);
     if (pProgress != nullptr && !pProgress->OnDecodeProgress(1.0))
         throw CRecordingCancelled();
-    if (pProgress != nullptr)
-        pProgress->OnBlockQuality(quality);
+    if (pQuality != nullptr)
+        pQuality->insert(pQuality->end(), quality.begin(), quality.end());
     for (CDamagedByte& d : damage)
         d.nBlock += blocks.size();
     for (CTapeBlock& block : decoded)

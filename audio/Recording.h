@@ -19,6 +19,7 @@
 #include "tape/Archive.h"
 #include "tape/Errors.h"
 #include "tape/TapeBlock.h"
+#include "tape/TapeFormats.h"
 #include "tape/TapeRecords.h"
 
 class CSoundFileReader;
@@ -56,31 +57,6 @@ struct CBlockQuality {
     friend bool operator==(const CBlockQuality&, const CBlockQuality&) = default;
 };
 
-// Told how far decoding has got; returning false cancels it.
-class CDecodeProgress {
-  public:
-    virtual ~CDecodeProgress() = default;
-    // dFraction from 0 to 1, of the file's frames (0 until the end where
-    // the format does not say how many there are).
-    virtual bool OnDecodeProgress(double dFraction) = 0;
-    // At the end of a decoding that was not cancelled: the quality of each
-    // block it found, in order.
-    virtual void OnBlockQuality(std::span<const CBlockQuality> /*quality*/) {}
-};
-
-// Decoding was cancelled through CDecodeProgress; nothing was appended.
-class CRecordingCancelled : public CRelmuthException {
-  public:
-    CRecordingCancelled();
-};
-
-// A recording with no samples, or none that made a block: opening it fails
-// and leaves the tape as it was.
-class CRecordingEmpty : public CRelmuthException {
-  public:
-    CRecordingEmpty();
-};
-
 // Decodes frames of samples as they come (interleaved, -1.0 to 1.0), each
 // channel that may be the better one by a decoder of its own.
 class CRecordingDecoder {
@@ -113,14 +89,17 @@ class CRecordingDecoder {
 std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
                                         const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress = nullptr);
+                                        CDecodeProgress* pProgress = nullptr,
+                                        std::vector<CBlockQuality>* pQuality = nullptr);
 std::vector<CDamagedByte> ReadRecording(std::span<const std::uint8_t> file,
                                         const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress = nullptr);
+                                        CDecodeProgress* pProgress = nullptr,
+                                        std::vector<CBlockQuality>* pQuality = nullptr);
 std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordingOptions& options,
                                         std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress = nullptr);
+                                        CDecodeProgress* pProgress = nullptr,
+                                        std::vector<CBlockQuality>* pQuality = nullptr);
 
 // The default recording the writer makes: 44.1 kHz, 16-bit mono PCM WAV.
 inline constexpr int kRecordingRate = 44100;

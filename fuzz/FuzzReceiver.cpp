@@ -20,9 +20,9 @@
 
 #include "FuzzCheck.h"
 #include "serial/LineFraming.h"
+#include "session/ReceiveContext.h"
 #include "tape/BlockText.h"
 #include "tape/RelmuthDoc.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "audio/RecordingFormats.h"
 #include "tape/Archive.h"
 #include "tape/BlockInfo.h"
 #include "tape/KxmFormat.h"
@@ -81,13 +82,14 @@ void LoadTapeFile(const std::string& path, int nRawBaud, CCassetteDeck& deck) {
     // A raw image holds bytes only, and a recording is decoded into blocks:
     // their blocks go on tape as the KXM writer would put them, a raw
     // image's at the speed the user gives.
-    CRelmuthDoc doc;
+    CRelmuthDoc doc(nullptr, TapeFormats());
     doc.Serialize(ar);
+    std::vector<CTapeBlock> blocks = doc.m_blocks;
     if (IsRawImageName(path)) {
-        for (CTapeBlock& block : doc.m_blocks)
+        for (CTapeBlock& block : blocks)
             block.m_nBaud = nRawBaud;
     }
-    LayOutBlocks(doc.m_blocks, deck);
+    LayOutBlocks(blocks, deck);
 }
 
 } // namespace pc88

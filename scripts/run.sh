@@ -17,7 +17,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$(nproc)" --target relmuth-tape relmuth-pc88 sample_tape
 tool=build/tools/relmuth-tape/relmuth-tape
 pc88=build/tools/relmuth-pc88/relmuth-pc88
-window=build/app/relmuth
+window=build/qt/relmuth
 tape=build/sample.kxm
 link=build/pc88.tty
 received=build/received.kxm

@@ -10,20 +10,17 @@ namespace {
 
 constexpr std::string_view kAbortLine = "ABORT";
 
-void Reset(CRecvOwner* pOwner) {
-    pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(pOwner));
-}
+constexpr CRecvNext kBackToHeader{RecvState::header, std::nullopt};
 
 // Ends the transfer under way, back to the header, with a message or none.
-void Fail(CRecvOwner* pOwner, res::StringId nMessage) {
+CRecvNext Fail(CRecvOwner* pOwner, res::StringId nMessage) {
     pOwner->OnRecvEnd();
-    Reset(pOwner);
-    pOwner->ShowRecvMessage(nMessage);
+    return {RecvState::header, nMessage};
 }
 
-void Abort(CRecvOwner* pOwner) {
+CRecvNext Abort(CRecvOwner* pOwner) {
     pOwner->OnRecvEnd();
-    Reset(pOwner);
+    return kBackToHeader;
 }
 
 // One pair of a data line. Two hex digits is the common case; anything else
@@ -39,91 +36,87 @@ std::optional<std::int32_t> ParsePair(char hi, char lo) {
 
 } // namespace
 
-void CRecvHeaderState::OnLine(const std::string& line) {
+CRecvNext CRecvHeaderState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
     if (EqualsIgnoringAsciiCase(line, "CAS1"))
         pOwner->SetRecvBaud(kBaudFast);
     else if (EqualsIgnoringAsciiCase(line, "CAS2"))
         pOwner->SetRecvBaud(kBaudSlow);
     else
-        return;
-    pOwner->SetReceiver(std::make_unique<CRecvLengthState>(pOwner));
+        return {RecvState::header, std::nullopt};
+    return {RecvState::length, std::nullopt};
 }
 
-void CRecvLengthState::OnLine(const std::string& line) {
+CRecvNext CRecvLengthState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
-    if (line == kAbortLine) {
-        Abort(pOwner);
-        return;
-    }
+    if (line == kAbortLine)
+        return Abort(pOwner);
     const auto size = ParseHexField(line);
-    if (!size) {
-        Reset(pOwner);
-        pOwner->ShowRecvMessage(res::IDS_RECV_BAD_LENGTH);
-        return;
-    }
+    if (!size)
+        return {RecvState::header, res::IDS_RECV_BAD_LENGTH};
     pOwner->SetRecvSize(*size);
     try {
         pOwner->ResetRecvData(*size);
     } catch (const std::bad_alloc&) {
-        Reset(pOwner);
-        pOwner->ShowRecvMessage(res::IDS_RECV_BAD_LENGTH);
-        return;
+        return {RecvState::header, res::IDS_RECV_BAD_LENGTH};
     }
     pOwner->OnRecvBegin();
-    pOwner->SetReceiver(std::make_unique<CRecvDataState>(pOwner));
+    return {RecvState::data, std::nullopt};
 }
 
-void CRecvDataState::OnLine(const std::string& line) {
+CRecvNext CRecvDataState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
-    if (line == kAbortLine) {
-        Abort(pOwner);
-        return;
-    }
+    if (line == kAbortLine)
+        return Abort(pOwner);
     ByteArray& data = pOwner->GetRecvData();
     const std::int64_t nRoom =
         static_cast<std::int64_t>(pOwner->GetRecvSize()) - static_cast<std::int64_t>(data.size());
-    if (line.size() % 2 != 0 || static_cast<std::int64_t>(line.size() / 2) > nRoom) {
-        Fail(pOwner, res::IDS_RECV_BAD_DATA);
-        return;
-    }
+    if (line.size() % 2 != 0 || static_cast<std::int64_t>(line.size() / 2) > nRoom)
+        return Fail(pOwner, res::IDS_RECV_BAD_DATA);
     try {
         for (std::size_t i = 0; i < line.size(); i += 2) {
             const auto value = ParsePair(line[i], line[i + 1]);
-            if (!value) {
-                Fail(pOwner, res::IDS_RECV_BAD_DATA); // earlier pairs stay until the next count
-                return;
-            }
+            if (!value) // earlier pairs stay until the next count
+                return Fail(pOwner, res::IDS_RECV_BAD_DATA);
             data.push_back(static_cast<std::uint8_t>(*value & 0xFF));
             pOwner->AddRecvChecksum(*value);
         }
     } catch (const std::bad_alloc&) {
         // The declared count was believed and memory ran out: no block.
-        Fail(pOwner, res::IDS_RECV_BAD_LENGTH);
-        return;
+        return Fail(pOwner, res::IDS_RECV_BAD_LENGTH);
     }
     pOwner->OnRecvProgress();
     if (static_cast<std::int64_t>(data.size()) >= pOwner->GetRecvSize())
-        pOwner->SetReceiver(std::make_unique<CRecvChecksumState>(pOwner));
+        return {RecvState::checksum, std::nullopt};
+    return {RecvState::data, std::nullopt};
 }
 
-void CRecvChecksumState::OnLine(const std::string& line) {
+CRecvNext CRecvChecksumState::OnLine(const std::string& line) {
     CRecvOwner* pOwner = m_pOwner;
-    if (line == kAbortLine) {
-        Abort(pOwner);
-        return;
-    }
+    if (line == kAbortLine)
+        return Abort(pOwner);
     const auto checksum = ParseHexField(line);
-    if (!checksum || *checksum != pOwner->GetRecvChecksum()) {
-        Fail(pOwner, res::IDS_RECV_BAD_CHECKSUM);
-        return;
-    }
+    if (!checksum || *checksum != pOwner->GetRecvChecksum())
+        return Fail(pOwner, res::IDS_RECV_BAD_CHECKSUM);
     try {
         pOwner->OnRecvComplete();
     } catch (const std::bad_alloc&) {
-        Fail(pOwner, res::IDS_RECV_BAD_LENGTH);
-        return;
+        return Fail(pOwner, res::IDS_RECV_BAD_LENGTH);
     }
     pOwner->OnRecvEnd();
-    Reset(pOwner);
+    return kBackToHeader;
+}
+
+CTransferReceiver& CRecvStates::Get(RecvState state) {
+    switch (state) {
+    case RecvState::length:
+        return m_length;
+    case RecvState::data:
+        return m_data;
+    case RecvState::checksum:
+        return m_checksum;
+    case RecvState::header:
+        break;
+    }
+    return m_header;
 }

@@ -9,16 +9,28 @@
 // "ABORT" after the header ends a transfer silently; every error shows its
 // message. Every way out leads back to the Header state. The data of the
 // transfer under way lives in the owner, not in the states.
+//
+// A state never replaces itself: its OnLine says which state takes the next
+// line, and which message (if any) to show then; the owner switches and
+// shows it. The states hold nothing but their owner, so the owner keeps one
+// of each for as long as it lives.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "res/Strings.h"
 #include "tape/TapeBlock.h"
 
-class CTransferReceiver;
+enum class RecvState { header, length, data, checksum };
+
+// What a state's OnLine decided.
+struct CRecvNext {
+    RecvState state;                      // takes the next line
+    std::optional<res::StringId> message; // shown once the state is switched
+    friend bool operator==(const CRecvNext&, const CRecvNext&) = default;
+};
 
 // What the states need of their owner: the receive context and the
 // notifications that drive the progress display and store the block.
@@ -26,9 +38,6 @@ class CRecvOwner {
   public:
     virtual ~CRecvOwner() = default;
 
-    // Replaces the current state. The state that calls it may be the one
-    // replaced and must touch none of its members afterwards.
-    virtual void SetReceiver(std::unique_ptr<CTransferReceiver> pReceiver) = 0;
     virtual int GetRecvBaud() const = 0;
     virtual void SetRecvBaud(int nBaud) = 0;
     virtual int GetRecvSize() const = 0;
@@ -43,7 +52,7 @@ class CRecvOwner {
     virtual void OnRecvEnd() = 0;
     virtual void OnRecvProgress() = 0;
     virtual void OnRecvComplete() = 0;
-    // A message box with an OK button.
+    // A message box with an OK button; may run a nested event loop.
     virtual void ShowRecvMessage(res::StringId nMessage) = 0;
 };
 
@@ -55,7 +64,7 @@ class CTransferReceiver {
     CTransferReceiver& operator=(const CTransferReceiver&) = delete;
 
     // Handles one complete line, without its line end.
-    virtual void OnLine(const std::string& line) = 0;
+    virtual CRecvNext OnLine(const std::string& line) = 0;
 
     // Whether no transfer is under way: true only in the Header state.
     virtual bool IsWaitingForHeader() const { return false; }
@@ -67,24 +76,39 @@ class CTransferReceiver {
 class CRecvHeaderState : public CTransferReceiver {
   public:
     using CTransferReceiver::CTransferReceiver;
-    void OnLine(const std::string& line) override;
+    CRecvNext OnLine(const std::string& line) override;
     bool IsWaitingForHeader() const override { return true; }
 };
 
 class CRecvLengthState : public CTransferReceiver {
   public:
     using CTransferReceiver::CTransferReceiver;
-    void OnLine(const std::string& line) override;
+    CRecvNext OnLine(const std::string& line) override;
 };
 
 class CRecvDataState : public CTransferReceiver {
   public:
     using CTransferReceiver::CTransferReceiver;
-    void OnLine(const std::string& line) override;
+    CRecvNext OnLine(const std::string& line) override;
 };
 
 class CRecvChecksumState : public CTransferReceiver {
   public:
     using CTransferReceiver::CTransferReceiver;
-    void OnLine(const std::string& line) override;
+    CRecvNext OnLine(const std::string& line) override;
+};
+
+// One state of each kind, for an owner to switch among.
+class CRecvStates {
+  public:
+    explicit CRecvStates(CRecvOwner* pOwner)
+        : m_header(pOwner), m_length(pOwner), m_data(pOwner), m_checksum(pOwner) {}
+
+    CTransferReceiver& Get(RecvState state);
+
+  private:
+    CRecvHeaderState m_header;
+    CRecvLengthState m_length;
+    CRecvDataState m_data;
+    CRecvChecksumState m_checksum;
 };

@@ -21,3 +21,9 @@ CArchiveException::CArchiveException(Cause cause)
 
 CFileException::CFileException(res::StringId message, int nErrno, const std::string& path)
     : CRelmuthException(message, path + ": " + res::ErrnoReasonText(nErrno)), m_nErrno(nErrno) {}
+
+CRecordingCancelled::CRecordingCancelled() : CRelmuthException(res::IDS_RECORDING_CANCELLED) {}
+
+CRecordingEmpty::CRecordingEmpty()
+    : CRelmuthException(res::AFX_IDP_FAILED_TO_OPEN_DOC,
+                        std::string(res::LoadString(res::IDS_RECORDING_NO_BLOCKS))) {}

@@ -46,3 +46,17 @@ class CFileException : public CRelmuthException {
   private:
     int m_nErrno;
 };
+
+// A reading that the user cancelled (through its progress); nothing changed.
+class CRecordingCancelled : public CRelmuthException {
+  public:
+    CRecordingCancelled();
+};
+
+// A file with nothing in it that made a block (a recording without a
+// sample, or none that decoded): opening it fails and leaves the tape as it
+// was.
+class CRecordingEmpty : public CRelmuthException {
+  public:
+    CRecordingEmpty();
+};

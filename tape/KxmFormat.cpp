@@ -249,11 +249,6 @@ void WriteTapeImage(const std::vector<CTapeBlock>& blocks, const CTapeImageMagic
     out.Header(kTagEnd, 0);
 }
 
-void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink) {
-    CMemoryArchive ar(image);
-    ReadTapeImageRecords(ar, kKxmMagic, sink);
-}
-
 void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks,
              CDamageMarks* pMarks) {
     CMemoryArchive ar(image);

@@ -66,7 +66,6 @@ void WriteTapeImage(const std::vector<CTapeBlock>& blocks, const CTapeImageMagic
                     std::span<const CDamageMark> marks = {});
 
 // The same for KXM.
-void ReadKxmRecords(std::span<const std::uint8_t> image, CTapeRecordSink& sink);
 void ReadKxm(std::span<const std::uint8_t> image, std::vector<CTapeBlock>& blocks,
              CDamageMarks* pMarks = nullptr);
 void ReadKxm(CArchive& ar, std::vector<CTapeBlock>& blocks, CDamageMarks* pMarks = nullptr);

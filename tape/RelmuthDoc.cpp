@@ -6,63 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "audio/Recording.h"
-#include "audio/RecordingMarks.h"
-#include "audio/SoundFile.h"
-#include "tape/AsciiCase.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
 #include "tape/File.h"
-#include "tape/KxmFormat.h"
-#include "tape/RawFormat.h"
-#include "tape/T88Format.h"
-
-namespace {
-
-using SerializeMember = void (CRelmuthDoc::*)(CArchive&);
-
-// The format dispatch, the same for loading and storing: a name that ends in
-// one of these extensions, in any letter case, is read and written by its
-// row's operation; every other name, and an archive with no file behind it,
-// is a KXM image. A further format is a further row.
-struct CFormatRow {
-    std::string_view strExtension;
-    SerializeMember pSerialize;
-};
-constexpr CFormatRow kFormats[] = {
-    {".cmt", &CRelmuthDoc::SerializeRaw},        {".cas", &CRelmuthDoc::SerializeRaw},
-    {".t88", &CRelmuthDoc::SerializeT88},        {".wav", &CRelmuthDoc::SerializeRecording},
-    {".flac", &CRelmuthDoc::SerializeRecording}, {".ogg", &CRelmuthDoc::SerializeRecording},
-    {".aif", &CRelmuthDoc::SerializeRecording},  {".aiff", &CRelmuthDoc::SerializeRecording},
-    {".mp3", &CRelmuthDoc::SerializeRecording},
-};
-
-SerializeMember SerializerForName(const std::string& strPathName) {
-    const std::string name = FileNameOf(strPathName);
-    const auto dot = name.rfind('.');
-    if (dot != std::string::npos) {
-        const std::string_view extension = std::string_view(name).substr(dot);
-        for (const CFormatRow& row : kFormats) {
-            if (EqualsIgnoringAsciiCase(extension, row.strExtension))
-                return row.pSerialize;
-        }
-    }
-    return &CRelmuthDoc::SerializeKXM;
-}
-
-} // namespace
-
-bool IsRawImageName(const std::string& strPathName) {
-    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRaw;
-}
-
-bool IsT88Name(const std::string& strPathName) {
-    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeT88;
-}
-
-bool IsRecordingName(const std::string& strPathName) {
-    return SerializerForName(strPathName) == &CRelmuthDoc::SerializeRecording;
-}
 
 std::string KxmNameBeside(const std::string& strPathName) {
     const std::size_t nNameStart = strPathName.size() - FileNameOf(strPathName).size();
@@ -76,32 +22,53 @@ std::string ProposedFileName(const std::string& strTitle) {
     return strTitle.substr(0, strTitle.find_first_of(kTitleCutCharacters));
 }
 
-CRelmuthDoc::CRelmuthDoc(CDocumentHost* pHost)
-    : m_pHost(pHost), m_strTitle(res::LoadString(res::AFX_IDS_UNTITLED)) {}
+CRelmuthDoc::CRelmuthDoc(CDocumentHost* pHost, const CTapeFormats& formats)
+    : m_pHost(pHost), m_formats(formats), m_strTitle(res::LoadString(res::AFX_IDS_UNTITLED)) {}
 
 CRelmuthDoc::~CRelmuthDoc() = default;
 
 void CRelmuthDoc::Serialize(CArchive& ar) {
-    const SerializeMember pSerialize =
-        ar.HasFile() ? SerializerForName(ar.GetFileName()) : &CRelmuthDoc::SerializeKXM;
-    (this->*pSerialize)(ar);
+    if (ar.IsStoring()) {
+        m_formats.ForArchive(ar).pWrite(m_blocks, m_marks, ar);
+        return;
+    }
+    CTapeReading reading;
+    Serialize(ar, reading);
+}
+
+void CRelmuthDoc::Serialize(CArchive& ar, CTapeReading& reading) {
+    if (ar.IsStoring()) {
+        Serialize(ar);
+        return;
+    }
+    m_formats.ForArchive(ar).pRead(ar, reading);
+    TakeReading(reading);
+}
+
+void CRelmuthDoc::TakeReading(CTapeReading& reading) {
+    DeleteContents();
+    m_tape = std::move(reading.m_blocks);
+    m_marks = std::move(reading.m_marks);
+}
+
+bool CRelmuthDoc::IsOriginalName(const std::string& strPathName) const {
+    return m_formats.ForName(strPathName).kind == TapeFormat::recording;
 }
 
 void CRelmuthDoc::DeleteContents() {
-    m_blocks.clear();
-    m_recordingDamage.clear();
-    m_damageMarks.clear();
+    m_tape.clear();
+    m_marks.clear();
 }
 
 bool CRelmuthDoc::OnNewDocument() {
     ResetToNew();
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     return true;
 }
 
 void CRelmuthDoc::ResetToNew() {
     DeleteContents();
-    m_blocks.shrink_to_fit();
+    m_tape.shrink_to_fit();
     m_bModified = false;
     m_strPathName.clear();
     m_strTitle = res::LoadString(res::AFX_IDS_UNTITLED);
@@ -112,13 +79,13 @@ void CRelmuthDoc::Report(const CRelmuthException& error) {
         m_pHost->ReportSaveLoadException(error);
 }
 
-bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
+bool CRelmuthDoc::DoSave(const std::string& strPathName) {
     std::string strNewName = strPathName;
     if (strNewName.empty()) {
         strNewName = m_strPathName;
         if (strNewName.empty())
             strNewName = ProposedFileName(m_strTitle); // our type has no default extension
-        else if (IsRecordingName(strNewName))
+        else if (IsOriginalName(strNewName))
             strNewName = KxmNameBeside(strNewName);
         if (m_pHost == nullptr || !m_pHost->PromptForTapeFileName(strNewName, res::AFX_IDS_SAVEFILE,
                                                                   kSaveDialogFlags, false))
@@ -133,6 +100,11 @@ bool CRelmuthDoc::DoSave(const std::string& strPathName, bool /*bReplace*/) {
 }
 
 bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
+    CTapeReading reading;
+    return OnOpenDocument(strPathName, reading);
+}
+
+bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName, CTapeReading& reading) {
     std::optional<CFile> file;
     try {
         file.emplace(CFile::OpenForReading(strPathName));
@@ -140,32 +112,31 @@ bool CRelmuthDoc::OnOpenDocument(const std::string& strPathName) {
         Report(e); // the tape stays as it was
         return false;
     }
-    return OnOpenDocument(*file);
+    return OnOpenDocument(*file, reading);
 }
 
 bool CRelmuthDoc::OnOpenDocument(CFile& file) {
-    // The user may stop a recording's decoding, and then keeps the tape he
-    // had: a recording replaces the tape only once it is decoded (see
-    // SerializeRecording).
-    const bool bWasModified = m_bModified;
-    if (!IsRecordingName(file.GetFilePath()))
-        DeleteContents();
-    SetModifiedFlag(true);
+    CTapeReading reading;
+    return OnOpenDocument(file, reading);
+}
+
+bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
+    // The file is read beside the tape, which it replaces only once read:
+    // the user may stop a recording's decoding, and then keeps the tape he
+    // had.
+    const CTapeFormatRow& format = m_formats.ForName(file.GetFilePath());
     try {
-        // A file with no bytes at all is an empty tape, whatever its name.
+        // A file with no bytes at all is an empty tape, whatever its name,
+        // unless its format needs a block (a sound file without a sample).
         CFileArchive ar(file, CArchive::load);
         if (!ar.IsAtEnd())
-            Serialize(ar);
-        else if (IsRecordingName(file.GetFilePath()))
-            throw CRecordingEmpty(); // a sound file without a single sample
-        else
-            DeleteContents();
+            format.pRead(ar, reading);
+        else if (!format.bEmptyFileIsTape)
+            throw CRecordingEmpty();
     } catch (const CRecordingCancelled&) {
-        m_bModified = bWasModified; // nothing changed: the views show what they showed
-        return false;
+        return false; // nothing changed: the views show what they showed
     } catch (const CRecordingEmpty& e) {
-        m_bModified = bWasModified; // nothing was read: the tape stays as it was
-        Report(e);
+        Report(e); // nothing was read: the tape stays as it was
         return false;
     } catch (const CRelmuthException& e) {
         FailLoad(e);
@@ -174,15 +145,16 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file) {
         FailLoad(CArchiveException(CArchiveException::generic));
         return false;
     }
+    TakeReading(reading);
     SetModifiedFlag(false);
     SetPathName(file.GetFilePath());
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     return true;
 }
 
 void CRelmuthDoc::FailLoad(const CRelmuthException& error) {
     ResetToNew();
-    UpdateAllViews(nullptr, kHintTapeReplaced);
+    UpdateAllViews(nullptr, {CDocUpdate::reset});
     Report(error);
 }
 
@@ -221,66 +193,11 @@ bool CRelmuthDoc::Store(const std::function<void()>& write) {
     return true;
 }
 
-void CRelmuthDoc::SetPathName(const std::string& strPathName, bool bAddToMRU) {
+void CRelmuthDoc::SetPathName(const std::string& strPathName) {
     m_strPathName = strPathName;
     m_strTitle = FileNameOf(strPathName);
-    if (bAddToMRU && m_pHost != nullptr)
+    if (m_pHost != nullptr)
         m_pHost->AddToRecentFileList(strPathName);
-}
-
-void CRelmuthDoc::SerializeKXM(CArchive& ar) {
-    if (ar.IsStoring())
-        WriteKxm(m_blocks, ar, m_damageMarks);
-    else
-        ReadKxm(ar, m_blocks, &m_damageMarks); // as a stream: never held beside the blocks
-}
-
-void CRelmuthDoc::SerializeT88(CArchive& ar) {
-    if (ar.IsStoring())
-        WriteT88(m_blocks, ar);
-    else
-        ReadT88(ar, m_blocks);
-}
-
-void CRelmuthDoc::SerializeRaw(CArchive& ar) {
-    if (ar.IsStoring()) {
-        WriteRaw(m_blocks, ar);
-        return;
-    }
-    const ByteArray image = ar.ReadAll();
-    ReadRaw(image, m_blocks);
-}
-
-void CRelmuthDoc::SerializeRecording(CArchive& ar) {
-    if (ar.IsStoring()) {
-        // FLAC, OGG, AIFF and MP3 are read only: a WAV under such a name
-        // would be a file that is not what its name says.
-        if (ar.HasFile() && !EndsWithIgnoringAsciiCase(FileNameOf(ar.GetFileName()), ".wav"))
-            throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC,
-                                    std::string(res::LoadString(res::IDS_RECORDING_WAV_ONLY)));
-        WriteRecording(m_blocks, ar);
-        return;
-    }
-    // Decoded beside the tape, which stays as it was until the decoding is
-    // done: a cancelled decoding leaves it untouched. libsndfile reads a
-    // file that can seek through the descriptor already open, seeking as it
-    // likes; a pipe or a FIFO, read once in order, it reads from memory.
-    std::vector<CTapeBlock> blocks;
-    std::vector<CDamagedByte> damage;
-    const auto* pFile = dynamic_cast<const CFileArchive*>(&ar);
-    if (pFile != nullptr && pFile->GetFile().IsSeekable()) {
-        const auto reader = CSoundFileReader::OpenFile(pFile->GetFile());
-        damage = ReadRecording(*reader, m_recordingOptions, blocks, m_pDecodeProgress);
-    } else {
-        const ByteArray bytes = ar.ReadAll();
-        damage = ReadRecording(bytes, m_recordingOptions, blocks, m_pDecodeProgress);
-    }
-    if (blocks.empty())
-        throw CRecordingEmpty();
-    DeleteContents();
-    m_blocks = std::move(blocks);
-    m_damageMarks = MarksFromDamage(damage);
-    m_recordingDamage = std::move(damage);
 }
 
 void CRelmuthDoc::GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
@@ -300,17 +217,68 @@ void CRelmuthDoc::RemoveView(CDocumentView* pView) {
     std::erase(m_views, pView);
 }
 
-void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, long lHint) {
+void CRelmuthDoc::UpdateAllViews(CDocumentView* pSender, const CDocUpdate& update) {
     for (CDocumentView* pView : m_views) {
         if (pView != pSender)
-            pView->OnUpdate(pSender, lHint);
+            pView->OnUpdate(pSender, update);
     }
 }
 
-void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
-    CTapeBlock& block = m_blocks.emplace_back();
-    block.m_data = std::move(data);
-    block.m_nBaud = nBaud;
+void CRelmuthDoc::Changed(const CDocUpdate& update) {
     SetModifiedFlag(true);
-    UpdateAllViews(nullptr);
+    UpdateAllViews(nullptr, update);
+}
+
+void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
+    AppendBlock(CTapeBlock{std::move(data), nBaud});
+}
+
+void CRelmuthDoc::AppendBlock(CTapeBlock block) {
+    m_tape.push_back(std::move(block));
+    Changed({CDocUpdate::inserted, m_tape.size() - 1});
+}
+
+void CRelmuthDoc::InsertBlock(std::size_t nIndex, CTapeBlock block) {
+    if (nIndex > m_tape.size())
+        return;
+    m_tape.insert(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex), std::move(block));
+    for (CDamageMark& mark : m_marks) {
+        if (mark.nBlock >= nIndex)
+            ++mark.nBlock;
+    }
+    Changed({CDocUpdate::inserted, nIndex});
+}
+
+void CRelmuthDoc::EraseBlock(std::size_t nIndex) {
+    if (nIndex >= m_tape.size())
+        return;
+    m_tape.erase(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex));
+    RemoveBlockMarks(m_marks, nIndex);
+    Changed({CDocUpdate::removed, nIndex});
+}
+
+void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
+    if (nFrom >= m_tape.size() || nTo >= m_tape.size() || nFrom == nTo)
+        return;
+    // One neighbour at a time, so that the marks follow every block.
+    for (std::size_t i = nFrom; i != nTo; i = nTo > nFrom ? i + 1 : i - 1) {
+        const std::size_t j = nTo > nFrom ? i + 1 : i - 1;
+        std::swap(m_tape[i], m_tape[j]);
+        SwapBlockMarks(m_marks, i, j);
+    }
+    Changed({CDocUpdate::moved, nFrom, nTo});
+}
+
+void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
+    if (nIndex >= m_tape.size())
+        return;
+    m_tape[nIndex] = std::move(block);
+    std::erase_if(m_marks, [nIndex](const CDamageMark& mark) { return mark.nBlock == nIndex; });
+    Changed({CDocUpdate::replaced, nIndex});
+}
+
+void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks) {
+    m_tape = std::move(blocks);
+    m_marks = std::move(marks);
+    Changed({CDocUpdate::reset});
 }

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The document: the tape as an ordered list of blocks, with the file side of
-// a document (modified flag, path name, title, open, save) and the format
-// dispatch by file name.
+// a document (modified flag, path name, title, open, save). Files are read
+// and written by the rows of a format table (TapeFormats.h).
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "audio/Recording.h"
 #include "res/Strings.h"
 #include "tape/Archive.h"
 #include "tape/DamageMarks.h"
@@ -16,21 +15,32 @@
 #include "tape/File.h"
 #include "tape/TapeBlock.h"
 #include "tape/TapeFileName.h"
+#include "tape/TapeFormats.h"
 
 class CRelmuthDoc;
+
+// What changed in the tape, as its views are told, after the change.
+struct CDocUpdate {
+    enum Kind {
+        inserted, // block nIndex is new; those that were there from it on are one further
+        removed,  // block nIndex went; those after it are one nearer
+        moved,    // the block at nIndex went to nTo; those between moved by one towards nIndex
+        replaced, // block nIndex holds other bytes
+        reset,    // the whole tape may be another (New, and every open, failed or not): a
+                  // view shows it afresh, keeping nothing of what it showed before
+    };
+    Kind kind;
+    std::size_t nIndex = 0;
+    std::size_t nTo = 0;
+    friend bool operator==(const CDocUpdate&, const CDocUpdate&) = default;
+};
 
 // A view of the document; told when the tape changed.
 class CDocumentView {
   public:
     virtual ~CDocumentView() = default;
-    // lHint is 0 when blocks were added at the end, kHintTapeReplaced when
-    // the whole tape may be another (New, and every open, failed or not).
-    virtual void OnUpdate(CDocumentView* pSender, long lHint) = 0;
+    virtual void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) = 0;
 };
-
-// The tape was replaced as a whole: a view shows it afresh, keeping nothing
-// of what it showed before.
-inline constexpr long kHintTapeReplaced = 1;
 
 // What the document needs of the program around it: the file name prompt and
 // a place to show a failed open or save.
@@ -52,44 +62,36 @@ inline constexpr const char* kTitleCutCharacters = " #%;/\\";
 
 class CRelmuthDoc {
   public:
-    explicit CRelmuthDoc(CDocumentHost* pHost = nullptr);
+    // The formats are those the document reads and writes; the table must
+    // outlive the document.
+    explicit CRelmuthDoc(CDocumentHost* pHost = nullptr,
+                         const CTapeFormats& formats = TapeImageFormats());
     virtual ~CRelmuthDoc();
     CRelmuthDoc(const CRelmuthDoc&) = delete;
     CRelmuthDoc& operator=(const CRelmuthDoc&) = delete;
 
-    std::vector<CTapeBlock> m_blocks; // the tape, first block first
+    // The tape, first block first. It changes only through the operations
+    // below, which set the modified flag and tell the views.
+    const std::vector<CTapeBlock>& m_blocks = m_tape;
 
-    // How the next recording is decoded, and who hears of its progress.
-    CRecordingOptions m_recordingOptions;
-    CDecodeProgress* m_pDecodeProgress = nullptr;
-    // The bytes of the last recording opened that did not decode cleanly,
-    // by block index and offset as they were when it was opened.
-    std::vector<CDamagedByte> m_recordingDamage;
     // The marks of the tape's damaged bytes, kept with it: from the
     // recording it was decoded from, or from the KXM image it was read from.
-    CDamageMarks m_damageMarks;
+    const CDamageMarks& m_damageMarks = m_marks;
 
-    // Load or store the whole tape; the format follows the file's extension,
-    // in any letter case: .cmt and .cas raw, .t88 T88, .wav .flac .ogg .aif
-    // .aiff .mp3 a cassette recording, anything else KXM.
+    // Load or store the whole tape in the format of the archive's file name
+    // (the table's row for its extension, in any letter case; KXM for any
+    // other name and for an archive with no file). Loading replaces the
+    // tape once the whole file is read, the reading keeping what the format
+    // reports beside it.
     virtual void Serialize(CArchive& ar);
+    void Serialize(CArchive& ar, CTapeReading& reading);
     virtual void DeleteContents();
     virtual bool OnNewDocument();
     // Save (a target name) or Save As (an empty one, which asks for a name).
     // Save As of a tape opened from a cassette recording proposes a KXM
     // image beside it: the recording is the user's original, not a place to
     // write the tape back to unasked.
-    virtual bool DoSave(const std::string& strPathName, bool bReplace = true);
-    virtual void SerializeKXM(CArchive& ar);
-    virtual void SerializeRaw(CArchive& ar);
-    // A T88 image, the emulators' format: KXM's records under another magic.
-    virtual void SerializeT88(CArchive& ar);
-    // A cassette recording: decoded when loading (with m_recordingOptions,
-    // progress to m_pDecodeProgress, damaged bytes into m_recordingDamage),
-    // the decoded blocks then replacing the tape; written as a WAV file when
-    // storing. A recording with no samples, or none that made a block,
-    // fails to open with its own message, the tape left as it was.
-    virtual void SerializeRecording(CArchive& ar);
+    virtual bool DoSave(const std::string& strPathName);
     virtual void GetBlockInfo(const CTapeBlock& block, std::string& strBaud, std::string& strBytes,
                               std::string& strType, std::string& strName) const;
     virtual std::string GetBlockText(const CTapeBlock& block) const;
@@ -98,14 +100,22 @@ class CRelmuthDoc {
     // is then as it was if the file could not be opened at all, and a new,
     // empty, untitled tape if the file could not be read. Every file is read
     // to its end, whatever size it reports. The views are told in either
-    // case that the tape was replaced. A recording whose decoding the user
-    // cancelled (through m_pDecodeProgress) is no failure to report: false
-    // then, with the tape, its name and its modified flag as they were and
-    // the views told nothing.
+    // case that the tape was replaced. A reading the user cancelled (through
+    // the reading's progress) is no failure to report: false then, with the
+    // tape, its name and its modified flag as they were and the views told
+    // nothing. So it is, with its message, for a file that made no block
+    // where its format needs one (a recording).
+    bool OnOpenDocument(const std::string& strPathName, CTapeReading& reading);
     bool OnOpenDocument(const std::string& strPathName);
     // The same for a file already open (standard input, say); the format
     // follows the file's name.
+    bool OnOpenDocument(CFile& file, CTapeReading& reading);
     bool OnOpenDocument(CFile& file);
+
+    const CTapeFormats& GetFormats() const { return m_formats; }
+    // Whether the file of this name is the user's original, not a place to
+    // write the tape back to unasked (a recording).
+    bool IsOriginalName(const std::string& strPathName) const;
     // Writes the tape to a file, replacing it only once fully written.
     bool OnSaveDocument(const std::string& strPathName);
     // Writes the tape to a file already open (standard output, say), as it
@@ -115,18 +125,26 @@ class CRelmuthDoc {
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
     const std::string& GetPathName() const { return m_strPathName; }
-    void SetPathName(const std::string& strPathName, bool bAddToMRU = true);
+    void SetPathName(const std::string& strPathName);
     const std::string& GetTitle() const { return m_strTitle; }
     void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
 
     void AddView(CDocumentView* pView);
     void RemoveView(CDocumentView* pView);
-    void UpdateAllViews(CDocumentView* pSender, long lHint = 0);
+    void UpdateAllViews(CDocumentView* pSender, const CDocUpdate& update);
 
-    // Appends a received block to the end of the tape and tells the views.
+    // The edits of the tape. Each sets the modified flag, keeps the damage
+    // marks with their blocks and tells the views what changed. An index
+    // the tape does not have is no edit: nothing changes.
     void AppendBlock(ByteArray data, int nBaud);
-
-    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
+    void AppendBlock(CTapeBlock block);
+    void InsertBlock(std::size_t nIndex, CTapeBlock block);
+    void EraseBlock(std::size_t nIndex);
+    void MoveBlock(std::size_t nFrom, std::size_t nTo);
+    // The block's bytes change: its marks go.
+    void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
+    // Another tape as a whole, with its marks (a reset).
+    void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
 
   private:
     void ResetToNew();
@@ -135,7 +153,13 @@ class CRelmuthDoc {
     void WriteTo(CFile& file);
     void Report(const CRelmuthException& error);
 
+    void TakeReading(CTapeReading& reading);
+    void Changed(const CDocUpdate& update);
+
+    std::vector<CTapeBlock> m_tape;
+    CDamageMarks m_marks;
     CDocumentHost* m_pHost;
+    const CTapeFormats& m_formats;
     std::vector<CDocumentView*> m_views;
     bool m_bModified = false;
     std::string m_strPathName;
@@ -146,9 +170,3 @@ class CRelmuthDoc {
 std::string ProposedFileName(const std::string& strTitle);
 // The path with its file name's extension (if any) replaced by ".kxm".
 std::string KxmNameBeside(const std::string& strPathName);
-
-// Whether a file of this name is a raw cassette image (".CMT", ".CAS").
-bool IsRawImageName(const std::string& strPathName);
-bool IsT88Name(const std::string& strPathName);
-// Whether a name is a cassette recording's (.wav .flac .ogg .aif .aiff .mp3).
-bool IsRecordingName(const std::string& strPathName);

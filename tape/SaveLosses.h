@@ -24,8 +24,7 @@
 
 #include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
-
-enum class TapeFormat { kxm, t88, raw, recording };
+#include "tape/TapeFormats.h"
 
 struct CSaveLoss {
     enum Kind {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "view/ReceiveContext.h"
+#include "session/ReceiveContext.h"
 
 class CMessageLogUi : public CReceiveUi {
   public:

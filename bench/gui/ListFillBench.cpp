@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MainFrame.h"
-#include "app/RelmuthApp.h"
+#include "qt/MainFrame.h"
+#include "qt/RelmuthApp.h"
+#include "qt/RelmuthView.h"
 #include "serial/DeviceControl.h"
-#include "view/RelmuthView.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     const std::string path = dir.filePath("bench.kxm").toStdString();
     {
         CRelmuthDoc doc;
-        doc.m_blocks = MakeTape(nBlocks);
+        doc.ReplaceTape(MakeTape(nBlocks));
         if (!doc.OnSaveDocument(path)) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
@@ -105,9 +105,8 @@ int main(int argc, char** argv) {
         paint.push_back(timer.nsecsElapsed() / 1e6);
 
         // The rows alone, from the tape already in memory.
-        view.DeleteAllRows();
         timer.restart();
-        view.OnUpdate(nullptr, 0);
+        view.OnUpdate(nullptr, {CDocUpdate::reset});
         fill.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::printf("%d blocks, %d runs, median (min..max) in ms\n", view.GetRowCount(), nRuns);

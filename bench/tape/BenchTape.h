@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "session/ReceiveContext.h"
 #include "tape/TapeBlock.h"
-#include "view/ReceiveContext.h"
 
 namespace bench {
 

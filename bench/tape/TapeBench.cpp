@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 #include "BenchTape.h"
+#include "session/ReceiveContext.h"
 #include "tape/Archive.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
 #include "tape/RelmuthDoc.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ class CBenchFile {
 // Writes the tape through the document into path (format by extension).
 bool SaveTape(const std::string& path) {
     CRelmuthDoc doc;
-    doc.m_blocks = Tape();
+    doc.ReplaceTape(Tape());
     return doc.OnSaveDocument(path);
 }
 
@@ -223,7 +223,7 @@ void BM_OpenKxm(benchmark::State& state) {
 void SaveBenchmark(benchmark::State& state, const char* extension) {
     CBenchFile file(extension);
     CRelmuthDoc doc;
-    doc.m_blocks = Tape();
+    doc.ReplaceTape(Tape());
     for (auto _ : state) {
         if (!doc.OnSaveDocument(file.Path())) {
             state.SkipWithError("cannot save the tape file");

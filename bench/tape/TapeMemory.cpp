@@ -20,12 +20,12 @@
 #include <string>
 
 #include "BenchTape.h"
+#include "session/ReceiveContext.h"
 #include "tape/Archive.h"
 #include "tape/BlockText.h"
 #include "tape/KxmFormat.h"
 #include "tape/RawFormat.h"
 #include "tape/RelmuthDoc.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ double PeakMiB() {
 std::size_t Run(const std::string& op, const std::string& path) {
     if (op == "make" || op == "save") {
         CRelmuthDoc doc;
-        doc.m_blocks = bench::MakeTape();
+        doc.ReplaceTape(bench::MakeTape());
         return doc.OnSaveDocument(path) ? bench::TapeBytes(doc.m_blocks) : 0;
     }
     if (op == "open") {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "audio/RecordingFormats.h"
 #include "audio/RecordingMarks.h"
 #include "tape/RelmuthDoc.h"
 #include "tests/ScratchFolder.h"
@@ -16,9 +17,11 @@ namespace {
 
 class CHost final : public CDocumentHost {
   public:
-    bool PromptForTapeFileName(std::string&, res::StringId, unsigned, bool) override {
+    bool PromptForTapeFileName(std::string& strName, res::StringId, unsigned, bool) override {
+        proposed.push_back(strName);
         return false;
     }
+    std::vector<std::string> proposed;
     void ReportSaveLoadException(const CRelmuthException& e) override {
         reported.push_back(e.GetUserText());
     }
@@ -27,7 +30,7 @@ class CHost final : public CDocumentHost {
 
 class CCountingView final : public CDocumentView {
   public:
-    void OnUpdate(CDocumentView*, long) override { ++nUpdates; }
+    void OnUpdate(CDocumentView*, const CDocUpdate&) override { ++nUpdates; }
     int nUpdates = 0;
 };
 
@@ -69,26 +72,28 @@ TEST(RecordingMarks, DamagedBytesInARowWithOneFaultBecomeOneMark) {
 // into the KXM image and come back from it, while a T88 image and a raw one
 // are written as for a tape without marks.
 TEST_F(RecordingTape, MarksOfADamagedRecordingAreKeptInKxmOnly) {
-    CRelmuthDoc source;
-    source.m_blocks = {CTapeBlock{{':', 0x9C, 0x3A, 0, 0xFF}, kBaudSlow},
-                       CTapeBlock{{1, 2, 3, 0x3A}, kBaudFast}};
+    CRelmuthDoc source(nullptr, TapeFormats());
+    source.ReplaceTape({CTapeBlock{{':', 0x9C, 0x3A, 0, 0xFF}, kBaudSlow},
+                        CTapeBlock{{1, 2, 3, 0x3A}, kBaudFast}});
     ASSERT_TRUE(source.OnSaveDocument(P("tape.wav")));
 
-    CRelmuthDoc doc;
-    doc.m_recordingOptions.nBaud = kBaudSlow;
-    ASSERT_TRUE(doc.OnOpenDocument(P("tape.wav")));
-    ASSERT_FALSE(doc.m_recordingDamage.empty());
-    EXPECT_EQ(doc.m_damageMarks, MarksFromDamage(doc.m_recordingDamage));
+    CRelmuthDoc doc(nullptr, TapeFormats());
+    CRecordingReading reading;
+    reading.m_options.nBaud = kBaudSlow;
+    ASSERT_TRUE(doc.OnOpenDocument(P("tape.wav"), reading));
+    ASSERT_FALSE(reading.m_damage.empty());
+    EXPECT_EQ(doc.m_damageMarks, MarksFromDamage(reading.m_damage));
 
     ASSERT_TRUE(doc.OnSaveDocument(P("tape.kxm")));
-    CRelmuthDoc back;
-    ASSERT_TRUE(back.OnOpenDocument(P("tape.kxm")));
+    CRelmuthDoc back(nullptr, TapeFormats());
+    CRecordingReading again;
+    ASSERT_TRUE(back.OnOpenDocument(P("tape.kxm"), again));
     EXPECT_EQ(back.m_blocks, doc.m_blocks);
     EXPECT_EQ(back.m_damageMarks, doc.m_damageMarks);
-    EXPECT_TRUE(back.m_recordingDamage.empty()); // the report of an open recording only
+    EXPECT_TRUE(again.m_damage.empty()); // the report of a recording only
 
-    CRelmuthDoc unmarked;
-    unmarked.m_blocks = doc.m_blocks;
+    CRelmuthDoc unmarked(nullptr, TapeFormats());
+    unmarked.ReplaceTape(doc.m_blocks);
     for (const char* name : {"t88", "cmt"}) {
         ASSERT_TRUE(doc.OnSaveDocument(P(std::string("marked.") + name)));
         ASSERT_TRUE(unmarked.OnSaveDocument(P(std::string("plain.") + name)));
@@ -104,6 +109,18 @@ TEST_F(RecordingTape, MarksOfADamagedRecordingAreKeptInKxmOnly) {
     EXPECT_TRUE(doc.m_damageMarks.empty());
 }
 
+// A recording is the user's original: Save As proposes a KXM image beside it.
+TEST_F(RecordingTape, SaveAsOfARecordingProposesAKxmImageBesideIt) {
+    CHost host;
+    CRelmuthDoc doc(&host, TapeFormats());
+    doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}});
+    for (const char* name : {"side.a.WAV", "b.flac", "c.kxm"}) {
+        doc.SetPathName(P(name));
+        EXPECT_FALSE(doc.DoSave(""));
+    }
+    EXPECT_EQ(host.proposed, (std::vector<std::string>{P("side.a.kxm"), P("b.kxm"), P("c.kxm")}));
+}
+
 TEST_F(RecordingTape, RecordingWithoutABlockFailsAndLeavesTheTapeAlone) {
     std::ofstream(P("empty.wav")).flush();                  // no bytes at all
     PutWav("header-only.wav", {});                          // a WAV header and no samples
@@ -111,12 +128,11 @@ TEST_F(RecordingTape, RecordingWithoutABlockFailsAndLeavesTheTapeAlone) {
     for (const char* name : {"empty.wav", "header-only.wav", "silence.wav"}) {
         SCOPED_TRACE(name);
         CHost host;
-        CRelmuthDoc doc(&host);
+        CRelmuthDoc doc(&host, TapeFormats());
+        doc.ReplaceTape({CTapeBlock{{1, 2, 3}, kBaudFast}}, {{0, 1, 1, DamageKind::lost, 5}});
         CCountingView view;
         doc.AddView(&view);
-        doc.m_blocks = {CTapeBlock{{1, 2, 3}, kBaudFast}};
-        doc.m_damageMarks = {{0, 1, 1, DamageKind::lost, 5}};
-        doc.SetPathName(P("mine.kxm"), false);
+        doc.SetPathName(P("mine.kxm"));
         doc.SetModifiedFlag(true);
 
         EXPECT_FALSE(doc.OnOpenDocument(P(name)));

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "Signals.h"
+#include "audio/RecordingFormats.h"
 #include "audio/SoundFile.h"
 #include "tape/RelmuthDoc.h"
 #include "tests/ScratchFolder.h"
@@ -481,16 +482,17 @@ TEST_F(RecordingFile, EveryFormatLibsndfileWritesDecodes) {
         sf_close(out);
 
         EXPECT_TRUE(IsRecordingName(P(f.name))) << f.name;
-        CRelmuthDoc doc;
-        ASSERT_TRUE(doc.OnOpenDocument(P(f.name))) << f.name;
-        ExpectTape(doc.m_blocks, {block}, doc.m_recordingDamage);
+        CRelmuthDoc doc(nullptr, TapeFormats());
+        CRecordingReading reading;
+        ASSERT_TRUE(doc.OnOpenDocument(P(f.name), reading)) << f.name;
+        ExpectTape(doc.m_blocks, {block}, reading.m_damage);
     }
 }
 
 TEST_F(RecordingFile, WrittenWavDecodesAfterNoiseAndSpeedError) {
     const auto tape = TestTape();
-    CRelmuthDoc doc;
-    doc.m_blocks = tape;
+    CRelmuthDoc doc(nullptr, TapeFormats());
+    doc.ReplaceTape(tape);
     ASSERT_TRUE(doc.OnSaveDocument(P("tape.wav")));
     const auto reader = CSoundFileReader::OpenFile(P("tape.wav"));
     EXPECT_EQ(reader->GetSampleRate(), 44100);
@@ -514,10 +516,26 @@ TEST_F(RecordingFile, NotSoundFailsAsBadFormat) {
         res::StringId id{};
     } host;
     std::ofstream(P("letter.WAV")) << "Dear PC-8801, this is no sound at all.\n";
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
     EXPECT_FALSE(doc.OnOpenDocument(P("letter.WAV")));
     EXPECT_EQ(host.id, res::AFX_IDP_FAILED_INVALID_FORMAT);
     EXPECT_TRUE(doc.m_blocks.empty());
+}
+
+// Open and Save As list the recordings in their fourth entry: every
+// pattern there is read by a recording row.
+TEST(Recording, EveryRecordingPatternOfTheFileDialogsIsReadAsARecording) {
+    for (const bool bOpen : {true, false}) {
+        const std::vector<CFileFilter> list = GetTapeFileFilters(bOpen);
+        ASSERT_EQ(list.size(), 4u);
+        std::string rest = list[3].strPattern + ';';
+        for (std::size_t semi; (semi = rest.find(';')) != std::string::npos;
+             rest.erase(0, semi + 1)) {
+            const std::string name = "x" + rest.substr(1, semi - 1);
+            EXPECT_TRUE(IsRecordingName(name)) << name;
+            EXPECT_FALSE(IsRecordingName(name + ".kxm")) << name;
+        }
+    }
 }
 
 TEST(Recording, ProgressRisesToOneAndCancelStops) {

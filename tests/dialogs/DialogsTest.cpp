@@ -16,14 +16,16 @@
 #include "../QtTestSupport.h"
 #include "../serial/FakeSerialDevice.h"
 #include "../serial/PtyPair.h"
-#include "app/AboutDlg.h"
+#include "qt/AboutDlg.h"
+#include "qt/CommSettingsDlg.h"
+#include "qt/RecvProgressDlg.h"
+#include "qt/SendProgressDlg.h"
+#include "qt/ViewEvents.h"
 #include "res/Strings.h"
 #include "res/UiText.h"
 #include "serial/CommPort.h"
-#include "serial/CommSettingsDlg.h"
-#include "view/RecvProgressDlg.h"
-#include "view/SendProgressDlg.h"
-#include "view/ViewEvents.h"
+#include "session/SendLoader.h"
+#include "session/TapeSession.h"
 
 namespace {
 
@@ -106,6 +108,31 @@ void DialogsTest::settingsDialogStartsAfreshEveryTime() {
     QVERIFY(answer.Answered() && !answer.TimedOut());
 }
 
+namespace {
+
+// A session whose port is an in-memory line the test holds back or lets go.
+struct CHeldPort : CSessionOwner {
+    std::shared_ptr<CFakeLine> line = std::make_shared<CFakeLine>();
+    CRelmuthDoc doc;
+    CTapeSession session{doc, *this, {}};
+    CCommPort& port = session.GetPort();
+
+    CHeldPort() {
+        line->nWriteCredits = 0;
+        session.OpenPort(std::make_unique<CFakeSerialDevice>(line), BAUD_9600);
+    }
+    void OpenRecvProgress(int) override {}
+    void SetRecvProgress(int) override {}
+    void CloseRecvProgress() override {}
+    void ShowMessage(res::StringId) override {}
+    void OnLinkLost(const CCommError&) override {}
+    void Release() {
+        line->Change([](CFakeLine& l) { l.nWriteCredits = -1; });
+    }
+};
+
+} // namespace
+
 void DialogsTest::settingsDialogOpensTheChosenDevice() {
     // The virtual PC-8801 is the last entry while its link leads to its
     // line; here the line is a pseudo-terminal the test holds.
@@ -126,12 +153,14 @@ void DialogsTest::settingsDialogOpensTheChosenDevice() {
     dlg.accept();
     QCOMPARE(dlg.GetDevicePath(), link.toStdString());
 
-    CCommPort port;
-    QVERIFY(dlg.OpenPort(port));
+    // The choice opens in a session as the view has it open.
+    CHeldPort owner;
+    CTapeSession session(owner.doc, owner, {});
+    QVERIFY(session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()));
     const std::vector<std::uint8_t> hello{'1', '0', ' ', 'A', '\r', '\n'};
-    port.Send(hello);
+    session.GetPort().Send(hello);
     QCOMPARE(pty.Read(hello.size(), std::chrono::seconds(10)), hello);
-    port.Close();
+    session.ClosePort();
     QDir(runtime).removeRecursively();
 }
 
@@ -204,25 +233,13 @@ void DialogsTest::receiveCancelPostsToTheViewAndStaysOpen() {
 
 namespace {
 
-// A port over an in-memory line the test holds back or lets go.
-struct CHeldPort {
-    std::shared_ptr<CFakeLine> line = std::make_shared<CFakeLine>();
-    CCommPort port;
-
-    CHeldPort() {
-        line->nWriteCredits = 0;
-        port.Open(std::make_unique<CFakeSerialDevice>(line), BAUD_9600, DATABITS_7, STOPBITS_10,
-                  PARITY_NONE, true);
-    }
-    void Release() {
-        line->Change([](CFakeLine& l) { l.nWriteCredits = -1; });
-    }
-};
-
+// 40 bytes that end as the loader does.
 std::vector<std::uint8_t> Text40() {
-    std::vector<std::uint8_t> bytes(40);
+    std::vector<std::uint8_t> bytes(32);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>('A' + i % 26);
+    for (const char c : std::string_view(kLoaderEndMarker))
+        bytes.push_back(static_cast<std::uint8_t>(c));
     return bytes;
 }
 
@@ -232,12 +249,11 @@ void DialogsTest::sendDialogEndsWhenTheQueueIsEmpty() {
     CHeldPort held;
     QVERIFY(held.port.IsOpen());
     const auto text = Text40();
-    held.port.Send(text);
+    QCOMPARE(held.session.StartSendLoader(text), 40);
 
     CSendProgressDlg dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("プログラム送信"));
-    dlg.m_pPort = &held.port;
-    dlg.m_nTotal = static_cast<int>(text.size());
+    dlg.m_pSession = &held.session;
     bool bHeldOpen = false;
     int nHeldPos = -1;
     // While the line holds the text back, the dialog waits; let go, it ends.
@@ -258,11 +274,10 @@ void DialogsTest::sendDialogEndsWhenTheQueueIsEmpty() {
 void DialogsTest::sendDialogCancelDropsTheQueue() {
     CHeldPort held;
     const auto text = Text40();
-    held.port.Send(text);
+    held.session.StartSendLoader(text);
 
     CSendProgressDlg dlg;
-    dlg.m_pPort = &held.port;
-    dlg.m_nTotal = static_cast<int>(text.size());
+    dlg.m_pSession = &held.session;
     CModalAnswer answer([](QWidget* modal) {
         QPushButton* stop = ButtonWithText(modal, res::IDS_BUTTON_STOP);
         QVERIFY(stop != nullptr);

@@ -13,11 +13,11 @@
 #include "ProgramFixture.h"
 #include "inspect/BasicCruncher.h"
 #include "inspect/BlockView.h"
-#include "view/BlockPane.h"
+#include "qt/BlockPane.h"
 
 namespace {
 
-constexpr unsigned kPaneCommand = 32775;
+constexpr unsigned kPaneCommand = res::ID_VIEW_BLOCK_PANE;
 
 CTapeBlock Basic() {
     return inspect::BuildBasicBlock("10 PRINT \"ｱｲｳ\"\n20 GOTO 10\n", {'H', 'E', 'L', 'L', 'O'},
@@ -71,8 +71,7 @@ class BlockPaneTest : public QObject {
         CStartedProgram program;
         QVERIFY(program.Start());
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {Basic(), Machine(), Data()};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({Basic(), Machine(), Data()});
         auto* pane = program.Frame().findChild<CBlockPane*>();
         QVERIFY(pane != nullptr);
         auto* box = pane->findChild<QComboBox*>();
@@ -115,16 +114,13 @@ class BlockPaneTest : public QObject {
         QVERIFY(program.Start());
         auto* pane = program.Frame().findChild<CBlockPane*>();
         QCOMPARE(pane->GetText(), QString());
-        program.Doc().m_blocks.push_back(Machine());
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().AppendBlock(Machine());
         program.View().SelectRow(0);
         QCOMPARE(pane->GetView(), inspect::EBlockView::machine);
         // The block changes under the same row: the pane shows it afresh.
-        program.Doc().m_blocks[0] = Basic();
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().ReplaceBlock(0, Basic());
         QCOMPARE(pane->GetView(), inspect::EBlockView::basic);
-        program.Doc().m_blocks.clear();
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().ReplaceTape({});
         QCOMPARE(pane->GetText(), QString());
     }
 
@@ -134,11 +130,11 @@ class BlockPaneTest : public QObject {
         CRelmuthDoc& doc = program.Doc();
         CTapeBlock broken = Machine();
         broken.m_data[7] = 0x02; // LD A,#02 under the check byte of #01
-        doc.m_blocks = {broken, Data()};
-        doc.m_recordingDamage = {{1, 2, 0.5, ByteFault::framing},
-                                 {1, 7, 0.6, ByteFault::lost},
-                                 {0, 1, 0.1, ByteFault::lost}};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({broken, Data()});
+        doc.SetModifiedFlag(false); // as opened
+        program.app.GetRecordingDamage() = {{1, 2, 0.5, ByteFault::framing},
+                                            {1, 7, 0.6, ByteFault::lost},
+                                            {0, 1, 0.1, ByteFault::lost}};
         auto* pane = program.Frame().findChild<CBlockPane*>();
 
         program.View().SelectRow(0);
@@ -154,8 +150,7 @@ class BlockPaneTest : public QObject {
                  QString::fromUtf8("録音から読めなかったバイト 2 個を色で示しています。"));
 
         // Once the tape is edited the marks may belong to other blocks.
-        doc.SetModifiedFlag(true);
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceBlock(1, Data());
         QCOMPARE(pane->GetHighlightCount(), 0);
     }
 };

@@ -3,8 +3,6 @@
 // against the program's tables; the Edit commands through their menu items;
 // New and Open of the File menu.
 #include <QClipboard>
-#include <QDir>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -16,11 +14,9 @@
 #include <QToolBar>
 
 #include "ProgramFixture.h"
-#include "serial/CommSettingsDlg.h"
+#include "qt/BlockListModel.h"
 #include "tape/BlockInfo.h"
 #include "tape/BlockText.h"
-#include "view/BlockListModel.h"
-#include "view/RecvProgressDlg.h"
 
 namespace {
 
@@ -38,72 +34,79 @@ struct MenuTable {
 // port setting at the end of the Send menu).
 const std::vector<MenuTable> kMenus = {
     {"ファイル(&F)",
-     {{"新規作成(&N)\tCtrl+N", 57600},
-      {"開く(&O)...\tCtrl+O", 57601},
-      {"上書き保存(&S)\tCtrl+S", 57603},
-      {"名前を付けて保存(&A)...", 57604},
+     {{"新規作成(&N)\tCtrl+N", res::ID_FILE_NEW},
+      {"開く(&O)...\tCtrl+O", res::ID_FILE_OPEN},
+      {"上書き保存(&S)\tCtrl+S", res::ID_FILE_SAVE},
+      {"名前を付けて保存(&A)...", res::ID_FILE_SAVE_AS},
       {nullptr, 0},
-      {"最新のファイル", 57616},
+      {"最新のファイル", res::ID_FILE_MRU_FILE1},
       {nullptr, 0},
-      {"Relmuthの終了(&X)", 57665}}},
+      {"Relmuthの終了(&X)", res::ID_APP_EXIT}}},
     {"編集(&E)",
-     {{"切り取り(&T)\tCtrl+X", 57635},
-      {"ｺﾋﾟｰ(&C)\tCtrl+C", 57634},
-      {"貼り付け(&P)\tCtrl+V", 57637},
-      {"削除(&D)\tDel", 57632},
+     {{"切り取り(&T)\tCtrl+X", res::ID_EDIT_CUT},
+      {"ｺﾋﾟｰ(&C)\tCtrl+C", res::ID_EDIT_COPY},
+      {"貼り付け(&P)\tCtrl+V", res::ID_EDIT_PASTE},
+      {"削除(&D)\tDel", res::ID_EDIT_CLEAR},
       {nullptr, 0},
-      {"上へ移動(&A)", 32772},
-      {"下へ移動(&B)", 32773}}},
+      {"上へ移動(&A)", res::ID_MOVE_UP},
+      {"下へ移動(&B)", res::ID_MOVE_DOWN}}},
     {"送信(&S)",
-     {{"プログラムの送信(&S)", 32771}, {nullptr, 0}, {"通信ポートの設定(&P)...", 32774}}},
+     {{"プログラムの送信(&S)", res::ID_SEND_PROGRAM},
+      {nullptr, 0},
+      {"通信ポートの設定(&P)...", res::ID_COMM_SETTINGS}}},
     {"表示(&V)",
-     {{"ツールバー(&T)", 59392}, {"ステータスバー(&S)", 59393}, {"ブロックの内容(&B)", 32775}}},
-    {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", 57664}}},
+     {{"ツールバー(&T)", res::ID_VIEW_TOOLBAR},
+      {"ステータスバー(&S)", res::ID_VIEW_STATUS_BAR},
+      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE}}},
+    {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", res::ID_APP_ABOUT}}},
 };
 
 // Every key and the command it gives.
 const std::vector<std::pair<const char*, unsigned>> kAccelerators = {
-    {"Ctrl+C", 57634},    {"Ctrl+Ins", 57634}, {"Ctrl+N", 57600},    {"Ctrl+O", 57601},
-    {"Ctrl+S", 57603},    {"Ctrl+V", 57637},   {"Shift+Ins", 57637}, {"Del", 57632},
-    {"Shift+Del", 57635}, {"Ctrl+X", 57635},   {"F6", 57680},        {"Shift+F6", 57681},
+    {"Ctrl+C", res::ID_EDIT_COPY},     {"Ctrl+Ins", res::ID_EDIT_COPY},
+    {"Ctrl+N", res::ID_FILE_NEW},      {"Ctrl+O", res::ID_FILE_OPEN},
+    {"Ctrl+S", res::ID_FILE_SAVE},     {"Ctrl+V", res::ID_EDIT_PASTE},
+    {"Shift+Ins", res::ID_EDIT_PASTE}, {"Del", res::ID_EDIT_CLEAR},
+    {"Shift+Del", res::ID_EDIT_CUT},   {"Ctrl+X", res::ID_EDIT_CUT},
+    {"F6", res::ID_NEXT_PANE},         {"Shift+F6", res::ID_PREV_PANE},
 };
 
 // The tool bar, left to right, with each button's tool tip.
 const std::vector<std::pair<unsigned, const char*>> kToolBar = {
-    {57600, "新規ファイル"},
-    {57601, "開く"},
-    {57603, "保存"},
+    {res::ID_FILE_NEW, "新規ファイル"},
+    {res::ID_FILE_OPEN, "開く"},
+    {res::ID_FILE_SAVE, "保存"},
     {0, nullptr},
-    {57635, "切り取り"},
-    {57634, "コピー"},
-    {57637, "貼り付け"},
+    {res::ID_EDIT_CUT, "切り取り"},
+    {res::ID_EDIT_COPY, "コピー"},
+    {res::ID_EDIT_PASTE, "貼り付け"},
     {0, nullptr},
-    {32772, "上へ移動"},
-    {32773, "下へ移動"},
+    {res::ID_MOVE_UP, "上へ移動"},
+    {res::ID_MOVE_DOWN, "下へ移動"},
     {0, nullptr},
-    {32771, "プログラム送信"},
+    {res::ID_SEND_PROGRAM, "プログラム送信"},
     {0, nullptr},
-    {57664, "バージョン情報"},
+    {res::ID_APP_ABOUT, "バージョン情報"},
 };
 
 // The status bar text of each command of the menus and the tool bar.
 const std::vector<std::pair<unsigned, const char*>> kStatusPrompts = {
-    {57600, "新規にファイルを作成"},
-    {57601, "既存のファイルを開く"},
-    {57603, "作業中のファイルを上書きして保存"},
-    {57604, "作業中のファイルを新しい名前で保存"},
-    {57616, "指定のファイルを開く"},
-    {57632, "選択範囲を削除"},
-    {57634, "選択範囲をコピーしてクリップボードに保存"},
-    {57635, "選択範囲を切り取ってクリップボードに保存"},
-    {57637, "クリップボードの内容を貼り付け"},
-    {57664, "プログラムの情報、バージョンそして著作権を表示"},
-    {57665, "Relmuthを終了し、ファイルの保存を指示"},
-    {59392, "ツールバーの表示/非表示"},
-    {59393, "ステータスバーの 表示/非表示"},
-    {32771, "プログラムを送信するでおさる"},
-    {32772, "選択したブロックをひとつ上へ移動～"},
-    {32773, "選択したブロックをひとつ下へ移動～"},
+    {res::ID_FILE_NEW, "新規にファイルを作成"},
+    {res::ID_FILE_OPEN, "既存のファイルを開く"},
+    {res::ID_FILE_SAVE, "作業中のファイルを上書きして保存"},
+    {res::ID_FILE_SAVE_AS, "作業中のファイルを新しい名前で保存"},
+    {res::ID_FILE_MRU_FILE1, "指定のファイルを開く"},
+    {res::ID_EDIT_CLEAR, "選択範囲を削除"},
+    {res::ID_EDIT_COPY, "選択範囲をコピーしてクリップボードに保存"},
+    {res::ID_EDIT_CUT, "選択範囲を切り取ってクリップボードに保存"},
+    {res::ID_EDIT_PASTE, "クリップボードの内容を貼り付け"},
+    {res::ID_APP_ABOUT, "プログラムの情報、バージョンそして著作権を表示"},
+    {res::ID_APP_EXIT, "Relmuthを終了し、ファイルの保存を指示"},
+    {res::ID_VIEW_TOOLBAR, "ツールバーの表示/非表示"},
+    {res::ID_VIEW_STATUS_BAR, "ステータスバーの 表示/非表示"},
+    {res::ID_SEND_PROGRAM, "プログラムを送信するでおさる"},
+    {res::ID_MOVE_UP, "選択したブロックをひとつ上へ移動～"},
+    {res::ID_MOVE_DOWN, "選択したブロックをひとつ下へ移動～"},
 };
 
 QString MenuText(const QAction* action) {
@@ -123,24 +126,6 @@ QString Names(CRelmuthDoc& doc) {
     for (const CTapeBlock& b : doc.m_blocks)
         s += QChar(b.m_data.at(0));
     return s;
-}
-
-// A tape as users bring in: BASIC programs, a named machine-code file, an
-// unnamed one and a data file, at both speeds. Names are in the PC-8801's
-// code: half-width katakana from 0xA1.
-std::vector<CTapeBlock> ShowcaseTape() {
-    ByteArray hello(kBasicLeadCount, kBasicLeadByte), test = hello;
-    hello.insert(hello.end(), {'H', 'E', 'L', 'L', 'O', ' '});
-    hello.resize(1200, 0x81);
-    test.insert(test.end(), {0xC3, 0xBD, 0xC4, ' ', ' ', ' '}); // ﾃｽﾄ
-    test.resize(746, 0x81);
-    ByteArray game{'$', '$', '$', 0xB9, 0xDE, 0xB0, 0xD1, ' ', ' '}; // ｹﾞｰﾑ
-    game.resize(4105, 0x3E);
-    ByteArray records{':', 0xC0, 0x00, 0x20};
-    records.resize(3211, 0x3E);
-    ByteArray data(kDataLeadCount, kDataLeadByte);
-    data.resize(266, 0x41);
-    return {{hello, 1200}, {game, 600}, {records, 600}, {data, 1200}, {test, 600}};
 }
 
 } // namespace
@@ -173,14 +158,14 @@ class MainFrameTest : public QObject {
             }
         }
         // With no recent files, their place in the File menu is grayed.
-        QVERIFY(!program.Enabled(57616));
+        QVERIFY(!program.Enabled(res::ID_FILE_MRU_FILE1));
 
         for (const auto& [key, nId] : kAccelerators) {
             const QKeySequence seq = QKeySequence::fromString(key, QKeySequence::PortableText);
             QVERIFY2(program.Command(nId).shortcuts().contains(seq), key);
         }
         // A key no menu shows still acts: the panes' keys live on the window.
-        QVERIFY(program.Frame().actions().contains(&program.Command(57680)));
+        QVERIFY(program.Frame().actions().contains(&program.Command(res::ID_NEXT_PANE)));
 
         for (const auto& [nId, prompt] : kStatusPrompts)
             QCOMPARE(program.Command(nId).statusTip(), QString::fromUtf8(prompt));
@@ -209,23 +194,23 @@ class MainFrameTest : public QObject {
         program.Frame().show();
         QVERIFY(QTest::qWaitForWindowExposed(&program.Frame()));
         QStatusBar* status = program.Frame().statusBar();
-        QTest::mouseMove(bar->widgetForAction(&program.Command(32771)));
+        QTest::mouseMove(bar->widgetForAction(&program.Command(res::ID_SEND_PROGRAM)));
         QTRY_COMPARE(status->currentMessage(), QString::fromUtf8("プログラムを送信するでおさる"));
         QTest::mouseMove(&program.View());
         QTRY_VERIFY(status->currentMessage().isEmpty());
         QCOMPARE(program.Frame().GetIdleText(), QString::fromUtf8("レディ"));
 
         // The View menu shows and hides the bars, with check marks.
-        QVERIFY(program.Command(59392).isChecked());
-        program.Command(59392).trigger();
+        QVERIFY(program.Command(res::ID_VIEW_TOOLBAR).isChecked());
+        program.Command(res::ID_VIEW_TOOLBAR).trigger();
         QVERIFY(bar->isHidden());
-        QVERIFY(!program.Command(59392).isChecked());
-        program.Command(59393).trigger();
+        QVERIFY(!program.Command(res::ID_VIEW_TOOLBAR).isChecked());
+        program.Command(res::ID_VIEW_STATUS_BAR).trigger();
         QVERIFY(status->isHidden());
-        QVERIFY(!program.Command(59393).isChecked());
-        program.Command(59392).trigger();
+        QVERIFY(!program.Command(res::ID_VIEW_STATUS_BAR).isChecked());
+        program.Command(res::ID_VIEW_TOOLBAR).trigger();
         QVERIFY(!bar->isHidden());
-        QVERIFY(program.Command(59392).isChecked());
+        QVERIFY(program.Command(res::ID_VIEW_TOOLBAR).isChecked());
     }
 
     void editCommandsFollowTheSelectionAndKeepRowsInStep() {
@@ -233,8 +218,7 @@ class MainFrameTest : public QObject {
         QVERIFY(program.Start());
         CRelmuthView& view = program.View();
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {Named('A'), Named('B'), Named('C')};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({Named('A'), Named('B'), Named('C')});
         QCOMPARE(view.GetRowCount(), 3);
 
         struct Rule {
@@ -250,21 +234,21 @@ class MainFrameTest : public QObject {
             QCOMPARE(view.GetSelectedRow(), r.sel);
             for (unsigned nId : {57635u, 57634u, 57632u})
                 QCOMPARE(program.Enabled(nId), r.cutCopyDelete);
-            QCOMPARE(program.Enabled(32772), r.up);
-            QCOMPARE(program.Enabled(32773), r.down);
-            QVERIFY(program.Enabled(32771)); // sending never depends on the list
+            QCOMPARE(program.Enabled(res::ID_MOVE_UP), r.up);
+            QCOMPARE(program.Enabled(res::ID_MOVE_DOWN), r.down);
+            QVERIFY(program.Enabled(res::ID_SEND_PROGRAM)); // sending never depends on the list
         }
 
         // Rows A, B, C with B selected: up gives B A C, down from A C B.
         view.SelectRow(1);
-        program.Command(32772).trigger();
+        program.Command(res::ID_MOVE_UP).trigger();
         QCOMPARE(Names(doc), QString("BAC"));
         QCOMPARE(view.GetSelectedRow(), 0);
         QVERIFY(doc.IsModified());
-        program.Command(32773).trigger();
+        program.Command(res::ID_MOVE_DOWN).trigger();
         QCOMPARE(Names(doc), QString("ABC"));
         QCOMPARE(view.GetSelectedRow(), 1);
-        program.Command(32773).trigger();
+        program.Command(res::ID_MOVE_DOWN).trigger();
         QCOMPARE(Names(doc), QString("ACB"));
         QCOMPARE(view.GetSelectedRow(), 2);
         QCOMPARE(view.model()->index(2, 0).data().toString(), QString("1200"));
@@ -274,25 +258,25 @@ class MainFrameTest : public QObject {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         view.SelectRow(0);
-        program.Command(57634).trigger();
+        program.Command(res::ID_EDIT_COPY).trigger();
         QCOMPARE(clipboard->text(), QString("CAS1\r\n0003\r\n410102\r\n44\r\n"));
 
         // Cut, then Paste: the block moves to the end, selected.
-        program.Command(57635).trigger();
+        program.Command(res::ID_EDIT_CUT).trigger();
         QCOMPARE(Names(doc), QString("CB"));
         QCOMPARE(view.GetRowCount(), 2);
         QCOMPARE(view.GetSelectedRow(), -1);
-        QVERIFY(program.Enabled(57637));
-        program.Command(57637).trigger();
+        QVERIFY(program.Enabled(res::ID_EDIT_PASTE));
+        program.Command(res::ID_EDIT_PASTE).trigger();
         QCOMPARE(Names(doc), QString("CBA"));
         QCOMPARE(view.GetRowCount(), 3);
         QCOMPARE(view.GetSelectedRow(), 2);
 
         // A lower-case header is no transfer: Paste is not offered.
         clipboard->setText("cas1\r\n0003\r\n410102\r\n44\r\n");
-        QVERIFY(!program.Enabled(57637));
+        QVERIFY(!program.Enabled(res::ID_EDIT_PASTE));
         clipboard->setText("CAS2\r\n0003\r\n410102\r\n44\r\n");
-        QVERIFY(program.Enabled(57637));
+        QVERIFY(program.Enabled(res::ID_EDIT_PASTE));
 
         // Keys reach the commands, not the list's own handling of them.
         program.Frame().activateWindow();
@@ -317,11 +301,10 @@ class MainFrameTest : public QObject {
             QCOMPARE(header->sectionSize(i), (i < 2 ? 10 : 20) * nUnit);
         QCOMPARE(view.model()->headerData(3, Qt::Horizontal).toString(), QString("FileName"));
 
-        program.Doc().m_blocks = {Named('A')};
-        program.Doc().UpdateAllViews(nullptr);
+        program.Doc().ReplaceTape({Named('A')});
         program.Doc().SetModifiedFlag(false);
         CModalAnswers answers({});
-        program.Command(57600).trigger();
+        program.Command(res::ID_FILE_NEW).trigger();
         QCOMPARE(answers.Count(), 0);
         QCOMPARE(view.GetRowCount(), 0);
         QCOMPARE(view.model()->columnCount(), 4);
@@ -336,7 +319,7 @@ class MainFrameTest : public QObject {
         const QString bad = dir.filePath("bad.kxm");
         {
             CRelmuthDoc doc;
-            doc.m_blocks = {Named('A'), Named('B')};
+            doc.ReplaceTape({Named('A'), Named('B')});
             QVERIFY(doc.OnSaveDocument(good.toStdString()));
             QFile file(bad);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -370,9 +353,8 @@ class MainFrameTest : public QObject {
         CStartedProgram program;
         QVERIFY(program.Start());
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {Named('A')};
+        doc.ReplaceTape({Named('A')});
         doc.SetModifiedFlag(true);
-        doc.UpdateAllViews(nullptr);
         const QString question = QString::fromUtf8("無題 への変更を保存しますか?");
 
         QString saveButton;
@@ -381,7 +363,7 @@ class MainFrameTest : public QObject {
                 saveButton = static_cast<QMessageBox*>(box)->button(QMessageBox::Save)->text();
                 Press(QMessageBox::Cancel)(box);
             }});
-            program.Command(57600).trigger();
+            program.Command(res::ID_FILE_NEW).trigger();
             QCOMPARE(answers.Texts(), QStringList{question});
         }
         // Qt's own buttons speak Japanese too.
@@ -397,53 +379,12 @@ class MainFrameTest : public QObject {
                                        Press(QMessageBox::Discard)(box);
                                    },
                                    Press(QMessageBox::Discard)});
-            program.Command(57600).trigger();
+            program.Command(res::ID_FILE_NEW).trigger();
             QCOMPARE(answers.Texts(), (QStringList{question, question}));
         }
         QCOMPARE(program.View().GetRowCount(), 0);
         QVERIFY(doc.m_blocks.empty());
         QVERIFY(!doc.IsModified());
-    }
-
-    // Pictures of the main window, the receive progress dialog and the
-    // settings dialog for the README, drawn with a Japanese font into the
-    // build folder. Without such a font the texts would be boxes, silently.
-    void renderWindowsForTheReadme() {
-        const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
-        QVERIFY2(!japanese.isEmpty(), "no Japanese font: install fonts-ipafont-gothic");
-        const QString family = japanese.contains(QStringLiteral("IPAPGothic"))
-                                   ? QStringLiteral("IPAPGothic")
-                                   : japanese[0];
-        const QFont savedFont = QApplication::font();
-        QApplication::setFont(QFont(family, 10));
-        const QString dir = QStringLiteral(RELMUTH_SCREENSHOT_DIR);
-        QVERIFY(QDir().mkpath(dir));
-
-        CStartedProgram program;
-        QVERIFY(program.Start());
-        program.Doc().m_blocks = ShowcaseTape();
-        program.Doc().UpdateAllViews(nullptr);
-        program.View().SelectRow(1);
-        program.Frame().resize(520, 280);
-
-        CCommSettingsDlg settings(&program.Frame());
-        CRecvProgressDlg receiving(&program.Frame(), &program.View());
-        receiving.m_nTotal = 1024;
-        receiving.SetProgress(437);
-        const std::pair<QWidget*, const char*> shots[] = {
-            {&program.Frame(), "main-window.png"},
-            {&receiving, "receive-dialog.png"},
-            {&settings, "settings-dialog.png"},
-        };
-        for (const auto& [window, name] : shots) {
-            window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window));
-            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
-            QVERIFY2(window->grab().save(path), qPrintable(path));
-            window->hide();
-        }
-        QApplication::setFont(savedFont);
-        program.Doc().SetModifiedFlag(false);
     }
 };
 

@@ -15,11 +15,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/MainFrame.h"
-#include "app/RelmuthApp.h"
+#include "qt/MainFrame.h"
+#include "qt/RelmuthApp.h"
+#include "qt/RelmuthView.h"
 #include "serial/DeviceControl.h"
 #include "serial/PtyPair.h"
-#include "view/RelmuthView.h"
 
 // Settings of the tests' own, never the user's; file dialogs of Qt's own,
 // which never hang on a desktop's portal.

@@ -7,9 +7,9 @@
 
 #include "ProgramFixture.h"
 #include "loader/LoaderText.h"
-#include "view/RecvProgressDlg.h"
-#include "view/SendLoader.h"
-#include "view/SendProgressDlg.h"
+#include "qt/RecvProgressDlg.h"
+#include "qt/SendProgressDlg.h"
+#include "session/SendLoader.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ class ReceiveSendTest : public QObject {
         CStartedProgram program;
         QVERIFY(program.Start());
         CRelmuthDoc& doc = program.Doc();
-        doc.m_blocks = {CTapeBlock{ByteArray{0x41}, 600}};
-        doc.UpdateAllViews(nullptr);
+        doc.ReplaceTape({CTapeBlock{ByteArray{0x41}, 600}});
         doc.SetModifiedFlag(false);
         program.View().SelectRow(0);
 
@@ -64,27 +63,6 @@ class ReceiveSendTest : public QObject {
         QVERIFY(program.Doc().m_blocks.empty());
         QVERIFY(!program.Doc().IsModified());
         QVERIFY(program.Frame().isEnabled());
-    }
-
-    void aTransferArrivingWhileTheMessageIsOpenIsReceivedWhole() {
-        CStartedProgram program;
-        QVERIFY(program.Start());
-        std::size_t nHeldWhileOpen = 0;
-        CModalAnswers answers({[&](QWidget* box) {
-            // The message box's own event loop takes the bytes; their five
-            // lines wait until the line under way has been handled.
-            QVERIFY(program.pty.Write(kGoodTransfer));
-            const CReceiveContext& receive = program.View().GetReceiveContext();
-            QTRY_COMPARE_WITH_TIMEOUT(receive.GetPendingLineCount(), 5u, kPatienceMs);
-            nHeldWhileOpen = receive.GetPendingLineCount();
-            QVERIFY(program.Doc().m_blocks.empty());
-            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
-        }});
-        QVERIFY(program.pty.Write(kBadChecksum));
-        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 1, kPatienceMs);
-        QCOMPARE(nHeldWhileOpen, 5u);
-        QCOMPARE(answers.Count(), 1);
-        QCOMPARE(program.Doc().m_blocks.front(), (CTapeBlock{kGoodBytes, 1200}));
     }
 
     void cancelReturnsTheReceiverToWaitingForAHeader() {
@@ -132,37 +110,11 @@ class ReceiveSendTest : public QObject {
         // The dialog ends on its own once the queue is empty.
         CModalAnswers answers(
             {[](QWidget* dlg) { QVERIFY(qobject_cast<CSendProgressDlg*>(dlg)); }});
-        program.Command(32771).trigger();
+        program.Command(res::ID_SEND_PROGRAM).trigger();
         QCOMPARE(answers.Count(), 1);
         QCOMPARE(program.View().GetCommPort().GetSendPending(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(got.size(), expected.size(), kPatienceMs);
         QVERIFY(got == expected);
-    }
-
-    void cancellingTheSendStopsIt() {
-        CStartedProgram program(true);
-        QVERIFY(program.Start());
-        Bytes got;
-        QVERIFY(program.pty.Write(Bytes{0x13})); // XOFF: the PC-8801 is busy
-        QVERIFY(program.pty.WaitFlow(TIOCPKT_STOP, got));
-        int nPendingWhenCancelled = 0;
-        CModalAnswers answers({[&](QWidget* dlg) {
-            QTest::qWait(200);
-            nPendingWhenCancelled = program.View().GetCommPort().GetSendPending();
-            static_cast<QDialog*>(dlg)->reject(); // "ちうし"
-        }});
-        program.Command(32771).trigger();
-        QCOMPARE(answers.Count(), 1);
-        QVERIFY(nPendingWhenCancelled > 1000);
-        QCOMPARE(program.View().GetCommPort().GetSendPending(), 0);
-
-        QVERIFY(program.pty.Write(Bytes{0x11})); // XON
-        QVERIFY(program.pty.WaitFlow(TIOCPKT_START, got));
-        const Bytes rest = program.pty.Read(1000, 300ms);
-        got.insert(got.end(), rest.begin(), rest.end());
-        QVERIFY(got.size() <= CCommPort::kChunkSize);
-        const auto loader = GetLoaderResource();
-        QVERIFY(std::equal(got.begin(), got.end(), loader.begin()));
     }
 
     void portOnTheCommandLineSkipsTheDialog() {

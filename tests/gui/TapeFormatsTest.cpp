@@ -12,10 +12,10 @@
 #include <cstring>
 
 #include "ProgramFixture.h"
-#include "audio/Recording.h"
+#include "audio/RecordingFormats.h"
+#include "qt/DecodeProgressDlg.h"
 #include "res/UiText.h"
 #include "tape/BlockInfo.h"
-#include "view/DecodeProgressDlg.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ std::vector<CTapeBlock> TapeOfEveryKind() {
 
 // The blocks saved by the document under this name: a .wav is a recording.
 QString Saved(const QTemporaryDir& dir, const char* name, std::vector<CTapeBlock> blocks) {
-    CRelmuthDoc doc;
-    doc.m_blocks = std::move(blocks);
+    CRelmuthDoc doc(nullptr, TapeFormats());
+    doc.ReplaceTape(std::move(blocks));
     const QString path = dir.filePath(QString::fromUtf8(name));
     return doc.OnSaveDocument(path.toStdString()) ? path : QString();
 }
@@ -206,7 +206,7 @@ class TapeFormatsTest : public QObject {
         QCOMPARE(answers.Count(), 1);
         QCOMPARE(program.Doc().m_blocks.size(), 1u);
 
-        const std::vector<CDamagedByte>& damage = program.Doc().m_recordingDamage;
+        const std::vector<CDamagedByte>& damage = program.app.GetRecordingDamage();
         QVERIFY2(damage.size() > 20, qPrintable(QString::number(damage.size())));
         QStringList lines;
         for (const CDamagedByte& d : damage)

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "model/ModelSupport.h"
+#include "session/ReceiveContext.h"
 #include "tests/MessageLogUi.h"
-#include "view/ReceiveContext.h"
 
 namespace model_test {
 namespace {

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "audio/RecordingFormats.h"
 #include "pc88/Pc8801.h"
 #include "tape/BlockInfo.h"
 #include "tape/RelmuthDoc.h"
@@ -74,8 +75,8 @@ TEST(Deck, LoadsEveryTapeFormatOnItsTimeLine) {
 
     const std::string folder = ::testing::TempDir();
     for (const char* name : {"deck.kxm", "deck.T88", "deck.wav", "deck.cas"}) {
-        CRelmuthDoc doc;
-        doc.m_blocks = blocks;
+        CRelmuthDoc doc(nullptr, TapeFormats());
+        doc.ReplaceTape(blocks);
         const std::string path = folder + name;
         ASSERT_TRUE(doc.OnSaveDocument(path)) << name;
         pc88::CCassetteDeck deck;

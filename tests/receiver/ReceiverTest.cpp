@@ -3,8 +3,8 @@
 
 #include <functional>
 
+#include "session/ReceiveContext.h"
 #include "tape/BlockText.h"
-#include "view/ReceiveContext.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ class Receiver : public testing::Test {
 };
 
 TEST_F(Receiver, StoresTheWorkedExampleAtTheEndAndSelectsIt) {
-    doc.m_blocks.push_back(BlockOf({9}, 600));
+    doc.AppendBlock(BlockOf({9}, 600));
     Serial("\r\nCAS1\r\n0003\r\n0102FF\r\n02\r\n");
     EXPECT_EQ(doc.m_blocks.back(), BlockOf({0x01, 0x02, 0xFF}, 1200));
     EXPECT_EQ(doc.m_blocks.size(), 2u);
@@ -227,36 +227,23 @@ TEST_F(Receiver, LinesArrivingDuringAMessageBoxWaitTheirTurn) {
                                  "select 0", "close", "open 1", "100%", "select 1", "close"}));
 }
 
-// A state that, like the real ones, replaces itself and then shows a
-// message box, whose event loop (`nested`) may replace the state again.
-class SelfReplacingState : public CTransferReceiver {
-  public:
-    SelfReplacingState(CRecvOwner* pOwner, Events& log, std::function<void()> nested)
-        : CTransferReceiver(pOwner), m_log(log), m_nested(std::move(nested)) {}
-    ~SelfReplacingState() override { m_log.push_back("state destroyed"); }
-    void OnLine(const std::string&) override {
-        Events& log = m_log; // nothing of this object is touched after the box
-        const auto nested = m_nested;
-        m_pOwner->SetReceiver(std::make_unique<CRecvHeaderState>(m_pOwner));
-        nested();
-        log.push_back("OnLine returns");
-    }
-
-  private:
-    Events& m_log;
-    std::function<void()> m_nested;
-};
-
-TEST_F(Receiver, NestedReplacementKeepsTheRunningStateAndQueuedLinesGoToTheNewOne) {
-    Events log;
-    context.SetReceiver(std::make_unique<SelfReplacingState>(&context, log, [&] {
-        Serial("CAS1\r\n1\r\n41\r\n41\r\n"); // comes while the box is up
+// The message box's event loop brings a whole transfer, cancels and
+// installs again: the state that showed the box is still there when the box
+// returns, and the queued lines go to the state the box left in place.
+TEST_F(Receiver, ASwitchFromInsideAMessageBoxHoldsAndQueuedLinesGoToTheNewState) {
+    bool bFed = false;
+    ui.onMessage = [&] {
+        if (bFed)
+            return;
+        bFed = true;
+        Serial("CAS1\r\n1\r\n41\r\n41\r\n");
         context.CancelReceive();
         context.InstallReceiver();
-    }));
-    Serial("anything\r\n");
-    EXPECT_EQ(log, (Events{"OnLine returns", "state destroyed"}));
+        EXPECT_FALSE(context.IsInTransfer());
+    };
+    SerialLines({"CAS1", "1", "40", "99"});
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{BlockOf({0x41}, 1200)});
+    EXPECT_FALSE(context.IsInTransfer());
 }
 
 TEST_F(Receiver, PastedBlockTextComesBackAsTheSameBlock) {
@@ -282,10 +269,6 @@ TEST_F(Receiver, PasteDuringASerialTransferLosesBoth) {
 // An owner whose memory runs out when the count is believed.
 class StarvedOwner : public CRecvOwner {
   public:
-    void SetReceiver(std::unique_ptr<CTransferReceiver> p) override {
-        retired = std::move(current);
-        current = std::move(p);
-    }
     int GetRecvBaud() const override { return 1200; }
     void SetRecvBaud(int) override {}
     int GetRecvSize() const override { return size; }
@@ -302,7 +285,6 @@ class StarvedOwner : public CRecvOwner {
         events.push_back(std::string(res::LoadString(n)));
     }
 
-    std::unique_ptr<CTransferReceiver> current, retired;
     int size = 0;
     ByteArray data;
     Events events;
@@ -310,10 +292,31 @@ class StarvedOwner : public CRecvOwner {
 
 TEST(ReceiverStates, MemoryRunningOutEndsInTheHeaderStateWithTheLengthMessage) {
     StarvedOwner owner;
-    owner.SetReceiver(std::make_unique<CRecvLengthState>(&owner));
-    owner.current->OnLine("7FFFFFFF");
-    EXPECT_EQ(owner.events, Events{kLengthError});
-    EXPECT_NE(dynamic_cast<CRecvHeaderState*>(owner.current.get()), nullptr);
+    CRecvLengthState state(&owner);
+    EXPECT_EQ(state.OnLine("7FFFFFFF"), (CRecvNext{RecvState::header, res::IDS_RECV_BAD_LENGTH}));
+    EXPECT_TRUE(owner.events.empty()); // the owner shows the message once it has switched
+}
+
+// Each state says what follows each kind of line; none shows a message
+// itself, and only the end of a transfer under way closes its progress.
+TEST(ReceiverStates, EveryStateSaysWhatComesNext) {
+    StarvedOwner owner;
+    owner.size = 2;
+    const auto next = [](RecvState state, std::optional<res::StringId> message = std::nullopt) {
+        return CRecvNext{state, message};
+    };
+    EXPECT_EQ(CRecvHeaderState(&owner).OnLine("cas2"), next(RecvState::length));
+    EXPECT_EQ(CRecvHeaderState(&owner).OnLine("ABORT"), next(RecvState::header));
+    EXPECT_EQ(CRecvLengthState(&owner).OnLine("ABORT"), next(RecvState::header));
+    EXPECT_EQ(CRecvLengthState(&owner).OnLine("XY"),
+              next(RecvState::header, res::IDS_RECV_BAD_LENGTH));
+    EXPECT_EQ(CRecvDataState(&owner).OnLine("41"), next(RecvState::data));
+    EXPECT_EQ(CRecvDataState(&owner).OnLine("42"), next(RecvState::checksum));
+    EXPECT_EQ(CRecvDataState(&owner).OnLine("4"), next(RecvState::header, res::IDS_RECV_BAD_DATA));
+    EXPECT_EQ(CRecvChecksumState(&owner).OnLine("1"),
+              next(RecvState::header, res::IDS_RECV_BAD_CHECKSUM));
+    EXPECT_EQ(CRecvChecksumState(&owner).OnLine("0"), next(RecvState::header));
+    EXPECT_EQ(owner.events, (Events{"end", "end", "end", "complete", "end"}));
 }
 
 } // namespace

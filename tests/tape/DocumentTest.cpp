@@ -75,9 +75,51 @@ class Document : public testing::Test {
 const std::vector<CTapeBlock> kTape{Block(Bytes({0x3A, 0x00, 0x00}), 600),
                                     Block(Concat({BasicHeader(), Pattern(30)}), 1200)};
 
+// The document reads through the rows of its own table, each asked for its
+// extension in any letter case. A reading that is stopped, or that finds no
+// block where its row needs one, leaves the tape, its name and its flag as
+// they were; only the second is reported.
+TEST_F(Document, RowsOfItsTableReadTheirNamesAndAStoppedReadingChangesNothing) {
+    std::vector<CTapeFormatRow> rows = TapeImageFormatRows();
+    rows.push_back({TapeFormat::recording, ".tone",
+                    +[](CArchive& ar, CTapeReading& reading) {
+                        reading.m_blocks.push_back(Block(ar.ReadAll(), 1200));
+                        if (reading.m_pProgress != nullptr &&
+                            !reading.m_pProgress->OnDecodeProgress(0.5))
+                            throw CRecordingCancelled();
+                    },
+                    +[](const std::vector<CTapeBlock>&, const CDamageMarks&, CArchive&) {}, false});
+    const CTapeFormats formats(rows);
+    WriteFile("a.TONE", Bytes("abc"));
+    WriteFile("empty.tone", {});
+    CRelmuthDoc doc(&host, formats);
+    doc.ReplaceTape(kTape);
+    doc.SetPathName(PathOf("mine.kxm"));
+    doc.SetModifiedFlag(true);
+
+    struct CStop : CDecodeProgress {
+        bool OnDecodeProgress(double) override { return false; }
+    } stop;
+    CTapeReading stopped;
+    stopped.m_pProgress = &stop;
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("a.TONE"), stopped));
+    EXPECT_FALSE(doc.OnOpenDocument(PathOf("empty.tone")));
+    EXPECT_EQ(doc.m_blocks, kTape);
+    EXPECT_EQ(doc.GetPathName(), PathOf("mine.kxm"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(host.messages, std::vector<res::StringId>{res::AFX_IDP_FAILED_TO_OPEN_DOC});
+
+    EXPECT_TRUE(doc.OnOpenDocument(PathOf("a.TONE")));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes("abc"), 1200)});
+    EXPECT_TRUE(doc.IsOriginalName(PathOf("b.tone")));
+    EXPECT_FALSE(doc.IsOriginalName(PathOf("b.t88")));
+    // The document of the images alone reads such a name as KXM.
+    EXPECT_FALSE(CRelmuthDoc(&host).OnOpenDocument(PathOf("a.TONE")));
+}
+
 TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     for (const char* name :
          {"x.Cmt", "y.CAS", "z.cmt.kxm", "noext", "t.txt", "u.T88", "v.kxm.t88", "w.t88.kxm"}) {
         ASSERT_TRUE(doc.OnSaveDocument(PathOf(name))) << name;
@@ -106,7 +148,7 @@ TEST_F(Document, FormatFollowsTheExtensionInAnyCase) {
 
 TEST_F(Document, OpenReadsTheTapeAndTakesItsName) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("tape.kxm")));
     CRelmuthDoc other(&host);
     ASSERT_TRUE(other.OnOpenDocument(PathOf("tape.kxm")));
@@ -121,7 +163,7 @@ TEST_F(Document, EmptyFileIsAnEmptyTapeWhateverTheExtension) {
     for (const char* name : {"a.kxm", "b.cmt", "c.T88"}) {
         WriteFile(name, {});
         CRelmuthDoc doc(&host);
-        doc.m_blocks = kTape;
+        doc.ReplaceTape(kTape);
         EXPECT_TRUE(doc.OnOpenDocument(PathOf(name)));
         EXPECT_TRUE(doc.m_blocks.empty());
         EXPECT_FALSE(doc.IsModified());
@@ -143,7 +185,7 @@ TEST_F(Document, UnreadableImageLeavesANewEmptyTapeAndSaysWhy) {
     EXPECT_EQ(doc.GetTitle(), "無題");
     EXPECT_EQ(doc.GetPathName(), "");
 
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     EXPECT_FALSE(doc.OnOpenDocument(PathOf("short.kxm")));
     EXPECT_TRUE(doc.m_blocks.empty());
     EXPECT_EQ(host.messages, (std::vector<res::StringId>{res::AFX_IDP_FAILED_INVALID_FORMAT,
@@ -152,7 +194,7 @@ TEST_F(Document, UnreadableImageLeavesANewEmptyTapeAndSaysWhy) {
 
 TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_FALSE(doc.OnOpenDocument(PathOf("nothing.kxm")));
     EXPECT_EQ(doc.m_blocks, kTape);
@@ -164,7 +206,8 @@ TEST_F(Document, MissingFileLeavesTheTapeAsItWas) {
 class FailingDoc : public CRelmuthDoc {
   public:
     using CRelmuthDoc::CRelmuthDoc;
-    void SerializeKXM(CArchive& ar) override {
+    using CRelmuthDoc::Serialize;
+    void Serialize(CArchive& ar) override {
         const ByteArray half(100000, 0x55);
         ar.Write(half.data(), half.size());
         throw CRelmuthException(res::AFX_IDP_FAILED_TO_SAVE_DOC, "No space left on device");
@@ -175,7 +218,7 @@ TEST_F(Document, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
     WriteFile("keep.kxm", Bytes("the user's precious tape"));
     fs::permissions(PathOf("keep.kxm"), fs::perms(0640));
     FailingDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_FALSE(doc.DoSave(PathOf("keep.kxm")));
     EXPECT_EQ(ReadFile("keep.kxm"), Bytes("the user's precious tape"));
@@ -194,7 +237,7 @@ TEST_F(Document, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
     WriteFile("old.cmt", Bytes("old"));
     fs::permissions(PathOf("old.cmt"), fs::perms(0604));
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     doc.SetModifiedFlag(true);
     EXPECT_TRUE(doc.DoSave(PathOf("old.cmt")));
     EXPECT_EQ(ReadFile("old.cmt"), Concat({kTape[0].m_data, kTape[1].m_data}));
@@ -209,8 +252,7 @@ TEST_F(Document, TapeTooLongForTheImageTimeIsNotSavedAndTheOldFileStays) {
     // disk, so the test writes none of its 48 MB.
     const std::size_t nBytes = (kMaxTapeTicks - LaidOutTicks({Block({})})) / 88 + 1;
     CRelmuthDoc doc(&host);
-    doc.m_blocks.emplace_back().m_data.resize(nBytes);
-    doc.m_blocks[0].m_nBaud = 600;
+    doc.AppendBlock(ByteArray(nBytes), 600);
     ASSERT_GT(LaidOutTicks(doc.m_blocks), kMaxTapeTicks);
     for (const char* name : {"old.kxm", "old.T88"}) {
         WriteFile(name, Bytes("the old tape"));
@@ -243,7 +285,7 @@ TEST_F(Document, SaveAsProposesTheTitleCutAtTheFirstUnusableCharacter) {
 
 TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.DoSave(PathOf("first.kxm")));
     host.answer = PathOf("second.CAS");
     ASSERT_TRUE(doc.DoSave(""));
@@ -251,21 +293,12 @@ TEST_F(Document, SaveAsOfANamedTapeProposesItsPathAndTakesTheNewName) {
     EXPECT_EQ(doc.GetPathName(), PathOf("second.CAS"));
     EXPECT_EQ(doc.GetTitle(), "second.CAS");
     EXPECT_EQ(ReadFile("second.CAS"), Concat({kTape[0].m_data, kTape[1].m_data}));
-
-    // A recording is the user's original: a KXM image beside it is proposed.
-    host.answer.clear();
-    for (const char* name : {"side.a.WAV", "b.flac"}) {
-        doc.SetPathName(PathOf(name), false);
-        EXPECT_FALSE(doc.DoSave(""));
-    }
-    EXPECT_EQ(host.proposed, (std::vector<std::string>{PathOf("first.kxm"), PathOf("side.a.kxm"),
-                                                       PathOf("b.kxm")}));
 }
 
 TEST_F(Document, RawImageReadsBackTheSameBytes) {
     CRelmuthDoc doc(&host);
-    doc.m_blocks = {Block(Bytes({1, 2, 3})),
-                    Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)};
+    doc.ReplaceTape({Block(Bytes({1, 2, 3})),
+                     Block(Concat({NamedHeader(), Bytes({':', 1, 2, 3, ':', 0, 0})}), 1200)});
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("t.cas")));
     CRelmuthDoc other(&host);
     ASSERT_TRUE(other.OnOpenDocument(PathOf("t.cas")));
@@ -273,44 +306,83 @@ TEST_F(Document, RawImageReadsBackTheSameBytes) {
                                                        Block(doc.m_blocks[1].m_data, 600)}));
 }
 
-TEST_F(Document, AppendBlockMarksModifiedAndTellsTheViews) {
-    struct CountingView : CDocumentView {
-        int updates = 0;
-        void OnUpdate(CDocumentView*, long) override { ++updates; }
-    } view;
-    CRelmuthDoc doc(&host);
-    doc.AddView(&view);
-    doc.AppendBlock(Bytes({1, 2}), 600);
-    EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(view.updates, 1);
-    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{Block(Bytes({1, 2}), 600)});
-    doc.RemoveView(&view);
-}
-
-// A list view as the window program has it: an update appends rows for the
-// blocks it has none for, and a replaced tape is shown afresh.
+// A list view as the window program has it: it keeps the blocks it was told
+// of and changes them by the updates alone.
 class ListViewFake : public CDocumentView {
   public:
     explicit ListViewFake(CRelmuthDoc& doc) : m_doc(doc) { m_doc.AddView(this); }
     ~ListViewFake() override { m_doc.RemoveView(this); }
-    void OnUpdate(CDocumentView*, long lHint) override {
-        if (lHint == kHintTapeReplaced)
-            rows.clear();
-        for (std::size_t i = rows.size(); i < m_doc.m_blocks.size(); ++i)
-            rows.push_back(m_doc.m_blocks[i]);
+    void OnUpdate(CDocumentView*, const CDocUpdate& update) override {
+        updates.push_back(update);
+        const auto at = [this](std::size_t i) { return rows.begin() + static_cast<long>(i); };
+        switch (update.kind) {
+        case CDocUpdate::inserted:
+            rows.insert(at(update.nIndex), m_doc.m_blocks[update.nIndex]);
+            break;
+        case CDocUpdate::removed:
+            rows.erase(at(update.nIndex));
+            break;
+        case CDocUpdate::moved: {
+            const CTapeBlock block = rows[update.nIndex];
+            rows.erase(at(update.nIndex));
+            rows.insert(at(update.nTo), block);
+            break;
+        }
+        case CDocUpdate::replaced:
+            rows[update.nIndex] = m_doc.m_blocks[update.nIndex];
+            break;
+        case CDocUpdate::reset:
+            rows = m_doc.m_blocks;
+            break;
+        }
     }
     std::vector<CTapeBlock> rows;
+    std::vector<CDocUpdate> updates;
 
   private:
     CRelmuthDoc& m_doc;
 };
 
+// Every edit sets the modified flag, keeps the damage marks with their
+// blocks and tells the views exactly what changed; one at a place the tape
+// does not have changes nothing.
+TEST_F(Document, EveryEditKeepsMarksWithTheirBlocksAndTellsTheViewsWhatChanged) {
+    const auto named = [](char c) { return Block(Bytes({static_cast<std::uint8_t>(c), 0})); };
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    doc.ReplaceTape({named('A'), named('B'), named('C')},
+                    {{1, 0, 1, DamageKind::lost, 5}, {2, 1, 1, DamageKind::framing, 6}});
+    doc.SetModifiedFlag(false);
+
+    doc.MoveBlock(2, 0); // C A B
+    EXPECT_TRUE(doc.IsModified());
+    doc.InsertBlock(1, named('D'));  // C D A B
+    doc.ReplaceBlock(0, named('E')); // E D A B: C's mark goes
+    doc.EraseBlock(1);               // E A B
+    doc.AppendBlock(named('F'));     // E A B F
+    doc.EraseBlock(4);
+    doc.MoveBlock(0, 4);
+    doc.InsertBlock(5, named('G'));
+    doc.ReplaceBlock(4, named('G'));
+
+    EXPECT_EQ(doc.m_blocks,
+              (std::vector<CTapeBlock>{named('E'), named('A'), named('B'), named('F')}));
+    EXPECT_EQ(view.rows, doc.m_blocks);
+    EXPECT_EQ(doc.m_damageMarks, (CDamageMarks{{2, 0, 1, DamageKind::lost, 5}}));
+    EXPECT_EQ(view.updates, (std::vector<CDocUpdate>{{CDocUpdate::reset},
+                                                     {CDocUpdate::moved, 2, 0},
+                                                     {CDocUpdate::inserted, 1},
+                                                     {CDocUpdate::replaced, 0},
+                                                     {CDocUpdate::removed, 1},
+                                                     {CDocUpdate::inserted, 3}}));
+}
+
 TEST_F(Document, ViewsShowTheTapeAfterEveryOpenAndNew) {
     CRelmuthDoc doc(&host);
     ListViewFake view(doc);
-    doc.m_blocks = kTape;
+    doc.ReplaceTape(kTape);
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("two.kxm")));
-    doc.m_blocks = {Block(Bytes({7}))};
+    doc.ReplaceTape({Block(Bytes({7}))});
     ASSERT_TRUE(doc.OnSaveDocument(PathOf("one.cmt")));
     WriteFile("bad.kxm", Bytes("not a tape image at all"));
 
@@ -348,8 +420,6 @@ TEST(TapeFileName, FilterListAndDefaultExtension) {
         ASSERT_EQ(list.size(), 4u);
         for (const std::string& name : namesOf(list[2]))
             EXPECT_TRUE(IsT88Name(name)) << name;
-        for (const std::string& name : namesOf(list[3]))
-            EXPECT_TRUE(IsRecordingName(name)) << name;
     }
     EXPECT_EQ(GetTapeFileFilters(false)[3].strPattern, "*.wav"); // the only recording written
 

@@ -31,8 +31,8 @@ class SaveTarget : public testing::Test {
   protected:
     void SetUp() override {
         dir = MakeScratchFolder("relmuth-save");
-        doc.m_blocks = {Block(Concat({BasicHeader(), Pattern(3000)}), 1200),
-                        Block(Bytes({0x3A, 1, 2}), 600)};
+        doc.ReplaceTape(
+            {Block(Concat({BasicHeader(), Pattern(3000)}), 1200), Block(Bytes({0x3A, 1, 2}), 600)});
         CMemoryArchive ar(image);
         WriteKxm(doc.m_blocks, ar);
     }
@@ -93,7 +93,7 @@ TEST_F(SaveTarget, FifoGetsTheBytesAndStaysAFifo) {
     const int reader = ::open(P("f.kxm").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
     // The tape is larger than a FIFO holds, so the reader takes it as it comes.
-    doc.m_blocks.push_back(Block(Pattern(200000), 600));
+    doc.AppendBlock(Block(Pattern(200000), 600));
     ByteArray expected;
     CMemoryArchive ar(expected);
     WriteKxm(doc.m_blocks, ar);

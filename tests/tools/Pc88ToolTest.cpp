@@ -23,11 +23,11 @@
 #include "loader/LoaderText.h"
 #include "serial/CommPort.h"
 #include "serial/CommSettings.h"
+#include "session/ReceiveContext.h"
+#include "session/SendLoader.h"
 #include "tape/KxmFormat.h"
 #include "tests/MessageLogUi.h"
 #include "tests/ScratchFolder.h"
-#include "view/ReceiveContext.h"
-#include "view/SendLoader.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

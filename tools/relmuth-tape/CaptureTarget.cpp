@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/relmuth-tape/CaptureTarget.h"
 
+#include "audio/RecordingFormats.h"
 #include "tape/AsciiCase.h"
 #include "tape/File.h"
 #include "tape/RelmuthDoc.h"

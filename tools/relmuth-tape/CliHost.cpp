@@ -52,12 +52,17 @@ void CCliReceiveUi::ShowMessage(res::StringId nMessage) {
     PrintError(std::string(res::LoadString(nMessage)));
 }
 
-bool OpenTape(CRelmuthDoc& doc, const std::string& strPath) {
+void CCliReceiveUi::OnLinkLost(const CCommError& error) {
+    m_bLinkLost = true;
+    PrintError(std::string(res::LoadString(res::IDS_PORT_LOST)) + " (" + error.strReason + ")");
+}
+
+bool OpenTape(CRelmuthDoc& doc, const std::string& strPath, CTapeReading& reading) {
     if (strPath != kStandardStream)
-        return doc.OnOpenDocument(strPath);
+        return doc.OnOpenDocument(strPath, reading);
     try {
         CFile in = CFile::Duplicate(STDIN_FILENO, strPath, res::AFX_IDP_FAILED_TO_OPEN_DOC);
-        return doc.OnOpenDocument(in);
+        return doc.OnOpenDocument(in, reading);
     } catch (const CRelmuthException& e) {
         ReportError(e);
         return false;
@@ -119,11 +124,7 @@ std::string BlockListLine(const CRelmuthDoc& doc, std::size_t nIndex) {
 TapeFormat TapeFormatOfName(const std::string& strPath) {
     if (strPath == kStandardStream)
         return TapeFormat::kxm;
-    if (IsRawImageName(strPath))
-        return TapeFormat::raw;
-    if (IsT88Name(strPath))
-        return TapeFormat::t88;
-    return IsRecordingName(strPath) ? TapeFormat::recording : TapeFormat::kxm;
+    return TapeFormats().ForName(strPath).kind;
 }
 
 void ReportSaveLosses(const std::vector<CTapeBlock>& blocks, const CDamageMarks& marks,

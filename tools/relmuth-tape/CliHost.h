@@ -9,9 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "audio/RecordingFormats.h"
+#include "session/TapeSession.h"
 #include "tape/RelmuthDoc.h"
 #include "tape/SaveLosses.h"
-#include "view/ReceiveContext.h"
 
 // The message of a failed open or save and, in brackets, the system's reason.
 void ReportError(const CRelmuthException& error);
@@ -24,21 +25,27 @@ class CCliDocumentHost : public CDocumentHost {
     void ReportSaveLoadException(const CRelmuthException& error) override;
 };
 
-// Receiving without a window: messages go to standard error, progress nowhere.
-class CCliReceiveUi : public CReceiveUi {
+// Receiving without a window: messages go to standard error, progress
+// nowhere; a lost line is said there too.
+class CCliReceiveUi : public CSessionOwner {
   public:
     void OpenRecvProgress(int) override {}
     void SetRecvProgress(int) override {}
     void CloseRecvProgress() override {}
     void ShowMessage(res::StringId nMessage) override;
+    void OnLinkLost(const CCommError& error) override;
+    bool LinkLost() const { return m_bLinkLost; }
+
+  private:
+    bool m_bLinkLost = false;
 };
 
 // The name that stands for standard input or output.
 inline constexpr const char* kStandardStream = "-";
 
 // Opens the tape FILE, or standard input for "-"; false once the reason is
-// reported.
-bool OpenTape(CRelmuthDoc& doc, const std::string& strPath);
+// reported. The reading keeps what the file's format reports beside it.
+bool OpenTape(CRelmuthDoc& doc, const std::string& strPath, CTapeReading& reading);
 // Saves the tape as FILE, or to standard output for "-".
 bool SaveTape(CRelmuthDoc& doc, const std::string& strPath);
 

@@ -90,10 +90,11 @@ std::string DefaultName(const std::string& path) {
 
 int CmdShow(const Args& arguments) {
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
+    CRecordingReading reading;
     Args args = arguments;
     std::string error;
-    if (!TakeRecordingOptions(args, doc, error))
+    if (!TakeRecordingOptions(args, reading.m_options, error))
         return UsageError("show", error);
     std::optional<EBlockView> view;
     Args rest;
@@ -120,8 +121,8 @@ int CmdShow(const Args& arguments) {
     if (!ParseIndex(rest[1], nIndex))
         return UsageError("show", "INDEX must be a block number from 0");
     CTerminalProgress progress;
-    doc.m_pDecodeProgress = &progress;
-    if (!OpenTape(doc, rest[0]))
+    reading.m_pProgress = &progress;
+    if (!OpenTape(doc, rest[0], reading))
         return kExitFailed;
     if (nIndex >= doc.m_blocks.size()) {
         std::fprintf(stderr, "relmuth-tape: %s has no block %zu (it has %zu)\n", rest[0].c_str(),
@@ -143,7 +144,7 @@ int CmdShow(const Args& arguments) {
         return kExitFailed;
     for (const SBlockDamage& damage : shown.damage)
         PrintError(DamageLine(nIndex, damage));
-    const int status = ReportRecordingDamage(doc);
+    const int status = ReportRecordingDamage(reading);
     return shown.damage.empty() ? status : kExitIncomplete;
 }
 
@@ -200,12 +201,13 @@ int CmdBasic(const Args& args) {
     }
 
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
+    CRecordingReading reading;
     std::error_code ec;
     if (out != kStandardStream && std::filesystem::exists(out, ec)) {
-        if (!OpenTape(doc, out))
+        if (!OpenTape(doc, out, reading))
             return kExitFailed;
     }
-    doc.m_blocks.push_back(std::move(block));
+    doc.AppendBlock(std::move(block));
     return SaveTape(doc, out) ? kExitOk : kExitFailed;
 }

@@ -9,10 +9,10 @@
 
 #include "loader/LoaderText.h"
 #include "res/Strings.h"
+#include "session/SendLoader.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
-#include "view/SendLoader.h"
 
 int CmdLoader(const Args& arguments) {
     Args args = arguments;
@@ -45,27 +45,27 @@ int CmdSendLoader(const Args& args) {
     // lost line would otherwise hold the count where it stopped for ever.
     std::mutex lostMutex;
     std::optional<CCommError> lost;
-    CCommPort port;
-    port.SetLinkLostCallback([&](const CCommError& e) {
-        std::lock_guard lock(lostMutex);
-        lost = e;
-    });
-    if (!OpenCliPort(port, options)) {
+    CRelmuthDoc doc;
+    CCliReceiveUi ui;
+    CTapeSession session(doc, ui, {{}, [&](const CCommError& e) {
+                                       std::lock_guard lock(lostMutex);
+                                       lost = e;
+                                   }});
+    if (!OpenCliPort(session, options)) {
         pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
         return kExitFailed;
     }
-    const int nTotal = SendLoader(port, GetLoaderResource());
+    const int nTotal = session.StartSendLoader();
     int nPercent = -1;
     bool bCancelled = false;
     for (;;) {
-        const int nPending = port.GetSendPending();
-        const int nNow = SendProgressPercent(nTotal, nPending);
-        if (nNow != nPercent) {
-            nPercent = nNow;
+        const CTapeSession::CSendProgress progress = session.GetSendProgress();
+        if (progress.nPercent != nPercent) {
+            nPercent = progress.nPercent;
             std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nPercent, nTotal);
             std::fflush(stderr);
         }
-        if (IsSendComplete(nPending))
+        if (progress.bComplete)
             break;
         {
             std::lock_guard lock(lostMutex);
@@ -74,7 +74,7 @@ int CmdSendLoader(const Args& args) {
         }
         const timespec wait{0, kSendPollMilliseconds * 1000000L};
         if (sigtimedwait(&stopSignals, nullptr, &wait) > 0) {
-            port.ClearSendQueue();
+            session.CancelSend();
             bCancelled = true;
             break;
         }
@@ -82,13 +82,13 @@ int CmdSendLoader(const Args& args) {
     std::fputc('\n', stderr);
     // A chunk leaves the queue only once the line has sent it, so nothing is
     // left to wait for when the count reaches 0.
-    port.Close();
+    session.ClosePort();
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     if (bCancelled) {
         std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");
         return kExitFailed;
     }
-    if (lost && !IsSendComplete(port.GetSendPending())) {
+    if (lost && !session.GetSendProgress().bComplete) {
         std::fprintf(stderr, "%s (%s)\n", std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
                      lost->strReason.c_str());
         return kExitFailed;

@@ -39,13 +39,11 @@ bool ParsePortOptions(const std::string& strCommand, const Args& args, CPortOpti
     return true;
 }
 
-bool OpenCliPort(CCommPort& port, const CPortOptions& options) {
-    const CCommOpenArgs frame = CommOpenArgsFromDialog(0, kDefaultBaudIndex);
+bool OpenCliPort(CTapeSession& session, const CPortOptions& options) {
     const std::string path = PortDevicePathFromName(options.strPort);
-    if (port.Open(path, options.nBaudFlag, frame.nDataBits, frame.nStopBits, frame.nParity,
-                  frame.bXonXoff))
+    if (session.OpenPort(path, options.nBaudFlag))
         return true;
-    std::string reason = port.GetOpenError().strReason;
+    std::string reason = session.GetOpenError().strReason;
     std::fprintf(stderr, "%s (%s%s%s)\n",
                  std::string(res::LoadString(res::IDS_PORT_UNUSABLE)).c_str(), path.c_str(),
                  reason.empty() ? "" : ": ", reason.c_str());

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "serial/CommPort.h"
+#include "session/TapeSession.h"
 #include "tools/relmuth-tape/Commands.h"
 
 struct CPortOptions {
@@ -21,4 +21,4 @@ struct CPortOptions {
 bool ParsePortOptions(const std::string& strCommand, const Args& args, CPortOptions& options);
 
 // Opens the port with the program's frame; prints why on failure.
-bool OpenCliPort(CCommPort& port, const CPortOptions& options);
+bool OpenCliPort(CTapeSession& session, const CPortOptions& options);

@@ -5,9 +5,9 @@
 //
 // The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
 // are blocked in every thread and read from a signalfd. The main thread
-// waits on both and does all the work: taking the bytes, running them
-// through the framing and the receiver, saving the tape when a block is
-// stored. A stop signal ends the command once the bytes already on their
+// waits on both and hands each wake-up to the tape session, which takes the
+// bytes and runs them through the framing and the receiver; the tape is
+// saved when a block is stored. A stop signal ends the command once the bytes already on their
 // way have been handled.
 #include <fcntl.h>
 #include <poll.h>
@@ -29,11 +29,12 @@
 
 #include "loader/LoaderText.h"
 #include "res/SystemReasons.h"
+#include "session/SendLoader.h"
+#include "session/TapeSession.h"
 #include "tools/relmuth-tape/CaptureTarget.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
 #include "tools/relmuth-tape/PortOptions.h"
-#include "view/SendLoader.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ int CmdReceive(const Args& args) {
     // rather than replaced by what arrives. OUT is judged before anything
     // is sent or received.
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
     std::error_code ec;
     const bool bExists = std::filesystem::exists(out, ec);
     if (!CheckCaptureTarget(out, bExists))
@@ -230,10 +231,11 @@ int CmdReceive(const Args& args) {
         return kExitFailed;
     }
 
-    CCommPort port;
-    port.SetReceivedCallback([&mailbox] { mailbox.PostReceived(); });
-    port.SetLinkLostCallback([&mailbox](const CCommError& e) { mailbox.PostLinkLost(e); });
-    if (!OpenCliPort(port, options))
+    CCaptureUi ui(doc, out, nCount);
+    CTapeSession session(doc, ui,
+                         {[&mailbox] { mailbox.PostReceived(); },
+                          [&mailbox](const CCommError& e) { mailbox.PostLinkLost(e); }});
+    if (!OpenCliPort(session, options))
         return kExitFailed;
 
     // Made now, so that a name that cannot be written is known before the
@@ -241,21 +243,17 @@ int CmdReceive(const Args& args) {
     if (!bExists && !doc.OnSaveDocument(out))
         return kExitFailed;
 
-    CCaptureUi ui(doc, out, nCount);
-    CReceiveContext receiver(doc, ui);
-    receiver.InstallReceiver();
+    session.InstallReceiver();
 
     // The loader goes out on the port just opened while receiving goes on,
     // as the window program does with its one port.
-    const int nLoaderTotal = bSendLoader ? SendLoader(port, GetLoaderResource()) : 0;
+    const int nLoaderTotal = bSendLoader ? session.StartSendLoader() : 0;
     bool bSending = nLoaderTotal > 0;
     int nSentPercent = -1;
 
-    std::vector<std::uint8_t> bytes;
     auto handleReceived = [&] {
-        port.TakeReceived(bytes);
-        if (!bytes.empty() && !ui.Done())
-            receiver.OnSerialBytes(bytes);
+        if (!ui.Done()) // beyond --count nothing more is taken
+            session.OnPortReceived();
     };
     int status = kExitOk;
     // After a stop signal, bytes that were on their way still come: they are
@@ -264,15 +262,14 @@ int CmdReceive(const Args& args) {
     std::optional<std::chrono::steady_clock::time_point> stopBy;
     while (!ui.Done()) {
         if (bSending) {
-            const int nPending = port.GetSendPending();
-            const int nPercent = SendProgressPercent(nLoaderTotal, nPending);
-            if (nPercent != nSentPercent) {
-                nSentPercent = nPercent;
-                std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nPercent,
+            const CTapeSession::CSendProgress progress = session.GetSendProgress();
+            if (progress.nPercent != nSentPercent) {
+                nSentPercent = progress.nPercent;
+                std::fprintf(stderr, "\rSending the loader: %3d%% of %d bytes", nSentPercent,
                              nLoaderTotal);
                 std::fflush(stderr);
             }
-            if (IsSendComplete(nPending)) {
+            if (progress.bComplete) {
                 std::fputc('\n', stderr);
                 bSending = false;
             }
@@ -312,16 +309,14 @@ int CmdReceive(const Args& args) {
         // What arrived before the line went away is handled first.
         handleReceived();
         if (lost && !ui.Done()) {
-            std::fprintf(stderr, "%s (%s)\n",
-                         std::string(res::LoadString(res::IDS_PORT_LOST)).c_str(),
-                         lost->strReason.c_str());
+            session.OnPortLost(*lost); // said on standard error
             status = kExitFailed;
             break;
         }
     }
     // The reader may have stored bytes after the last look; once it has
     // stopped, they are all in the port's buffer.
-    port.Close();
+    session.ClosePort();
     handleReceived();
     if (ui.SaveFailed())
         return kExitFailed;

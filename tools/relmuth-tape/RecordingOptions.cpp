@@ -10,7 +10,7 @@
 #include "tape/T88Format.h"
 #include "tools/relmuth-tape/CliHost.h"
 
-bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError) {
+bool TakeRecordingOptions(Args& args, CRecordingOptions& options, std::string& strError) {
     for (std::size_t i = 0; i < OptionsEnd(args);) {
         const std::string& name = args[i];
         if (name != "--baud" && name != "--channel") {
@@ -23,14 +23,14 @@ bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError) {
                 strError = "--baud takes 600 or 1200";
                 return false;
             }
-            doc.m_recordingOptions.nBaud = value == "600" ? kBaudSlow : kBaudFast;
+            options.nBaud = value == "600" ? kBaudSlow : kBaudFast;
         } else {
             if (value == "left")
-                doc.m_recordingOptions.channel = RecordingChannel::left;
+                options.channel = RecordingChannel::left;
             else if (value == "right")
-                doc.m_recordingOptions.channel = RecordingChannel::right;
+                options.channel = RecordingChannel::right;
             else if (value == "mix")
-                doc.m_recordingOptions.channel = RecordingChannel::mix;
+                options.channel = RecordingChannel::mix;
             else {
                 strError = "--channel takes left, right or mix";
                 return false;
@@ -64,11 +64,11 @@ bool CTerminalProgress::OnDecodeProgress(double dFraction) {
     return true;
 }
 
-int ReportRecordingDamage(const CRelmuthDoc& doc) {
-    if (doc.m_recordingDamage.empty())
+int ReportRecordingDamage(const CRecordingReading& reading) {
+    if (reading.m_damage.empty())
         return kExitOk;
     PrintError(std::string(res::LoadString(res::IDS_RECORDING_DAMAGED)));
-    for (const CDamagedByte& damage : doc.m_recordingDamage)
+    for (const CDamagedByte& damage : reading.m_damage)
         PrintError(DescribeDamage(damage));
     return kExitIncomplete;
 }

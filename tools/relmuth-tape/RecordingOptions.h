@@ -4,13 +4,13 @@
 // when that is a terminal, and the list of bytes that did not decode.
 #pragma once
 
-#include "audio/Recording.h"
+#include "audio/RecordingFormats.h"
 #include "tape/RelmuthDoc.h"
 #include "tools/relmuth-tape/Commands.h"
 
-// Takes the recording options out of args into doc; false, with what is
-// wrong in strError, for a bad value.
-bool TakeRecordingOptions(Args& args, CRelmuthDoc& doc, std::string& strError);
+// Takes the recording options out of args into options; false, with what
+// is wrong in strError, for a bad value.
+bool TakeRecordingOptions(Args& args, CRecordingOptions& options, std::string& strError);
 
 // Shows "NN%" on standard error while a recording is decoded, when standard
 // error is a terminal.
@@ -19,22 +19,15 @@ class CTerminalProgress final : public CDecodeProgress {
     CTerminalProgress();
     ~CTerminalProgress() override;
     bool OnDecodeProgress(double dFraction) override;
-    void OnBlockQuality(std::span<const CBlockQuality> quality) override {
-        m_quality.assign(quality.begin(), quality.end());
-    }
-    // The quality of the blocks of the last recording decoded; none after
-    // a tape image.
-    const std::vector<CBlockQuality>& GetQuality() const { return m_quality; }
 
   private:
-    std::vector<CBlockQuality> m_quality;
     bool m_bShow;
     int m_nPercent = -1;
 };
 
-// Lists the damaged bytes of the recording the document opened on standard
-// error; kExitIncomplete when there were any, else kExitOk.
-int ReportRecordingDamage(const CRelmuthDoc& doc);
+// Lists the damaged bytes of the recording read on standard error;
+// kExitIncomplete when there were any, else kExitOk.
+int ReportRecordingDamage(const CRecordingReading& reading);
 
 // Plays the time line of the KXM or T88 image IN (its own gaps) into the WAV
 // file OUT. notAnImage (nothing reported, OUT untouched) when IN is readable

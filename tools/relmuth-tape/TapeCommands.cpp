@@ -70,19 +70,20 @@ std::string QualityColumns(const CTapeBlock& block, const CBlockQuality* pQualit
 
 int CmdList(const Args& arguments) {
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
+    CRecordingReading reading;
     Args args = arguments;
     std::string error;
     const bool bQuality = TakeQualityFlag(args);
-    if (!TakeRecordingOptions(args, doc, error))
+    if (!TakeRecordingOptions(args, reading.m_options, error))
         return UsageError("list", error);
     if (args.size() != 1)
         return UsageError("list", "list takes one FILE");
     CTerminalProgress progress;
-    doc.m_pDecodeProgress = &progress;
-    if (!OpenTape(doc, args[0]))
+    reading.m_pProgress = &progress;
+    if (!OpenTape(doc, args[0], reading))
         return kExitFailed;
-    const std::vector<CBlockQuality>& quality = progress.GetQuality();
+    const std::vector<CBlockQuality>& quality = reading.m_quality;
     for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
         std::string line = BlockListLine(doc, i);
         if (bQuality)
@@ -91,15 +92,16 @@ int CmdList(const Args& arguments) {
         if (!PrintLine(line))
             return kExitFailed;
     }
-    return ReportRecordingDamage(doc);
+    return ReportRecordingDamage(reading);
 }
 
 int CmdConvert(const Args& arguments) {
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
+    CRecordingReading reading;
     Args args = arguments;
     std::string error;
-    if (!TakeRecordingOptions(args, doc, error))
+    if (!TakeRecordingOptions(args, reading.m_options, error))
         return UsageError("convert", error);
     if (args.size() != 2)
         return UsageError("convert", "convert takes IN and OUT");
@@ -127,11 +129,11 @@ int CmdConvert(const Args& arguments) {
         return SaveTape(doc, args[1]) ? kExitOk : kExitFailed;
     }
     CTerminalProgress progress;
-    doc.m_pDecodeProgress = &progress;
-    if (!OpenTape(doc, args[0]))
+    reading.m_pProgress = &progress;
+    if (!OpenTape(doc, args[0], reading))
         return kExitFailed;
-    doc.m_pDecodeProgress = nullptr;
-    const int status = ReportRecordingDamage(doc);
+    reading.m_pProgress = nullptr;
+    const int status = ReportRecordingDamage(reading);
     // The user named the format: it is written all the same.
     ReportSaveLosses(doc.m_blocks, doc.m_damageMarks, TapeFormatOfName(args[1]));
     return SaveTape(doc, args[1]) ? status : kExitFailed;
@@ -139,10 +141,11 @@ int CmdConvert(const Args& arguments) {
 
 int CmdText(const Args& arguments) {
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
+    CRecordingReading reading;
     Args args = arguments;
     std::string error;
-    if (!TakeRecordingOptions(args, doc, error))
+    if (!TakeRecordingOptions(args, reading.m_options, error))
         return UsageError("text", error);
     if (args.empty() || args.size() > 2)
         return UsageError("text", "text takes FILE and an optional INDEX");
@@ -154,8 +157,8 @@ int CmdText(const Args& arguments) {
             return UsageError("text", "INDEX must be a block number from 0");
     }
     CTerminalProgress progress;
-    doc.m_pDecodeProgress = &progress;
-    if (!OpenTape(doc, args[0]))
+    reading.m_pProgress = &progress;
+    if (!OpenTape(doc, args[0], reading))
         return kExitFailed;
     if (args.size() == 2 && nIndex >= doc.m_blocks.size()) {
         std::fprintf(stderr, "relmuth-tape: %s has no block %zu (it has %zu)\n", args[0].c_str(),
@@ -168,7 +171,7 @@ int CmdText(const Args& arguments) {
         if (!WriteOut(doc.GetBlockText(doc.m_blocks[i])))
             return kExitFailed;
     }
-    return ReportRecordingDamage(doc);
+    return ReportRecordingDamage(reading);
 }
 
 int CmdImport(const Args& arguments) {
@@ -185,7 +188,7 @@ int CmdImport(const Args& arguments) {
         return kExitFailed;
     }
     CCliDocumentHost host;
-    CRelmuthDoc doc(&host);
+    CRelmuthDoc doc(&host, TapeFormats());
     CCliReceiveUi ui;
     CReceiveContext receiver(doc, ui);
     receiver.InstallReceiver();

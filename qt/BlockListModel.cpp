@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "qt/BlockListModel.h"
+
+#include "res/UiText.h"
+
+namespace {
+
+constexpr res::StringId kColumnTitles[CBlockListModel::kColumnCount] = {
+    res::IDS_COLUMN_BAUD, res::IDS_COLUMN_BYTES, res::IDS_COLUMN_TYPE, res::IDS_COLUMN_FILENAME};
+
+} // namespace
+
+CBlockListModel::CBlockListModel(const CRelmuthDoc& doc, QObject* parent)
+    : QAbstractTableModel(parent), m_doc(doc) {}
+
+int CBlockListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_nRows;
+}
+
+int CBlockListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !m_bColumns ? 0 : kColumnCount;
+}
+
+QVariant CBlockListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= columnCount() ||
+        static_cast<std::size_t>(index.row()) >= m_doc.m_blocks.size())
+        return {};
+    const CRowTexts texts =
+        GetRowTexts(m_doc, m_doc.m_blocks[static_cast<std::size_t>(index.row())]);
+    const std::string* const columns[kColumnCount] = {&texts.strBaud, &texts.strBytes,
+                                                      &texts.strType, &texts.strName};
+    return QString::fromStdString(*columns[index.column()]);
+}
+
+QVariant CBlockListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return res::Text(kColumnTitles[section]);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+void CBlockListModel::insertColumns() {
+    if (m_bColumns)
+        return;
+    beginInsertColumns({}, 0, kColumnCount - 1);
+    m_bColumns = true;
+    endInsertColumns();
+}
+
+void CBlockListModel::insertRows(int nFirst, int nCount) {
+    if (nCount <= 0)
+        return;
+    beginInsertRows({}, nFirst, nFirst + nCount - 1);
+    m_nRows += nCount;
+    endInsertRows();
+}
+
+void CBlockListModel::removeRows(int nFirst, int nCount) {
+    if (nCount <= 0)
+        return;
+    beginRemoveRows({}, nFirst, nFirst + nCount - 1);
+    m_nRows -= nCount;
+    endRemoveRows();
+}
+
+void CBlockListModel::applyUpdate(const CDocUpdate& update) {
+    const int nIndex = static_cast<int>(update.nIndex);
+    switch (update.kind) {
+    case CDocUpdate::inserted:
+        insertRows(nIndex, 1);
+        break;
+    case CDocUpdate::removed:
+        removeRows(nIndex, 1);
+        break;
+    case CDocUpdate::moved:
+        // As a removal and an insertion, as the list has always shown a
+        // move: the selection does not travel with the row.
+        removeRows(nIndex, 1);
+        insertRows(static_cast<int>(update.nTo), 1);
+        break;
+    case CDocUpdate::replaced:
+        if (columnCount() > 0)
+            emit dataChanged(index(nIndex, 0), index(nIndex, columnCount() - 1));
+        break;
+    case CDocUpdate::reset:
+        resync();
+        break;
+    }
+}
+
+void CBlockListModel::resync() {
+    // A removal, not a model reset: a reset would also forget the columns'
+    // widths in the header.
+    removeRows(0, m_nRows);
+    insertRows(0, static_cast<int>(m_doc.m_blocks.size()));
+}

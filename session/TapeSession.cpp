@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/TapeSession.h"
+
+#include <utility>
+
+#include "loader/LoaderText.h"
+#include "res/Strings.h"
+#include "serial/CommSettings.h"
+#include "session/SendLoader.h"
+
+CTapeSession::CTapeSession(CRelmuthDoc& doc, CSessionOwner& owner, CPortPoster poster)
+    : m_doc(doc), m_owner(owner), m_poster(std::move(poster)), m_receive(doc, owner) {
+    m_port.SetReceivedCallback([this] {
+        if (m_poster.received)
+            m_poster.received();
+    });
+    m_port.SetLinkLostCallback([this](const CCommError& error) {
+        if (m_poster.lost)
+            m_poster.lost(error);
+    });
+    // First among the views: the damage of a recording is in place before
+    // the others show the tape it came with.
+    m_doc.AddView(this);
+}
+
+CTapeSession::~CTapeSession() {
+    m_doc.RemoveView(this);
+    // The port's threads end before anything they post to goes.
+    m_port.Close();
+}
+
+bool CTapeSession::OpenPort(const std::string& strDevicePath, unsigned nBaudFlag) {
+    ClosePort();
+    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
+    return Opened(m_port.Open(strDevicePath, nBaudFlag, frame.nDataBits, frame.nStopBits,
+                              frame.nParity, frame.bXonXoff));
+}
+
+bool CTapeSession::OpenPort(std::unique_ptr<CSerialDevice> device, unsigned nBaudFlag) {
+    ClosePort();
+    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
+    return Opened(m_port.Open(std::move(device), nBaudFlag, frame.nDataBits, frame.nStopBits,
+                              frame.nParity, frame.bXonXoff));
+}
+
+bool CTapeSession::Opened(bool bOpened) {
+    m_linkState = bOpened ? LinkState::open : LinkState::closed;
+    return bOpened;
+}
+
+void CTapeSession::ClosePort() {
+    m_port.Close();
+    m_linkState = LinkState::closed;
+    m_nSendTotal = 0;
+}
+
+void CTapeSession::OnPortReceived() {
+    if (m_bHolding) {
+        m_bReceivedWhileHeld = true;
+        return;
+    }
+    // A message box shown while these bytes are handled runs its own event
+    // loop, which may come back here with later bytes: the receive context
+    // queues their lines behind the ones under way, so each local array is
+    // used up before anything else can run.
+    std::vector<std::uint8_t> bytes;
+    m_port.TakeReceived(bytes);
+    if (!bytes.empty())
+        m_receive.OnSerialBytes(bytes);
+}
+
+void CTapeSession::OnPortLost(const CCommError& error) {
+    // A post from a port closed since (the user opened another) is old news.
+    if (m_linkState != LinkState::open)
+        return;
+    m_linkState = LinkState::lost;
+    m_owner.OnLinkLost(error);
+}
+
+bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& reading) {
+    // A block that arrives meanwhile would go to the tape about to be
+    // replaced: the bytes wait in the port, and are taken from a new post
+    // once the caller has put the new tape in place.
+    m_bHolding = true;
+    m_pReading = &reading;
+    const bool bOpened = m_doc.OnOpenDocument(strPathName, reading);
+    m_pReading = nullptr;
+    m_bHolding = false;
+    if (std::exchange(m_bReceivedWhileHeld, false) && m_poster.received)
+        m_poster.received();
+    return bOpened;
+}
+
+void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {
+    if (update.kind != CDocUpdate::reset)
+        return;
+    m_recordingDamage.clear();
+    if (m_pReading != nullptr)
+        m_recordingDamage = std::move(m_pReading->m_damage);
+}
+
+int CTapeSession::StartSendLoader() {
+    return StartSendLoader(GetLoaderResource());
+}
+
+int CTapeSession::StartSendLoader(std::span<const std::uint8_t> loaderText) {
+    if (!m_port.IsOpen())
+        return 0;
+    m_nSendTotal = SendLoader(m_port, loaderText);
+    return m_nSendTotal;
+}
+
+CTapeSession::CSendProgress CTapeSession::GetSendProgress() {
+    const int nPending = m_port.GetSendPending();
+    return {SendProgressPercent(m_nSendTotal, nPending), IsSendComplete(nPending)};
+}
+
+void CTapeSession::CancelSend() {
+    m_port.ClearSendQueue();
+}
+
+void CTapeSession::AttachEditing(CBlockRows& rows, CClipboard& clipboard) {
+    m_pEdit = std::make_unique<CEditCommands>(m_doc, rows, clipboard, m_receive);
+}
+
+bool CTapeSession::OnCmdMsg(unsigned nId) {
+    if (!m_pEdit)
+        return false;
+    switch (nId) {
+    case res::ID_EDIT_CUT:
+        m_pEdit->OnEditCut();
+        return true;
+    case res::ID_EDIT_COPY:
+        m_pEdit->OnEditCopy();
+        return true;
+    case res::ID_EDIT_PASTE:
+        m_pEdit->OnEditPaste();
+        return true;
+    case res::ID_EDIT_CLEAR:
+        m_pEdit->OnEditClear();
+        return true;
+    case res::ID_MOVE_UP:
+        m_pEdit->OnMoveUp();
+        return true;
+    case res::ID_MOVE_DOWN:
+        m_pEdit->OnMoveDown();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
+    switch (nId) {
+    case res::ID_SEND_PROGRAM:
+        // Always, while there is a port to send on.
+        bEnable = m_port.IsOpen();
+        return true;
+    default:
+        break;
+    }
+    if (!m_pEdit)
+        return false;
+    switch (nId) {
+    case res::ID_EDIT_CUT:
+    case res::ID_EDIT_COPY:
+    case res::ID_EDIT_CLEAR:
+        bEnable = m_pEdit->CanCutCopyDelete();
+        return true;
+    case res::ID_EDIT_PASTE:
+        bEnable = m_pEdit->CanPaste();
+        return true;
+    case res::ID_MOVE_UP:
+        bEnable = m_pEdit->CanMoveUp();
+        return true;
+    case res::ID_MOVE_DOWN:
+        bEnable = m_pEdit->CanMoveDown();
+        return true;
+    default:
+        return false;
+    }
+}
