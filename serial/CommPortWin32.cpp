@@ -38,6 +38,12 @@ constexpr int kEmptyReadsForHangUp = 64;
 // The Win32 code for a failure of our own, in CCommError's number.
 constexpr unsigned long kHungUp = 0;
 
+// Wine's own ntdll has an export that Windows' has not.
+bool RunsUnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::string ReasonText(unsigned long nCode) {
     return res::Win32ReasonText(nCode, res::SystemMessageText(nCode), res::ReasonPlace::port);
 }
@@ -140,16 +146,21 @@ bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDa
     if (!settings)
         return FailOpen(ERROR_INVALID_PARAMETER, "cannot set up the line as \"" + control + "\"");
 
-    auto fail = [&](const char* step) {
+    // The call that refused is named: the settings are the same every time.
+    auto fail = [&](const char* call) {
         const DWORD nCode = GetLastError();
-        return FailOpen(static_cast<int>(nCode),
-                        std::string(step) + " \"" + control + "\": " + ReasonText(nCode));
+        return FailOpen(static_cast<int>(nCode), "the port did not take the settings \"" + control +
+                                                     "\" (" + call + "): " + ReasonText(nCode));
     };
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(comm->hComm, &dcb) || !BuildCommDCBA(control.c_str(), &dcb))
-        return fail("the port did not take the settings");
+    if (!GetCommState(comm->hComm, &dcb))
+        return fail("GetCommState");
+    if (!BuildCommDCBA(control.c_str(), &dcb))
+        return fail("BuildCommDCBA");
     dcb.fBinary = TRUE;
+    // Windows reads "baud=96" as 9600; wine takes the 96 as it stands.
+    dcb.BaudRate = static_cast<DWORD>(settings->nBaudRate);
     if (bXonXoff) {
         dcb.fOutX = TRUE; // stop sending on XOFF from the far end
         dcb.fInX = TRUE;  // send XOFF and XON as our input buffer fills and empties
@@ -159,15 +170,25 @@ bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDa
         dcb.fOutX = FALSE;
         dcb.fInX = FALSE;
     }
-    if (!SetCommState(comm->hComm, &dcb))
-        return fail("the port did not take the settings");
+    if (!SetCommState(comm->hComm, &dcb)) {
+        // Under wine a COM port may lead to a pseudo-terminal (the virtual
+        // PC-8801's line), which has no character frame and refuses 7 bits:
+        // there, as on Linux, the line carries all 8.
+        if (dcb.ByteSize == 8 || !RunsUnderWine())
+            return fail("SetCommState");
+        dcb.ByteSize = 8;
+        if (!SetCommState(comm->hComm, &dcb))
+            return fail("SetCommState");
+    }
 
     COMMTIMEOUTS timeouts{};
     if (!GetCommTimeouts(comm->hComm, &timeouts))
-        return fail("the port did not take the settings");
+        return fail("GetCommTimeouts");
     timeouts.ReadIntervalTimeout = kReadIntervalMs;
-    if (!SetCommTimeouts(comm->hComm, &timeouts) || !SetCommMask(comm->hComm, EV_RXCHAR))
-        return fail("the port did not take the settings");
+    if (!SetCommTimeouts(comm->hComm, &timeouts))
+        return fail("SetCommTimeouts");
+    if (!SetCommMask(comm->hComm, EV_RXCHAR))
+        return fail("SetCommMask");
     DWORD errors = 0;
     ClearCommError(comm->hComm, &errors, nullptr);
 
