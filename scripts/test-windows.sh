@@ -14,6 +14,7 @@
 # LINUX_BUILD (default build/) holds relmuth-tape, relmuth-pc88 and sample.kxm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repo=$PWD
 linux=$(realpath "${1:-build}")
 tool="$linux/tools/relmuth-tape/relmuth-tape"
 pc88="$linux/tools/relmuth-pc88/relmuth-pc88"
@@ -59,7 +60,7 @@ tail -3 "$work/platform.log"; [ "$status" -eq 0 ] || cat "$work/platform.log" >&
 check "file and safe save tests" "$status"
 
 echo "== The COM port over a pseudo-terminal"
-python3 tests/windows/com_peer.py "$WINEPREFIX/dosdevices" com5 com12 >"$work/peer.out" &
+python3 tests/windows/com_peer.py "$WINEPREFIX/dosdevices" com5 com12 </dev/null >"$work/peer.out" &
 peer=$!
 for _ in $(seq 50); do grep -q READY "$work/peer.out" 2>/dev/null && break; sleep 0.1; done
 status=0
@@ -133,6 +134,30 @@ machine=""
 [ "$status" -eq 0 ] || { cat receive.err pc88.err >&2; }
 check "every block of the tape arrived exactly through COM5" "$status"
 
-cd - >/dev/null
+echo "== Ctrl+C ends receive as SIGINT does: what is complete is kept, status 0"
+mkfifo peer.in
+python3 "$repo/tests/windows/com_peer.py" "$WINEPREFIX/dosdevices" com6 <peer.in >peer.out &
+peer=$!
+exec 3>peer.in
+for _ in $(seq 50); do grep -q READY peer.out 2>/dev/null && break; sleep 0.1; done
+wine "$exe" receive COM6 stopped.kxm >stopped.out 2>stopped.err &
+receiver=$!
+# The port is open once the new tape has been made.
+for _ in $(seq 100); do [ -e stopped.kxm ] && break; sleep 0.1; done
+echo "SEND $work/sample.txt" >&3
+for _ in $(seq 100); do [ "$(wc -l <stopped.out)" -ge "$blocks" ] && break; sleep 0.1; done
+# Wine gives a console program SIGINT as CTRL_C_EVENT.
+kill -INT "$receiver"
+status=0
+wait "$receiver" || status=$?
+exec 3>&-
+kill "$peer" 2>/dev/null || true
+wait "$peer" 2>/dev/null || true
+peer=""
+[ "$status" -eq 0 ] && [ "$("$tool" text stopped.kxm)" = "$(cat sample.txt)" ] || status=1
+[ "$status" -eq 0 ] || cat stopped.out stopped.err >&2
+check "Ctrl+C after every block: status 0 and the whole tape" "$status"
+
+cd "$repo"
 echo "== Windows tests: $failures failed, in $(($(date +%s) - start)) s"
 [ "$failures" -eq 0 ]

@@ -7,11 +7,14 @@
 #   HOLD N   sends XOFF and "HELD", waits a second, counts what came anyway,
 #            sends XON, reads N bytes in all and answers "GOT HELD-COUNT N"
 #   CLOSE    closes the line: the far end hangs up
+# and on its standard input:
+#   SEND FILE  sends the file's bytes, as the PC-8801 would send a transfer
 #
 #   com_peer.py DOSDEVICES NAME...    prints READY once the links are made
 import os
 import select
 import sys
+import threading
 import time
 import tty
 
@@ -50,6 +53,16 @@ def main():
             os.remove(link)
         os.symlink(path, link)
     print("READY", path, flush=True)
+
+    def send_files():
+        for command in sys.stdin:
+            word, _, name = command.strip().partition(" ")
+            if word == "SEND":
+                with open(name, "rb") as f:
+                    os.write(master, f.read())
+                print("SENT", name, flush=True)
+
+    threading.Thread(target=send_files, daemon=True).start()
     try:
         while True:
             try:
