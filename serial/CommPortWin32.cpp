@@ -7,9 +7,8 @@
 // Beyond the plain Win32 port, and as the POSIX port does: a chunk leaves
 // the send queue only once the driver's output queue has drained too (a
 // write completes as soon as the driver holds the bytes, and XOFF from the
-// far end would keep them there unseen), and a failed read or write, or a
-// line that reads end-of-file, is reported once through the link-lost
-// callback.
+// far end would keep them there unseen), and a failed read or write is
+// reported once through the link-lost callback.
 #include <windows.h>
 // <windows.h> names its LoadStringA so; ours is res::LoadString.
 #undef LoadString
@@ -30,12 +29,7 @@ constexpr DWORD kWriterPollMs = 5;
 constexpr DWORD kReadIntervalMs = 10;
 // Close waits this long in all for both workers.
 constexpr DWORD kCloseWaitMs = 3000;
-// Reads that complete at once with no byte, in a row, before the line counts
-// as gone: a COM port never reads end-of-file, a closed pseudo-terminal
-// behind one (under wine) reads nothing but that.
-constexpr int kEmptyReadsForHangUp = 64;
-
-// The Win32 code for a failure of our own, in CCommError's number.
+// A failure the system gave no code for: the line went away.
 constexpr unsigned long kHungUp = 0;
 
 // Wine's own ntdll has an export that Windows' has not.
@@ -301,7 +295,6 @@ void CCommPort::ReaderThread() {
     ov.hEvent = evRead.Get();
     std::uint8_t byte = 0;
     bool bPending = false;
-    int nEmptyReads = 0;
 
     auto append = [&](DWORD nRead) {
         if (nRead == 0)
@@ -320,35 +313,35 @@ void CCommPort::ReaderThread() {
             continue;
 
         bool bAppended = false;
+        bool bEmpty = false; // a read completed with no byte
         if (bPending) {
+            // The read left pending has completed.
+            bPending = false;
             DWORD nRead = 0;
             if (!GetOverlappedResult(hComm, &ov, &nRead, FALSE)) {
                 ReportLinkLost(GetLastError());
                 break;
             }
             bAppended = append(nRead);
-            nEmptyReads = nRead == 0 ? nEmptyReads + 1 : 0;
+            bEmpty = nRead == 0;
         }
-        bPending = true;
         bool bEnd = false;
         for (;;) {
-            if (nEmptyReads >= kEmptyReadsForHangUp) {
-                if (bAppended && m_onReceived)
-                    m_onReceived();
-                ReportLinkLost(kHungUp);
-                bEnd = true;
-                break;
-            }
             ResetEvent(evRead.Get());
             DWORD nRead = 0;
             if (ReadFile(hComm, &byte, 1, &nRead, &ov)) {
                 const bool bByte = append(nRead);
                 bAppended = bAppended || bByte;
-                nEmptyReads = bByte ? 0 : nEmptyReads + 1;
+                if (!bByte) {
+                    bEmpty = true;
+                    break; // nothing there: wait for the next completion
+                }
                 continue;
             }
             const DWORD nCode = GetLastError();
-            if (nCode != ERROR_IO_PENDING) {
+            if (nCode == ERROR_IO_PENDING) {
+                bPending = true;
+            } else {
                 if (bAppended && m_onReceived)
                     m_onReceived();
                 ReportLinkLost(nCode);
@@ -360,11 +353,19 @@ void CCommPort::ReaderThread() {
             break;
         if (bAppended && m_onReceived)
             m_onReceived();
-        // An empty completion came at once: give the line a moment rather
-        // than spin on it.
-        if (nEmptyReads > 0 && WaitForSingleObject(evStop, 1) == WAIT_OBJECT_0)
-            break;
+        // A read may end without a byte when the port's own total time-out
+        // runs out; it adds nothing, and the next read follows a moment later
+        // rather than at once.
+        if (bEmpty) {
+            if (WaitForSingleObject(evStop, 1) == WAIT_OBJECT_0)
+                break;
+            if (!bPending)
+                SetEvent(evRead.Get()); // no read pending: read again
+        }
     }
+
+    // The read buffer and the record belong to this frame: a read still
+    // pending is cancelled and waited for before they go.
     if (bPending) {
         CancelIoEx(hComm, &ov);
         DWORD nRead = 0;

@@ -129,6 +129,9 @@ TEST_F(ComPort, XoffHoldsTheWriterUntilXon) {
     EXPECT_GT(port.GetSendPending(), 0);
     EXPECT_TRUE(WaitFor([&] { return port.GetSendPending() == 0; }));
     EXPECT_EQ(ReceiveText(9), "GOT 0 64\n");
+    // Flow control characters and a quiet line are no hang-up.
+    std::lock_guard lock(mutex);
+    EXPECT_FALSE(lost.has_value());
 }
 
 // The names users type: COMn in any case up to COM256, opened as \\.\COMn.
