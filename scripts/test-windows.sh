@@ -60,29 +60,44 @@ tail -3 "$work/platform.log"; [ "$status" -eq 0 ] || cat "$work/platform.log" >&
 check "file and safe save tests" "$status"
 
 echo "== The COM port over a pseudo-terminal"
-python3 tests/windows/com_peer.py "$WINEPREFIX/dosdevices" com5 com12 </dev/null >"$work/peer.out" &
-peer=$!
-for _ in $(seq 50); do grep -q READY "$work/peer.out" 2>/dev/null && break; sleep 0.1; done
+# A fresh line and peer for each try. Under heavy load wine has been seen to
+# end a read during the XOFF hold as failed (see README, Windows); a second
+# try on a fresh line tells such a run from a port that does not work, and
+# the first try's log is kept on standard error.
+port_tests() {
+  python3 tests/windows/com_peer.py "$WINEPREFIX/dosdevices" com5 com12 </dev/null >"$work/peer.out" &
+  peer=$!
+  for _ in $(seq 50); do grep -q READY "$work/peer.out" 2>/dev/null && break; sleep 0.1; done
+  local rc=0
+  # Wine's server reports the hang-up of the line at length on standard error.
+  RELMUTH_TEST_COM=5 RELMUTH_TEST_COM_HIGH=12 wine "$win/tests/windows/win_port_tests.exe" \
+    >"$work/port.log" 2>"$work/port.err" || rc=$?
+  kill "$peer" 2>/dev/null || true
+  wait "$peer" 2>/dev/null || true
+  peer=""
+  return "$rc"
+}
 status=0
-# Wine's server reports the hang-up of the line at length on standard error.
-RELMUTH_TEST_COM=5 wine "$win/tests/windows/win_port_tests.exe" >"$work/port.log" 2>"$work/port.err" ||
-  status=$?
+if ! port_tests; then
+  grep -v '^\[ *\(RUN\|OK\) ' "$work/port.log" >&2
+  echo "(the COM port tests failed once; trying again on a fresh line)" >&2
+  wineserver -k 2>/dev/null || true
+  port_tests || status=$?
+fi
 tail -3 "$work/port.log"; [ "$status" -eq 0 ] || cat "$work/port.log" >&2
 check "COM port tests" "$status"
-kill "$peer" 2>/dev/null || true
-wait "$peer" 2>/dev/null || true
-peer=""
 
 echo "== relmuth-tape.exe against relmuth-tape: output and exit status of every command"
 cd "$work"
 cp "$tape" sample.kxm
 printf '10 PRINT "HELLO"\r\n20 END\r\n' >hello.bas
 "$tool" text sample.kxm >sample.txt
+"$tool" convert sample.kxm rec.wav 2>/dev/null
 compare() { # NAME ARGS...: stdout, stderr and status of both tools
   local name=$1; shift
   local ls lw
   rm -rf lin win && mkdir lin win
-  cp sample.kxm hello.bas sample.txt lin/ && cp sample.kxm hello.bas sample.txt win/
+  cp sample.kxm hello.bas sample.txt rec.wav lin/ && cp sample.kxm hello.bas sample.txt rec.wav win/
   ls=0; (cd lin && "$tool" "$@" >out 2>err) || ls=$?
   lw=0; (cd win && wine "$exe" "$@" >out 2>err) || lw=$?
   if [ "$ls" -ne "$lw" ]; then
@@ -113,10 +128,9 @@ compare missing-file list nothing.kxm
 compare bad-index text sample.kxm 9
 compare receive-recording receive COM9 taken.flac
 # A recording made by the Linux tool decodes the same under wine.
-"$tool" convert sample.kxm rec.wav 2>/dev/null
-list_lin=$("$tool" list rec.wav 2>&1) || true
-list_win=$(wine "$exe" list rec.wav 2>&1) || true
-[ "$list_lin" = "$list_win" ]; check "recording decodes alike" $?
+compare recording-list list rec.wav
+compare recording-forced text rec.wav 0 --baud 1200 --channel left
+compare recording-convert convert rec.wav from-recording.kxm
 
 echo "== A whole capture: relmuth-pc88 on Linux, relmuth-tape.exe under wine on COM5"
 blocks=$("$tool" list sample.kxm | wc -l)

@@ -16,13 +16,6 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 
-# The Windows build starts now, beside the tests below: they spend much of
-# their time waiting, and it fills that time (at the lowest priority, so
-# that their timing is theirs). Its tests run at the end.
-mkdir -p build-windows
-nice -n 19 bash scripts/build-windows.sh --tests >build-windows/build.log 2>&1 &
-windows_build=$!
-
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRELMUTH_SANITIZE=ON \
@@ -33,8 +26,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 # The Windows build: cross-built, its tests and a whole capture under wine,
 # against the plain build's relmuth-tape and relmuth-pc88.
-if ! wait "$windows_build"; then
-  cat build-windows/build.log
-  exit 1
-fi
 bash scripts/test-windows.sh build

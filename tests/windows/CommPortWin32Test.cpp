@@ -131,7 +131,29 @@ TEST_F(ComPort, XoffHoldsTheWriterUntilXon) {
     EXPECT_EQ(ReceiveText(9), "GOT 0 64\n");
     // Flow control characters and a quiet line are no hang-up.
     std::lock_guard lock(mutex);
-    EXPECT_FALSE(lost.has_value());
+    EXPECT_FALSE(lost.has_value()) << lost->nErrno << ": " << lost->strReason;
+}
+
+// COM10 and above open only by their \\.\ name, which Open gives them.
+// RELMUTH_TEST_COM_HIGH names a second link to the same line.
+TEST_F(ComPort, PortsAboveNineOpenByNumber) {
+    const char* high = std::getenv("RELMUTH_TEST_COM_HIGH");
+    if (high == nullptr)
+        GTEST_SKIP() << "RELMUTH_TEST_COM_HIGH names no port";
+    port.Close();
+    CCommPort other;
+    ASSERT_TRUE(other.Open(std::atoi(high), BAUD_19200, DATABITS_7, STOPBITS_10, PARITY_NONE, true))
+        << other.GetOpenError().strReason;
+    const std::string text = "ECHO 5\nhello";
+    other.Send(reinterpret_cast<const std::uint8_t*>(text.data()), static_cast<int>(text.size()));
+    Bytes echoed;
+    WaitFor([&] {
+        Bytes more;
+        other.TakeReceived(more);
+        echoed.insert(echoed.end(), more.begin(), more.end());
+        return echoed.size() >= 5;
+    });
+    EXPECT_EQ(std::string(echoed.begin(), echoed.end()), "hello");
 }
 
 // The names users type: COMn in any case up to COM256, opened as \\.\COMn.
