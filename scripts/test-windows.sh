@@ -60,10 +60,11 @@ tail -3 "$work/platform.log"; [ "$status" -eq 0 ] || cat "$work/platform.log" >&
 check "file and safe save tests" "$status"
 
 echo "== The COM port over a pseudo-terminal"
-# A fresh line and peer for each try. Under heavy load wine has been seen to
-# end a read during the XOFF hold as failed (see README, Windows); a second
-# try on a fresh line tells such a run from a port that does not work, and
-# the first try's log is kept on standard error.
+# A fresh line and peer for each try. Under heavy load the port has been
+# seen to lose its line during the XOFF hold now and then (a fault of wine's
+# pseudo-terminal COM ports or of ours, not found yet); a second try on a
+# fresh line tells such a run from a port that does not work, and the first
+# try's log is kept on standard error.
 port_tests() {
   python3 tests/windows/com_peer.py "$WINEPREFIX/dosdevices" com5 com12 </dev/null >"$work/peer.out" &
   peer=$!
