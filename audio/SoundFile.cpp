@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/SoundFile.h"
 
+#if defined(_WIN32)
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#include <windows.h>
+
+#include "res/WideText.h"
+#endif
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +20,16 @@
 #include "tape/File.h"
 
 namespace {
+
+// A recording by its UTF-8 name; on Windows by its wide name, so that any
+// name opens whatever the code page.
+SNDFILE* OpenByName(const std::string& strPath, SF_INFO* pInfo) {
+#if defined(_WIN32)
+    return sf_wchar_open(res::WideFromUtf8(strPath).c_str(), SFM_READ, pInfo);
+#else
+    return sf_open(strPath.c_str(), SFM_READ, pInfo);
+#endif
+}
 
 // The lowest sample rate that still carries the 2400 Hz tone cleanly.
 constexpr int kMinSampleRate = 8000;
@@ -130,7 +145,7 @@ CSoundFileReader::~CSoundFileReader() = default;
 
 std::unique_ptr<CSoundFileReader> CSoundFileReader::OpenFile(const std::string& strPath) {
     auto impl = std::make_unique<Impl>();
-    impl->file = sf_open(strPath.c_str(), SFM_READ, &impl->info);
+    impl->file = OpenByName(strPath, &impl->info);
     if (impl->file == nullptr) {
         if (sf_error(nullptr) == SF_ERR_SYSTEM)
             throw CFileException(res::AFX_IDP_FAILED_TO_OPEN_DOC, errno != 0 ? errno : EIO,

@@ -3,8 +3,7 @@
 
 #include <cstdio>
 
-#include <z80ex/z80ex_dasm.h>
-
+#include "inspect/Z80Decode.h"
 #include "tape/BlockInfo.h"
 
 namespace inspect {
@@ -12,25 +11,6 @@ namespace {
 
 constexpr std::size_t kMaxInstruction = 4;
 constexpr std::uint8_t kRecordMark = ':';
-
-struct SCode {
-    std::span<const std::uint8_t> bytes;
-    unsigned address;
-};
-
-Z80EX_BYTE ReadByte(Z80EX_WORD addr, void* user) {
-    const auto* code = static_cast<const SCode*>(user);
-    const unsigned offset = (addr - code->address) & 0xFFFF;
-    return offset < code->bytes.size() ? code->bytes[offset] : 0;
-}
-
-// libz80ex counts one byte too many for the DD CB and FD CB instructions
-// (BIT 0,(IX+d) is four bytes); their length is fixed at four.
-int InstructionLength(std::span<const std::uint8_t> at, int reported) {
-    if (at.size() >= 2 && (at[0] == 0xDD || at[0] == 0xFD) && at[1] == 0xCB)
-        return 4;
-    return reported;
-}
 
 std::uint8_t Sum(std::span<const std::uint8_t> bytes) {
     unsigned sum = 0;
@@ -42,16 +22,11 @@ std::uint8_t Sum(std::span<const std::uint8_t> bytes) {
 } // namespace
 
 std::string Disassemble(std::span<const std::uint8_t> code, unsigned address) {
-    const SCode source{code, address};
     std::string out;
     for (std::size_t at = 0; at < code.size();) {
-        const auto pc = static_cast<Z80EX_WORD>((address + at) & 0xFFFF);
+        const unsigned pc = (address + at) & 0xFFFF;
         char mnemonic[64];
-        int tStates = 0;
-        int tStates2 = 0;
-        const int reported = z80ex_dasm(mnemonic, sizeof mnemonic, 0, &tStates, &tStates2, ReadByte,
-                                        pc, const_cast<SCode*>(&source));
-        auto length = static_cast<std::size_t>(InstructionLength(code.subspan(at), reported));
+        auto length = DecodeZ80(code, address, at, mnemonic, sizeof mnemonic);
         if (length == 0 || length > kMaxInstruction)
             length = 1;
         char line[96];

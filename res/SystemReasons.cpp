@@ -50,7 +50,9 @@ std::optional<StringId> ErrnoReason(int nErrno, ReasonPlace place) {
         // A pseudo-terminal answers EIO once its far end has closed.
         return place == ReasonPlace::pseudoTerminal ? IDS_REASON_HUNG_UP : IDS_REASON_IO;
     case ENOSPC:
+#ifdef EDQUOT // the C runtime of Windows has no quotas
     case EDQUOT:
+#endif
         return IDS_REASON_NO_SPACE;
     default:
         return std::nullopt;

@@ -12,10 +12,24 @@ RELMUTH_PACKAGES=(
   clang libclang-rt-14-dev clang-format
 )
 
+# What the Windows build and its tests need beside those (build-windows.sh,
+# test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
+# package, wine to run the tests, zip for the folder, python3 for the far end
+# of the test's serial line.
+RELMUTH_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
+  wine wine64 zip python3
+)
+
 relmuth_install_deps() {
+  relmuth_install_packages "${RELMUTH_PACKAGES[@]}"
+}
+
+# Installs those of the given packages that are missing.
+relmuth_install_packages() {
   local missing=()
   local p
-  for p in "${RELMUTH_PACKAGES[@]}"; do
+  for p in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$p")
     fi

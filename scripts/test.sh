@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything and runs every test: once in a
-# plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the Windows build's tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -14,6 +15,7 @@ jobs=$(nproc)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
+
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRELMUTH_SANITIZE=ON \
@@ -21,3 +23,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRELMUTH_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The Windows build: cross-built, its tests and a whole capture under wine,
+# against the plain build's relmuth-tape and relmuth-pc88.
+bash scripts/test-windows.sh build

@@ -23,6 +23,12 @@ std::string ErrorText(int nErrno, res::ReasonPlace place = res::ReasonPlace::por
 
 } // namespace
 
+bool CCommPort::IsOpen() const {
+    return m_pDevice != nullptr;
+}
+
+CCommPort::CCommPort() = default;
+
 CCommPort::~CCommPort() {
     Close();
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,7 +23,11 @@
 #include <vector>
 
 #include "serial/DeviceControl.h"
+#if defined(_WIN32)
+struct CWin32Comm; // the handles and events of one open period (CommPortWin32.cpp)
+#else
 #include "serial/SerialDevice.h"
+#endif
 
 // Why the port could not be opened, or why the link was lost.
 struct CCommError {
@@ -39,7 +44,7 @@ class CCommPort {
     // a cleared queue stops the text within one such chunk.
     static constexpr std::size_t kChunkSize = 16;
 
-    CCommPort() = default;
+    CCommPort();
     ~CCommPort();
 
     CCommPort(const CCommPort&) = delete;
@@ -55,26 +60,30 @@ class CCommPort {
     // restarted and the port stays open until `Close`.
     bool SetLinkLostCallback(LinkLostCallback callback);
 
-    // Opens "COMn", which on this system is /dev/ttyS(n-1).
+    // Opens "COMn": /dev/ttyS(n-1) on Linux, \\.\COMn on Windows.
     bool Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits, unsigned nParity,
               bool bXonXoff);
     // Opens any terminal device: /dev/ttyUSB0, /dev/serial/by-id/..., a
-    // pseudo-terminal.
+    // pseudo-terminal; on Windows a device name such as \\.\COM12.
     bool Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
               unsigned nParity, bool bXonXoff);
+#if !defined(_WIN32)
     // Sets up a device already opened and runs the port on it.
     bool Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsigned nDataBits,
               unsigned nStopBits, unsigned nParity, bool bXonXoff);
+#endif
 
     // Stops both workers, waits for them and closes the line. Always true;
     // on a closed port it does nothing. Received bytes not yet taken and
     // queued bytes not yet sent stay in their buffers.
     bool Close();
 
-    bool IsOpen() const { return m_pDevice != nullptr; }
+    bool IsOpen() const;
 
     // Why the last `Open` failed.
-    const CCommError& GetOpenError() const { return m_openError; }
+    const CCommError& GetOpenError() const {
+        return m_openError;
+    }
 
     // Moves every received byte not taken before into `bytes` (replacing its
     // contents), in arrival order.
@@ -92,16 +101,22 @@ class CCommPort {
     // Drops the send queue. A chunk already under way is still sent.
     void ClearSendQueue();
 
-    // "COMn" as a device path: /dev/ttyS(n-1).
+    // "COMn" as a device path: /dev/ttyS(n-1), or \\.\COMn on Windows.
     static std::string PortDevicePath(int nPort);
 
   private:
     void ReaderThread();
     void WriterThread();
-    void ReportLinkLost(const CIoResult& result);
     bool FailOpen(int nErrno, std::string reason = {});
+#if defined(_WIN32)
+    void ReportLinkLost(unsigned long nCode);
+
+    std::unique_ptr<CWin32Comm> m_pComm; // null while closed
+#else
+    void ReportLinkLost(const CIoResult& result);
 
     std::unique_ptr<CSerialDevice> m_pDevice; // null while closed
+#endif
     ReceivedCallback m_onReceived;
     LinkLostCallback m_onLinkLost;
     CCommError m_openError;

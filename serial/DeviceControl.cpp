@@ -11,19 +11,18 @@ namespace {
 struct CSpeed {
     std::string_view abbreviation;
     int nRate;
-    speed_t code;
 };
 
 // The speeds the port can be set to, with the two-digit abbreviations of the
 // device-control syntax.
 constexpr std::array<CSpeed, 7> kSpeeds{{
-    {"30", 300, B300},
-    {"60", 600, B600},
-    {"12", 1200, B1200},
-    {"24", 2400, B2400},
-    {"48", 4800, B4800},
-    {"96", 9600, B9600},
-    {"19", 19200, B19200},
+    {"30", 300},
+    {"60", 600},
+    {"12", 1200},
+    {"24", 2400},
+    {"48", 4800},
+    {"96", 9600},
+    {"19", 19200},
 }};
 
 const CSpeed* FindSpeedByRate(int nRate) {
@@ -43,8 +42,6 @@ std::optional<int> ParseSpeed(std::string_view value) {
         return std::nullopt;
     return n;
 }
-
-constexpr tcflag_t kParityBits = PARENB | PARODD;
 
 } // namespace
 
@@ -150,63 +147,4 @@ std::optional<CLineSettings> ParseDeviceControlString(const std::string& text) {
         }
     }
     return settings;
-}
-
-termios BuildTermios(const termios& current, const CLineSettings& settings, bool bXonXoff) {
-    termios t = current;
-    cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~CRTSCTS;
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-
-    const CSpeed* speed = FindSpeedByRate(settings.nBaudRate);
-    const speed_t code = speed ? speed->code : B9600;
-    cfsetispeed(&t, code);
-    cfsetospeed(&t, code);
-
-    t.c_cflag &= ~CSIZE;
-    t.c_cflag |= settings.nDataBits == 7 ? CS7 : CS8;
-
-    // A POSIX line has one or two stop bits, nothing between. One and a half
-    // becomes two: the far end's receiver needs one and a half bit times of
-    // idle line after each character, and two give it that and a half more.
-    if (settings.stopBits == CLineSettings::one)
-        t.c_cflag &= ~CSTOPB;
-    else
-        t.c_cflag |= CSTOPB;
-
-    // Framing and parity errors are not looked at (the bytes are checked by
-    // the transfer's own checksum), so INPCK stays off as cfmakeraw left it.
-    t.c_cflag &= ~kParityBits;
-    if (settings.cParity == 'O')
-        t.c_cflag |= PARENB | PARODD;
-    else if (settings.cParity == 'E')
-        t.c_cflag |= PARENB;
-
-    t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (bXonXoff) {
-        // IXON: stop sending on XOFF from the far end; IXOFF: send XOFF and
-        // XON ourselves as our input queue fills and empties. Only the two
-        // characters restart output (no IXANY), as the far end expects.
-        t.c_iflag |= IXON | IXOFF;
-        t.c_cc[VSTART] = kXon;
-        t.c_cc[VSTOP] = kXoff;
-    }
-    return t;
-}
-
-bool SettingsTookEffect(const termios& wanted, const termios& got, bool bPseudoTerminal) {
-    const tcflag_t frameBits = bPseudoTerminal ? (CSIZE | kParityBits) : 0;
-    if (wanted.c_iflag != got.c_iflag || wanted.c_oflag != got.c_oflag ||
-        wanted.c_lflag != got.c_lflag)
-        return false;
-    if ((wanted.c_cflag & ~frameBits) != (got.c_cflag & ~frameBits))
-        return false;
-    if (cfgetispeed(&wanted) != cfgetispeed(&got) || cfgetospeed(&wanted) != cfgetospeed(&got))
-        return false;
-    for (const int cc : {VMIN, VTIME, VSTART, VSTOP})
-        if (wanted.c_cc[cc] != got.c_cc[cc])
-            return false;
-    return true;
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The line settings of the serial port, from the flag values its owner
 // passes to `CCommPort::Open`, through a device-control string such as
-// "baud=96 data=7 stop=1 parity=N", to the terminal settings of the device.
+// "baud=96 data=7 stop=1 parity=N", to the settings of the device
+// (TermiosSettings.h on POSIX systems, the DCB on Windows).
 //
 // The string is kept as the one description of a setting because it is also
 // what a user reads in a message or a log line, and because every fallback
@@ -9,12 +10,13 @@
 // the step from flags to string.
 #pragma once
 
-#include <termios.h>
-
 #include <optional>
 #include <string>
 
-// Speeds, data bits, stop bits and parity as flag values.
+// Speeds, data bits, stop bits and parity as flag values: those of the
+// Win32 COMMPROP record. Where <windows.h> came first, its macros of the
+// same names and values stand for them.
+#ifndef BAUD_1200
 inline constexpr unsigned BAUD_600 = 0x20; // not offered: falls back to 9600
 inline constexpr unsigned BAUD_1200 = 0x40;
 inline constexpr unsigned BAUD_2400 = 0x100;
@@ -32,6 +34,7 @@ inline constexpr unsigned STOPBITS_20 = 0x4;
 inline constexpr unsigned PARITY_NONE = 0x100;
 inline constexpr unsigned PARITY_ODD = 0x200;
 inline constexpr unsigned PARITY_EVEN = 0x400;
+#endif
 
 // The XON and XOFF characters of software flow control.
 inline constexpr unsigned char kXon = 0x11;  // DC1
@@ -57,16 +60,3 @@ struct CLineSettings {
 // abbreviation ("96", "19") or in full ("9600"). Nothing on an unknown key,
 // a missing or unreadable value, or a speed we cannot set.
 std::optional<CLineSettings> ParseDeviceControlString(const std::string& text);
-
-// The terminal settings for the line: `current` made raw (no echo, no
-// signals, no translation of any byte), receiver on, modem lines ignored, no
-// hardware flow control, then the speed, frame and software flow control.
-// VMIN 1 and VTIME 0: the port reads without blocking, and with VMIN 1 a
-// read that returns 0 means the line was hung up, never "no byte yet".
-termios BuildTermios(const termios& current, const CLineSettings& settings, bool bXonXoff);
-
-// Whether the settings read back from a device are those we asked for. A
-// pseudo-terminal has no frame: the system keeps it at 8 bits without parity
-// whatever we ask, so there character size and parity may differ; any other
-// difference, and any at all on a real device, means the line is not set up.
-bool SettingsTookEffect(const termios& wanted, const termios& got, bool bPseudoTerminal);

@@ -41,3 +41,8 @@ std::vector<CPortEntry> BuildPortEntries(std::vector<CSerialDeviceInfo> devices,
 // The list as this machine has it now: the given devices, the by-id folder,
 // and the virtual PC-8801's link when it leads to its line.
 std::vector<CPortEntry> CurrentPortEntries(std::vector<CSerialDeviceInfo> devices);
+
+// The serial ports the system itself lists (on Windows, the registry's
+// SERIALCOMM key: "COM5" with its driver's name); none elsewhere, where the
+// window program asks its toolkit.
+std::vector<CSerialDeviceInfo> ListSystemSerialPorts();

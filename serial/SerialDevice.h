@@ -8,14 +8,14 @@
 // `stopped` at once. That is what lets one call end both worker threads.
 #pragma once
 
-#include <termios.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+
+#include "serial/TermiosSettings.h"
 
 struct CIoResult {
     enum Kind {

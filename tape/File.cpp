@@ -96,6 +96,10 @@ void IgnoreFileSizeSignal() {
 
 } // namespace
 
+std::FILE* OpenStdio(const std::string& strName, const char* mode) {
+    return std::fopen(strName.c_str(), mode);
+}
+
 CFile::CFile(int fd, std::string path, res::StringId errorMessage)
     : m_fd(fd), m_strPath(std::move(path)), m_errorMessage(errorMessage) {}
 

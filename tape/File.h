@@ -4,9 +4,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "res/Strings.h"
+
+// A name as the program holds it (UTF-8) as a path of the system's: on
+// Windows the wide name, whatever the code page.
+inline std::filesystem::path PathFromUtf8(const std::string& strName) {
+    return std::filesystem::path(std::u8string(strName.begin(), strName.end()));
+}
+
+// std::fopen for a UTF-8 name.
+std::FILE* OpenStdio(const std::string& strName, const char* mode);
 
 // An open file. Every failure throws CFileException with the message given
 // at opening (opening a tape, or saving one) and the system's reason.

@@ -33,8 +33,15 @@ std::string DefaultExtensionOf(const CFileFilter& filter) {
     return extension;
 }
 
+// Windows also takes a backslash between folders, and "C:" before a name.
+#if defined(_WIN32)
+constexpr const char* kPathSeparators = "/\\:";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 std::string FileNameOf(const std::string& strPathName) {
-    const auto slash = strPathName.rfind('/');
+    const auto slash = strPathName.find_last_of(kPathSeparators);
     return slash == std::string::npos ? strPathName : strPathName.substr(slash + 1);
 }
 

@@ -37,7 +37,9 @@ TEST(SystemReasons, CommonErrnoValuesInOurWordsTheRestInTheSystems) {
         // A pseudo-terminal whose far end closed answers EIO.
         {EIO, ReasonPlace::pseudoTerminal, kHungUp},
         {ENOSPC, ReasonPlace::file, kNoSpace},
+#ifdef EDQUOT // not in the C runtime of Windows
         {EDQUOT, ReasonPlace::file, kNoSpace},
+#endif
         {EINVAL, ReasonPlace::port, std::strerror(EINVAL)},
         {EFBIG, ReasonPlace::file, std::strerror(EFBIG)},
     };

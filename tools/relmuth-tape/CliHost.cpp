@@ -8,6 +8,7 @@
 
 #include "res/SystemReasons.h"
 #include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/Platform.h"
 
 namespace {
 
@@ -19,15 +20,11 @@ void ReportOutputError(int nErrno) {
 } // namespace
 
 void PrintError(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    WriteStream(stderr, line + '\n');
 }
 
 bool WriteOut(std::string_view bytes) {
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
-        std::fflush(stdout) == 0)
+    if (WriteStream(stdout, bytes))
         return true;
     ReportOutputError(errno != 0 ? errno : EIO);
     return false;

@@ -58,7 +58,7 @@ const char* KindName(EBlockView view) {
 
 // Reads a whole file, or standard input for "-".
 bool ReadText(const std::string& path, std::string& bytes) {
-    std::FILE* f = path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE* f = path == kStandardStream ? stdin : OpenStdio(path, "rb");
     if (f == nullptr) {
         PrintError("relmuth-tape: " + path + ": " + std::strerror(errno));
         return false;
@@ -80,7 +80,8 @@ bool ReadText(const std::string& path, std::string& bytes) {
 std::string DefaultName(const std::string& path) {
     if (path == kStandardStream)
         return "";
-    std::string stem = std::filesystem::path(path).stem().string();
+    const std::u8string wide = PathFromUtf8(path).stem().u8string();
+    std::string stem(wide.begin(), wide.end());
     for (char& c : stem)
         c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     return stem.substr(0, kFileNameSize);
@@ -204,7 +205,7 @@ int CmdBasic(const Args& args) {
     CRelmuthDoc doc(&host, TapeFormats());
     CRecordingReading reading;
     std::error_code ec;
-    if (out != kStandardStream && std::filesystem::exists(out, ec)) {
+    if (out != kStandardStream && std::filesystem::exists(PathFromUtf8(out), ec)) {
         if (!OpenTape(doc, out, reading))
             return kExitFailed;
     }

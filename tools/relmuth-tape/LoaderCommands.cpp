@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Commands for the loader: print it, or send it to the PC-8801.
-#include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,6 +10,7 @@
 #include "session/SendLoader.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/Platform.h"
 #include "tools/relmuth-tape/PortOptions.h"
 
 int CmdLoader(const Args& arguments) {
@@ -33,13 +32,9 @@ int CmdSendLoader(const Args& args) {
         return UsageError("send-loader", "send-loader takes PORT [--baud N]");
     options.strPort = options.rest[0];
 
-    // SIGINT and SIGTERM are taken synchronously while the text goes out.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigset_t oldMask;
-    pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+    // A stop request (SIGINT, SIGTERM; Ctrl+C on Windows) is taken while the
+    // text goes out; made before the port, whose threads take it over.
+    CCommandWait wait;
 
     // The port's threads only note the loss; the loop below looks at it. A
     // lost line would otherwise hold the count where it stopped for ever.
@@ -51,10 +46,8 @@ int CmdSendLoader(const Args& args) {
                                        std::lock_guard lock(lostMutex);
                                        lost = e;
                                    }});
-    if (!OpenCliPort(session, options)) {
-        pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    if (!OpenCliPort(session, options))
         return kExitFailed;
-    }
     const int nTotal = session.StartSendLoader();
     int nPercent = -1;
     bool bCancelled = false;
@@ -72,8 +65,7 @@ int CmdSendLoader(const Args& args) {
             if (lost)
                 break;
         }
-        const timespec wait{0, kSendPollMilliseconds * 1000000L};
-        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0) {
+        if (wait.Wait(kSendPollMilliseconds) == CCommandWait::Event::stopRequested) {
             session.CancelSend();
             bCancelled = true;
             break;
@@ -83,7 +75,6 @@ int CmdSendLoader(const Args& args) {
     // A chunk leaves the queue only once the line has sent it, so nothing is
     // left to wait for when the count reaches 0.
     session.ClosePort();
-    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     if (bCancelled) {
         std::fprintf(stderr, "relmuth-tape: cancelled; the PC-8801 did not get the whole loader\n");
         return kExitFailed;

@@ -3,19 +3,12 @@
 // capture blocks from the PC-8801 into a tape file without a window, after
 // sending it the loader on the same open port when asked.
 //
-// The port's callbacks only post: they bump an eventfd. SIGINT and SIGTERM
-// are blocked in every thread and read from a signalfd. The main thread
-// waits on both and hands each wake-up to the tape session, which takes the
-// bytes and runs them through the framing and the receiver; the tape is
-// saved when a block is stored. A stop signal ends the command once the bytes already on their
-// way have been handled.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
+// The port's callbacks only post: they wake the command's wait, which also
+// hears the user's stop request (SIGINT and SIGTERM; Ctrl+C and Ctrl+Break
+// on Windows). The main thread hands each wake-up to the tape session,
+// which takes the bytes and runs them through the framing and the receiver;
+// the tape is saved when a block is stored. A stop request ends the command
+// once the bytes already on their way have been handled.
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -34,101 +27,39 @@
 #include "tools/relmuth-tape/CaptureTarget.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/Platform.h"
 #include "tools/relmuth-tape/PortOptions.h"
 
 namespace {
 
-// After a stop signal: how long the line must be quiet before the command
+// After a stop request: how long the line must be quiet before the command
 // ends, and the longest it goes on taking bytes.
 constexpr std::chrono::milliseconds kStopQuietTime{200};
 constexpr std::chrono::milliseconds kStopDrainLimit{2000};
 
-// A descriptor closed with its owner.
-class CFd {
-  public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-// SIGINT and SIGTERM blocked for the life of this object (and for the port's
-// threads, which start inside it and inherit the mask), and readable
-// through a signalfd instead of interrupting anything.
-class CStopSignals {
-  public:
-    CStopSignals() {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
-        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
-    }
-    ~CStopSignals() {
-        // A signal that came after the last look is dropped: the command
-        // is ending anyway.
-        if (m_fd >= 0) {
-            signalfd_siginfo info;
-            while (::read(m_fd, &info, sizeof info) == sizeof info) {
-            }
-            ::close(m_fd);
-        }
-        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-    }
-    CStopSignals(const CStopSignals&) = delete;
-    CStopSignals& operator=(const CStopSignals&) = delete;
-
-    int Fd() const { return m_fd; }
-
-    // Takes one signal that came; false when none is there.
-    bool Take() {
-        signalfd_siginfo info;
-        return ::read(m_fd, &info, sizeof info) == sizeof info;
-    }
-
-  private:
-    sigset_t m_set;
-    sigset_t m_old;
-    int m_fd = -1;
-};
-
 // Where the port's threads post: "bytes arrived" and "the link is lost".
 class CPortMailbox {
   public:
-    int Fd() const { return m_fd.Get(); }
+    explicit CPortMailbox(CCommandWait& wait) : m_wait(wait) {}
 
-    void PostReceived() { Wake(); }
+    void PostReceived() { m_wait.Wake(); }
     void PostLinkLost(const CCommError& error) {
         {
             std::lock_guard lock(m_mutex);
             if (!m_lost)
                 m_lost = error;
         }
-        Wake();
+        m_wait.Wake();
     }
 
-    // Empties the wake-up counter; the loss, when one was posted.
+    // The loss, when one was posted.
     std::optional<CCommError> Collect() {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t n = ::read(m_fd.Get(), &count, sizeof count);
         std::lock_guard lock(m_mutex);
         return m_lost;
     }
 
   private:
-    void Wake() {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_fd.Get(), &one, sizeof one);
-    }
-
-    CFd m_fd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    CCommandWait& m_wait;
     std::mutex m_mutex;
     std::optional<CCommError> m_lost;
 };
@@ -210,7 +141,7 @@ int CmdReceive(const Args& args) {
                                      "and standard output has the list lines");
 
     // A standard output that goes away must not end the capture.
-    ::signal(SIGPIPE, SIG_IGN);
+    IgnoreBrokenPipe();
 
     // A tape that exists is added to; one that cannot be read is left alone
     // rather than replaced by what arrives. OUT is judged before anything
@@ -218,15 +149,16 @@ int CmdReceive(const Args& args) {
     CCliDocumentHost host;
     CRelmuthDoc doc(&host, TapeFormats());
     std::error_code ec;
-    const bool bExists = std::filesystem::exists(out, ec);
+    const bool bExists = std::filesystem::exists(PathFromUtf8(out), ec);
     if (!CheckCaptureTarget(out, bExists))
         return kExitFailed;
     if (bExists && !doc.OnOpenDocument(out))
         return kExitFailed;
 
-    CStopSignals signals;
-    CPortMailbox mailbox;
-    if (signals.Fd() < 0 || mailbox.Fd() < 0) {
+    // Made before the port, whose threads inherit how stop requests are taken.
+    CCommandWait wait;
+    CPortMailbox mailbox(wait);
+    if (!wait.IsReady()) {
         std::fprintf(stderr, "relmuth-tape: %s\n", res::ErrnoReasonText(errno).c_str());
         return kExitFailed;
     }
@@ -256,9 +188,9 @@ int CmdReceive(const Args& args) {
             session.OnPortReceived();
     };
     int status = kExitOk;
-    // After a stop signal, bytes that were on their way still come: they are
-    // taken until the line has been quiet for a moment, so that a transfer
-    // complete on the line is stored. A second signal ends at once.
+    // After a stop request, bytes that were on their way still come: they
+    // are taken until the line has been quiet for a moment, so that a
+    // transfer complete on the line is stored. A second request ends at once.
     std::optional<std::chrono::steady_clock::time_point> stopBy;
     while (!ui.Done()) {
         if (bSending) {
@@ -283,28 +215,23 @@ int CmdReceive(const Args& args) {
             const int nQuiet = static_cast<int>(std::min(left, kStopQuietTime).count());
             nTimeout = nTimeout < 0 ? nQuiet : std::min(nTimeout, nQuiet);
         }
-        pollfd fds[2] = {{mailbox.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
-        const int nReady = ::poll(fds, 2, nTimeout);
-        if (nReady < 0) {
-            if (errno == EINTR)
-                continue;
+        const CCommandWait::Event event = wait.Wait(nTimeout);
+        if (event == CCommandWait::Event::failed) {
             std::fprintf(stderr, "relmuth-tape: %s\n", res::ErrnoReasonText(errno).c_str());
             status = kExitFailed;
             break;
         }
-        if (nReady == 0) {
+        if (event == CCommandWait::Event::timedOut) {
             if (stopBy)
-                break; // quiet since the stop signal
+                break; // quiet since the stop request
             continue;  // time to show how far the loader is
         }
-        if (fds[1].revents != 0) {
+        if (event == CCommandWait::Event::stopRequested) {
             if (stopBy)
                 break;
-            signals.Take();
             stopBy = std::chrono::steady_clock::now() + kStopDrainLimit;
-        }
-        if (fds[0].revents == 0)
             continue;
+        }
         const std::optional<CCommError> lost = mailbox.Collect();
         // What arrived before the line went away is handled first.
         handleReceived();

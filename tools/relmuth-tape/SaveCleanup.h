@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A save replaces its file through a temporary one beside it
 // (.NAME.PID-N.tmp), which the save removes itself when it fails. SIGINT and
-// SIGTERM would end the program in the middle and leave it behind: while an
-// object of this class lives, they are taken by a thread of its own, which
-// removes this process's temporary files of OUT and then lets the signal end
-// the program as it would have. (SIGKILL cannot be taken: it can still leave
+// SIGTERM (on Windows Ctrl+C, Ctrl+Break and closing the console) would end
+// the program in the middle and leave it behind: while an object of this
+// class lives, they are taken by a thread of its own, which removes this
+// process's temporary files of OUT and then lets the request end the
+// program as it would have. (SIGKILL cannot be taken: it can still leave
 // one.)
 #pragma once
 
-#include <signal.h>
-
+#include <memory>
 #include <string>
-#include <thread>
 
 class CSaveCleanup {
   public:
@@ -20,15 +19,17 @@ class CSaveCleanup {
     CSaveCleanup(const CSaveCleanup&) = delete;
     CSaveCleanup& operator=(const CSaveCleanup&) = delete;
 
-  private:
-    void Watch();
+    // Removes this process's temporary files of OUT.
     void RemoveTemporaryFiles() const;
 
+    struct Impl;
+
+  private:
     std::string m_strFolder;
     std::string m_strPrefix; // ".NAME.PID-"
-    sigset_t m_set{};
-    sigset_t m_old{};
-    int m_signalFd = -1;
-    int m_stopFd = -1;
-    std::thread m_watcher;
+    std::unique_ptr<Impl> m_impl;
 };
+
+// The temporary files' folder and name prefix for a save of strOut by this
+// process: the file the save writes, links followed.
+void SaveTemporaryPlace(const std::string& strOut, std::string& strFolder, std::string& strPrefix);

@@ -20,7 +20,7 @@ namespace {
 
 // Reads a whole file, or standard input for "-"; errno text on failure.
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
-    std::FILE* f = path == kStandardStream ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE* f = path == kStandardStream ? stdin : OpenStdio(path, "rb");
     if (f == nullptr) {
         error = path + ": " + res::ErrnoReasonText(errno);
         return false;

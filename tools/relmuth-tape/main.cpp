@@ -9,6 +9,7 @@
 #include "res/Version.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
+#include "tools/relmuth-tape/Platform.h"
 
 namespace {
 
@@ -107,12 +108,12 @@ std::string CommandHelp(const Command& command) {
     return "Usage: " + UsageLine(command) + "\n" + command.help + "\n" + kFiles + kStatus;
 }
 
-int Run(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(Help().c_str(), stderr);
+int Run(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) {
+        WriteStream(stderr, Help());
         return kExitUsage;
     }
-    const std::string_view name = argv[1];
+    const std::string_view name = arguments[0];
     if (name == "--help" || name == "-h")
         return WriteOut(Help()) ? kExitOk : kExitFailed;
     if (name == "--version") {
@@ -120,7 +121,7 @@ int Run(int argc, char** argv) {
                                     res::kVersionDotted + "\n" + res::kLicenseLine + "\n";
         return WriteOut(version) ? kExitOk : kExitFailed;
     }
-    const Args args(argv + 2, argv + argc);
+    const Args args(arguments.begin() + 1, arguments.end());
     for (const Command& command : kCommands) {
         if (command.name != name)
             continue;
@@ -136,5 +137,6 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return FinishOutput(Run(argc, argv));
+    SetUpStandardStreams();
+    return FinishOutput(Run(ProgramArguments(argc, argv)));
 }
