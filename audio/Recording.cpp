@@ -93,7 +93,6 @@ class CWaveSampleSink final : public CSampleSink {
     CWaveWriter& m_writer;
 };
 
-
 // The pattern with %1, %2, ... replaced by fields.
 std::string Fill(std::string_view pattern, std::span<const std::string> fields) {
     std::string line;
@@ -154,8 +153,7 @@ std::string DescribeDamage(const CDamagedByte& damage) {
 
 std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
                                         const CRecordingOptions& options,
-                                        std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress,
+                                        std::vector<CTapeBlock>& blocks, CDecodeProgress* pProgress,
                                         std::vector<CBlockQuality>* pQuality) {
     const auto reader = CSoundFileReader::OpenFile(strPath);
     return ReadRecording(*reader, options, blocks, pProgress, pQuality);
@@ -163,8 +161,7 @@ std::vector<CDamagedByte> ReadRecording(const std::string& strPath,
 
 std::vector<CDamagedByte> ReadRecording(std::span<const std::uint8_t> file,
                                         const CRecordingOptions& options,
-                                        std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress,
+                                        std::vector<CTapeBlock>& blocks, CDecodeProgress* pProgress,
                                         std::vector<CBlockQuality>* pQuality) {
     const auto reader = CSoundFileReader::OpenMemory(file);
     return ReadRecording(*reader, options, blocks, pProgress, pQuality);
@@ -263,8 +260,7 @@ std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blo
 }
 
 std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordingOptions& options,
-                                        std::vector<CTapeBlock>& blocks,
-                                        CDecodeProgress* pProgress,
+                                        std::vector<CTapeBlock>& blocks, CDecodeProgress* pProgress,
                                         std::vector<CBlockQuality>* pQuality) {
     const int nChannels = reader.GetChannels();
     CRecordingDecoder decoder(reader.GetSampleRate(), nChannels, options);

@@ -36,12 +36,14 @@ bool CTapeSession::OpenPort(const std::string& strDevicePath, unsigned nBaudFlag
                               frame.nParity, frame.bXonXoff));
 }
 
+#if !defined(_WIN32)
 bool CTapeSession::OpenPort(std::unique_ptr<CSerialDevice> device, unsigned nBaudFlag) {
     ClosePort();
     const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
     return Opened(m_port.Open(std::move(device), nBaudFlag, frame.nDataBits, frame.nStopBits,
                               frame.nParity, frame.bXonXoff));
 }
+#endif
 
 bool CTapeSession::Opened(bool bOpened) {
     m_linkState = bOpened ? LinkState::open : LinkState::closed;

@@ -63,12 +63,21 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // program's frame: 7 data bits, no parity, 1 stop bit, XON/XOFF. A port
     // open before is closed first. False, with GetOpenError, when it fails.
     bool OpenPort(const std::string& strDevicePath, unsigned nBaudFlag);
-    // The same on a device already opened (a test's line).
+#if !defined(_WIN32)
+    // The same on a device already opened (a test's line; the port takes
+    // such devices on POSIX systems only).
     bool OpenPort(std::unique_ptr<CSerialDevice> device, unsigned nBaudFlag);
+#endif
     void ClosePort();
-    LinkState GetLinkState() const { return m_linkState; }
-    const CCommError& GetOpenError() const { return m_port.GetOpenError(); }
-    CCommPort& GetPort() { return m_port; }
+    LinkState GetLinkState() const {
+        return m_linkState;
+    }
+    const CCommError& GetOpenError() const {
+        return m_port.GetOpenError();
+    }
+    CCommPort& GetPort() {
+        return m_port;
+    }
 
     // The port has posted. Bytes that arrive while a file is read wait in
     // the port; they are taken once the reading is over, from a new post.
@@ -79,10 +88,16 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // --- Receiving.
     // A receiver waiting for a header, the partial line dropped (after
     // start-up, every New and Open, and every port opened).
-    void InstallReceiver() { m_receive.InstallReceiver(); }
+    void InstallReceiver() {
+        m_receive.InstallReceiver();
+    }
     // The user cancelled the receive progress.
-    void CancelReceive() { m_receive.CancelReceive(); }
-    const CReceiveContext& GetReceiveContext() const { return m_receive; }
+    void CancelReceive() {
+        m_receive.CancelReceive();
+    }
+    const CReceiveContext& GetReceiveContext() const {
+        return m_receive;
+    }
 
     // --- Files.
     // Reads the file into the document, holding what arrives meanwhile (a
@@ -90,12 +105,18 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // is that of the format (progress, options); what it reports of a
     // recording's damage the session keeps (GetRecordingDamage).
     bool ReadFile(const std::string& strPathName, CRecordingReading& reading);
-    bool IsReadingFile() const { return m_pReading != nullptr; }
+    bool IsReadingFile() const {
+        return m_pReading != nullptr;
+    }
     // The bytes of the recording the tape was opened from that did not
     // decode cleanly, by block and offset as opened; none once the tape is
     // replaced by another.
-    const std::vector<CDamagedByte>& GetRecordingDamage() const { return m_recordingDamage; }
-    std::vector<CDamagedByte>& GetRecordingDamage() { return m_recordingDamage; }
+    const std::vector<CDamagedByte>& GetRecordingDamage() const {
+        return m_recordingDamage;
+    }
+    std::vector<CDamagedByte>& GetRecordingDamage() {
+        return m_recordingDamage;
+    }
 
     // --- Sending the loader.
     // Queues the loader on the port; its size in bytes, 0 when nothing was

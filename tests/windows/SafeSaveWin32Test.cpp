@@ -29,8 +29,8 @@ class SafeSaveWindows : public testing::Test {
   protected:
     void SetUp() override {
         dir = MakeScratchFolder("relmuth-win-save");
-        doc.m_blocks = {Block(Concat({BasicHeader(), Pattern(300)}), 1200),
-                        Block(Bytes({0x3A, 1, 2}), 600)};
+        doc.ReplaceTape(
+            {Block(Concat({BasicHeader(), Pattern(300)}), 1200), Block(Bytes({0x3A, 1, 2}), 600)});
         CMemoryArchive ar(image);
         WriteKxm(doc.m_blocks, ar);
     }
