@@ -57,40 +57,37 @@ bool CCommPort::FailOpen(int nErrno, std::string reason) {
     return false;
 }
 
-bool CCommPort::Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-                     unsigned nParity, bool bXonXoff) {
+bool CCommPort::Open(int nPort, const CLineSettings& settings, bool bXonXoff) {
     if (nPort < 1)
         return FailOpen(ENOENT);
-    return Open(PortDevicePath(nPort), nBaud, nDataBits, nStopBits, nParity, bXonXoff);
+    return Open(PortDevicePath(nPort), settings, bXonXoff);
 }
 
-bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits,
-                     unsigned nStopBits, unsigned nParity, bool bXonXoff) {
+bool CCommPort::Open(const std::string& devicePath, const CLineSettings& settings, bool bXonXoff) {
     if (IsOpen())
         return FailOpen(EBUSY);
     int err = 0;
     auto device = OpenPosixSerialDevice(devicePath, err);
     if (!device)
         return FailOpen(err);
-    return Open(std::move(device), nBaud, nDataBits, nStopBits, nParity, bXonXoff);
+    return Open(std::move(device), settings, bXonXoff);
 }
 
-bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsigned nDataBits,
-                     unsigned nStopBits, unsigned nParity, bool bXonXoff) {
+bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, const CLineSettings& settings,
+                     bool bXonXoff) {
     if (IsOpen())
         return FailOpen(EBUSY);
     if (!device)
         return FailOpen(EINVAL);
 
-    const std::string control = BuildDeviceControlString(nBaud, nDataBits, nStopBits, nParity);
-    const auto settings = ParseDeviceControlString(control);
-    if (!settings)
+    const std::string control = DeviceControlString(settings);
+    if (!IsSettable(settings))
         return FailOpen(EINVAL, "cannot set up the line as \"" + control + "\"");
 
     termios current{};
     if (const int e = device->GetAttributes(current))
         return FailOpen(e);
-    const termios wanted = BuildTermios(current, *settings, bXonXoff);
+    const termios wanted = BuildTermios(current, settings, bXonXoff);
 
     // A pseudo-terminal keeps 8 bits without parity whatever it is asked,
     // and depending on the system says so with EINVAL or says nothing, after
@@ -107,9 +104,9 @@ bool CCommPort::Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsi
     }
 
     // Bits on the line per character: start, data, parity, stop.
-    const int bitsPerChar = 1 + settings->nDataBits + (settings->cParity != 'N' ? 1 : 0) +
-                            (settings->stopBits == CLineSettings::one ? 1 : 2);
-    m_charTime = std::chrono::microseconds(1'000'000LL * bitsPerChar / settings->nBaudRate);
+    const int bitsPerChar = 1 + settings.nDataBits + (settings.cParity != 'N' ? 1 : 0) +
+                            (settings.stopBits == CLineSettings::one ? 1 : 2);
+    m_charTime = std::chrono::microseconds(1'000'000LL * bitsPerChar / settings.nBaudRate);
 
     m_bStop = false;
     m_bLinkLost = false;

@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "serial/DeviceControl.h"
@@ -61,16 +62,31 @@ class CCommPort {
     bool SetLinkLostCallback(LinkLostCallback callback);
 
     // Opens "COMn": /dev/ttyS(n-1) on Linux, \\.\COMn on Windows.
-    bool Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits, unsigned nParity,
-              bool bXonXoff);
+    bool Open(int nPort, const CLineSettings& settings, bool bXonXoff);
     // Opens any terminal device: /dev/ttyUSB0, /dev/serial/by-id/..., a
     // pseudo-terminal; on Windows a device name such as \\.\COM12.
-    bool Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-              unsigned nParity, bool bXonXoff);
+    bool Open(const std::string& devicePath, const CLineSettings& settings, bool bXonXoff);
 #if !defined(_WIN32)
     // Sets up a device already opened and runs the port on it.
+    bool Open(std::unique_ptr<CSerialDevice> device, const CLineSettings& settings, bool bXonXoff);
+#endif
+    // The same with the flag values of the settings dialog's tables
+    // (BAUD_9600, DATABITS_7...), as `LineSettingsFromFlags` reads them.
+    bool Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits, unsigned nParity,
+              bool bXonXoff) {
+        return Open(nPort, LineSettingsFromFlags(nBaud, nDataBits, nStopBits, nParity), bXonXoff);
+    }
+    bool Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+              unsigned nParity, bool bXonXoff) {
+        return Open(devicePath, LineSettingsFromFlags(nBaud, nDataBits, nStopBits, nParity),
+                    bXonXoff);
+    }
+#if !defined(_WIN32)
     bool Open(std::unique_ptr<CSerialDevice> device, unsigned nBaud, unsigned nDataBits,
-              unsigned nStopBits, unsigned nParity, bool bXonXoff);
+              unsigned nStopBits, unsigned nParity, bool bXonXoff) {
+        return Open(std::move(device), LineSettingsFromFlags(nBaud, nDataBits, nStopBits, nParity),
+                    bXonXoff);
+    }
 #endif
 
     // Stops both workers, waits for them and closes the line. Always true;

@@ -115,15 +115,13 @@ bool CCommPort::FailOpen(int nCode, std::string reason) {
     return false;
 }
 
-bool CCommPort::Open(int nPort, unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-                     unsigned nParity, bool bXonXoff) {
+bool CCommPort::Open(int nPort, const CLineSettings& settings, bool bXonXoff) {
     if (nPort < 1 || nPort > 256)
         return FailOpen(ERROR_FILE_NOT_FOUND);
-    return Open(PortDevicePath(nPort), nBaud, nDataBits, nStopBits, nParity, bXonXoff);
+    return Open(PortDevicePath(nPort), settings, bXonXoff);
 }
 
-bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDataBits,
-                     unsigned nStopBits, unsigned nParity, bool bXonXoff) {
+bool CCommPort::Open(const std::string& devicePath, const CLineSettings& settings, bool bXonXoff) {
     if (IsOpen())
         return FailOpen(ERROR_BUSY);
     auto comm = std::make_unique<CWin32Comm>();
@@ -135,9 +133,8 @@ bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDa
     if (comm->hComm == INVALID_HANDLE_VALUE)
         return FailOpen(static_cast<int>(GetLastError()));
 
-    const std::string control = BuildDeviceControlString(nBaud, nDataBits, nStopBits, nParity);
-    const auto settings = ParseDeviceControlString(control);
-    if (!settings)
+    const std::string control = DeviceControlString(settings);
+    if (!IsSettable(settings))
         return FailOpen(ERROR_INVALID_PARAMETER, "cannot set up the line as \"" + control + "\"");
 
     // The call that refused is named: the settings are the same every time.
@@ -154,7 +151,7 @@ bool CCommPort::Open(const std::string& devicePath, unsigned nBaud, unsigned nDa
         return fail("BuildCommDCBA");
     dcb.fBinary = TRUE;
     // Windows reads "baud=96" as 9600; wine takes the 96 as it stands.
-    dcb.BaudRate = static_cast<DWORD>(settings->nBaudRate);
+    dcb.BaudRate = static_cast<DWORD>(settings.nBaudRate);
     if (bXonXoff) {
         dcb.fOutX = TRUE; // stop sending on XOFF from the far end
         dcb.fInX = TRUE;  // send XOFF and XON as our input buffer fills and empties

@@ -40,6 +40,11 @@ CCommOpenArgs CommOpenArgsFromDialog(int nPortIndex, int nBaudIndex) {
     return args;
 }
 
+CLineSettings ProgramLineSettings(unsigned nBaudFlag) {
+    return CLineSettings{LineSettingsFromFlags(nBaudFlag, 0, 0, 0).nBaudRate, 7, CLineSettings::one,
+                         'N'};
+}
+
 unsigned BaudFlagFromRate(int nRate) {
     for (const CSpeedEntry& e : kSpeedList)
         if (e.nRate == nRate)

@@ -34,5 +34,10 @@ unsigned BaudFlagFromIndex(int nBaudIndex);
 // The `Open` arguments for the chosen list indexes.
 CCommOpenArgs CommOpenArgsFromDialog(int nPortIndex, int nBaudIndex);
 
+// The program's frame at the speed of a speed flag (9600 for an unknown
+// one), and its flow control: how `CTapeSession` opens the port.
+CLineSettings ProgramLineSettings(unsigned nBaudFlag);
+inline constexpr bool kProgramXonXoff = true;
+
 // The speed flag for a speed in baud (1200 ... 19200); 0 for any other.
 unsigned BaudFlagFromRate(int nRate);

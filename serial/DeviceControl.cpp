@@ -45,54 +45,92 @@ std::optional<int> ParseSpeed(std::string_view value) {
 
 } // namespace
 
-std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-                                     unsigned nParity) {
-    const char* baud = "96";
+CLineSettings LineSettingsFromFlags(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+                                    unsigned nParity) {
+    CLineSettings settings;
     switch (nBaud) {
     case BAUD_1200:
-        baud = "12";
+        settings.nBaudRate = 1200;
         break;
     case BAUD_2400:
-        baud = "24";
+        settings.nBaudRate = 2400;
         break;
     case BAUD_4800:
-        baud = "48";
-        break;
-    case BAUD_9600:
-        baud = "96";
+        settings.nBaudRate = 4800;
         break;
     case BAUD_19200:
-        baud = "19";
+        settings.nBaudRate = 19200;
+        break;
+    default:
+        settings.nBaudRate = 9600;
         break;
     }
-    const char data = nDataBits == DATABITS_7 ? '7' : '8';
-    const char* stop = "1";
+    settings.nDataBits = nDataBits == DATABITS_7 ? 7 : 8;
     switch (nStopBits) {
     case STOPBITS_15:
-        stop = "1.5";
+        settings.stopBits = CLineSettings::onePointFive;
         break;
     case STOPBITS_20:
-        stop = "2";
+        settings.stopBits = CLineSettings::two;
+        break;
+    default:
+        settings.stopBits = CLineSettings::one;
         break;
     }
-    char parity = 'N';
     switch (nParity) {
     case PARITY_ODD:
-        parity = 'O';
+        settings.cParity = 'O';
         break;
     case PARITY_EVEN:
-        parity = 'E';
+        settings.cParity = 'E';
+        break;
+    default:
+        settings.cParity = 'N';
         break;
     }
+    return settings;
+}
+
+bool IsSettable(const CLineSettings& settings) {
+    const bool bStopBits = settings.stopBits == CLineSettings::one ||
+                           settings.stopBits == CLineSettings::onePointFive ||
+                           settings.stopBits == CLineSettings::two;
+    return FindSpeedByRate(settings.nBaudRate) &&
+           (settings.nDataBits == 7 || settings.nDataBits == 8) && bStopBits &&
+           (settings.cParity == 'N' || settings.cParity == 'O' || settings.cParity == 'E');
+}
+
+std::string DeviceControlString(const CLineSettings& settings) {
     std::string text = "baud=";
-    text += baud;
+    if (const CSpeed* speed = FindSpeedByRate(settings.nBaudRate))
+        text += speed->abbreviation;
+    else
+        text += std::to_string(settings.nBaudRate);
     text += " data=";
-    text += data;
+    text += std::to_string(settings.nDataBits);
     text += " stop=";
-    text += stop;
+    switch (settings.stopBits) {
+    case CLineSettings::one:
+        text += "1";
+        break;
+    case CLineSettings::onePointFive:
+        text += "1.5";
+        break;
+    case CLineSettings::two:
+        text += "2";
+        break;
+    default:
+        text += "?";
+        break;
+    }
     text += " parity=";
-    text += parity;
+    text += settings.cParity;
     return text;
+}
+
+std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+                                     unsigned nParity) {
+    return DeviceControlString(LineSettingsFromFlags(nBaud, nDataBits, nStopBits, nParity));
 }
 
 std::optional<CLineSettings> ParseDeviceControlString(const std::string& text) {

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The line settings of the serial port, from the flag values its owner
-// passes to `CCommPort::Open`, through a device-control string such as
-// "baud=96 data=7 stop=1 parity=N", to the settings of the device
-// (TermiosSettings.h on POSIX systems, the DCB on Windows).
-//
-// The string is kept as the one description of a setting because it is also
-// what a user reads in a message or a log line, and because every fallback
-// (an unknown speed is 9600, unknown data bits are 8...) lives in one place:
-// the step from flags to string.
+// The line settings of the serial port: the speed, data bits, stop bits and
+// parity `CCommPort::Open` sets up, made from the flag values of the settings
+// dialog's tables or given as they are, and written as a device-control
+// string such as "baud=96 data=7 stop=1 parity=N" for a message, a log line
+// and the Windows call that reads such a string into its DCB.
 #pragma once
 
 #include <optional>
@@ -40,11 +36,6 @@ inline constexpr unsigned PARITY_EVEN = 0x400;
 inline constexpr unsigned char kXon = 0x11;  // DC1
 inline constexpr unsigned char kXoff = 0x13; // DC3
 
-// "baud=%s data=%c stop=%s parity=%c" from the flags; unknown flags take the
-// defaults 9600 baud, 8 data bits, 1 stop bit, no parity.
-std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
-                                     unsigned nParity);
-
 struct CLineSettings {
     enum StopBits { one, onePointFive, two };
 
@@ -55,6 +46,24 @@ struct CLineSettings {
 
     friend bool operator==(const CLineSettings&, const CLineSettings&) = default;
 };
+
+// The settings the flags stand for. Unknown flags take the defaults 9600
+// baud, 8 data bits, 1 stop bit, no parity; so does BAUD_600, which the
+// program does not offer.
+CLineSettings LineSettingsFromFlags(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+                                    unsigned nParity);
+
+// Whether a port can be set up so: a speed of 300 to 19200 baud that a line
+// can be set to, 7 or 8 data bits, parity 'N', 'O' or 'E'.
+bool IsSettable(const CLineSettings& settings);
+
+// "baud=%s data=%d stop=%s parity=%c", the speed by its two-digit
+// abbreviation ("96", "19"); a speed without one is written in full.
+std::string DeviceControlString(const CLineSettings& settings);
+
+// The same for the flags: DeviceControlString(LineSettingsFromFlags(...)).
+std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
+                                     unsigned nParity);
 
 // Reads a device-control string. The speed may be written as its two-digit
 // abbreviation ("96", "19") or in full ("9600"). Nothing on an unknown key,

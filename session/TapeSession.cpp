@@ -31,17 +31,13 @@ CTapeSession::~CTapeSession() {
 
 bool CTapeSession::OpenPort(const std::string& strDevicePath, unsigned nBaudFlag) {
     ClosePort();
-    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
-    return Opened(m_port.Open(strDevicePath, nBaudFlag, frame.nDataBits, frame.nStopBits,
-                              frame.nParity, frame.bXonXoff));
+    return Opened(m_port.Open(strDevicePath, ProgramLineSettings(nBaudFlag), kProgramXonXoff));
 }
 
 #if !defined(_WIN32)
 bool CTapeSession::OpenPort(std::unique_ptr<CSerialDevice> device, unsigned nBaudFlag) {
     ClosePort();
-    const CCommOpenArgs frame = CommOpenArgsFromDialog(kDefaultPortIndex, kDefaultBaudIndex);
-    return Opened(m_port.Open(std::move(device), nBaudFlag, frame.nDataBits, frame.nStopBits,
-                              frame.nParity, frame.bXonXoff));
+    return Opened(m_port.Open(std::move(device), ProgramLineSettings(nBaudFlag), kProgramXonXoff));
 }
 #endif
 

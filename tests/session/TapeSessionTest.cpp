@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../ScratchFolder.h"
@@ -194,6 +195,23 @@ TEST_F(TapeSession, ALostLinkIsToldOnceAndAPortOpenedAgainReceives) {
     Deliver();
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{kGoodBlock});
     EXPECT_EQ(owner.events.size(), 5u); // lost, then the block's four
+}
+
+// The port is set to the loader's frame, 7 data bits, no parity, one stop
+// bit with XON/XOFF, at the speed chosen; an unknown speed flag is 9600.
+TEST_F(TapeSession, OpensTheLineWithTheProgramsFrameAtTheChosenSpeed) {
+    using Row = std::pair<unsigned, speed_t>;
+    for (const auto& [nFlag, speed] :
+         {Row{BAUD_19200, B19200}, Row{BAUD_1200, B1200}, Row{0, B9600}}) {
+        SCOPED_TRACE(nFlag);
+        auto other = std::make_shared<CFakeLine>();
+        ASSERT_TRUE(session.OpenPort(std::make_unique<CFakeSerialDevice>(other), nFlag));
+        const termios t = other->Look([](CFakeLine& l) { return l.lastSet.value_or(termios{}); });
+        EXPECT_EQ(cfgetospeed(&t), speed);
+        EXPECT_EQ(cfgetispeed(&t), speed);
+        EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB), tcflag_t(CS7));
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), tcflag_t(IXON | IXOFF));
+    }
 }
 
 // The line holds the loader back; cancelling drops what is queued, and
