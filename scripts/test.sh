@@ -18,8 +18,11 @@ cmake --build build -j "$jobs"
 
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+# The window program's shell only shows and forwards; what it decides is the
+# session's, whose tests run here. Leaving Qt out keeps the whole command
+# within its time on two cores.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRELMUTH_SANITIZE=ON \
-      -DRELMUTH_BUILD_BENCHMARKS=OFF
+      -DRELMUTH_BUILD_BENCHMARKS=OFF -DRELMUTH_BUILD_GUI=OFF
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"

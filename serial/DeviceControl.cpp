@@ -2,8 +2,6 @@
 #include "serial/DeviceControl.h"
 
 #include <array>
-#include <charconv>
-#include <sstream>
 #include <string_view>
 
 namespace {
@@ -30,17 +28,6 @@ const CSpeed* FindSpeedByRate(int nRate) {
         if (s.nRate == nRate)
             return &s;
     return nullptr;
-}
-
-std::optional<int> ParseSpeed(std::string_view value) {
-    for (const CSpeed& s : kSpeeds)
-        if (s.abbreviation == value)
-            return s.nRate;
-    int n = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-    if (ec != std::errc() || end != value.data() + value.size() || !FindSpeedByRate(n))
-        return std::nullopt;
-    return n;
 }
 
 } // namespace
@@ -131,58 +118,4 @@ std::string DeviceControlString(const CLineSettings& settings) {
 std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
                                      unsigned nParity) {
     return DeviceControlString(LineSettingsFromFlags(nBaud, nDataBits, nStopBits, nParity));
-}
-
-std::optional<CLineSettings> ParseDeviceControlString(const std::string& text) {
-    CLineSettings settings;
-    std::istringstream in(text);
-    std::string item;
-    while (in >> item) {
-        const auto eq = item.find('=');
-        if (eq == std::string::npos || eq + 1 == item.size())
-            return std::nullopt;
-        const std::string_view key(item.data(), eq);
-        const std::string_view value(item.data() + eq + 1, item.size() - eq - 1);
-        if (key == "baud") {
-            const auto rate = ParseSpeed(value);
-            if (!rate)
-                return std::nullopt;
-            settings.nBaudRate = *rate;
-        } else if (key == "data") {
-            if (value != "7" && value != "8")
-                return std::nullopt;
-            settings.nDataBits = value[0] - '0';
-        } else if (key == "stop") {
-            if (value == "1")
-                settings.stopBits = CLineSettings::one;
-            else if (value == "1.5")
-                settings.stopBits = CLineSettings::onePointFive;
-            else if (value == "2")
-                settings.stopBits = CLineSettings::two;
-            else
-                return std::nullopt;
-        } else if (key == "parity") {
-            if (value.size() != 1)
-                return std::nullopt;
-            switch (value[0]) {
-            case 'N':
-            case 'n':
-                settings.cParity = 'N';
-                break;
-            case 'O':
-            case 'o':
-                settings.cParity = 'O';
-                break;
-            case 'E':
-            case 'e':
-                settings.cParity = 'E';
-                break;
-            default:
-                return std::nullopt;
-            }
-        } else {
-            return std::nullopt;
-        }
-    }
-    return settings;
 }

@@ -64,8 +64,3 @@ std::string DeviceControlString(const CLineSettings& settings);
 // The same for the flags: DeviceControlString(LineSettingsFromFlags(...)).
 std::string BuildDeviceControlString(unsigned nBaud, unsigned nDataBits, unsigned nStopBits,
                                      unsigned nParity);
-
-// Reads a device-control string. The speed may be written as its two-digit
-// abbreviation ("96", "19") or in full ("9600"). Nothing on an unknown key,
-// a missing or unreadable value, or a speed we cannot set.
-std::optional<CLineSettings> ParseDeviceControlString(const std::string& text);

@@ -31,9 +31,7 @@ CTapeBlock Machine() {
 }
 
 CTapeBlock Data() {
-    ByteArray bytes(6, 0x9C);
-    bytes.insert(bytes.end(), {'A', 'B', 'C'});
-    return CTapeBlock{bytes, kBaudFast};
+    return CTapeBlock{{0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 'A', 'B', 'C'}, kBaudFast};
 }
 
 QString Shown(const CTapeBlock& block, inspect::EBlockView view) {

@@ -124,20 +124,6 @@ TEST(LineSettings, XonXoffOffLeavesSoftwareFlowControlOff) {
     EXPECT_EQ(line->lastSet->c_iflag, 0u);
 }
 
-TEST(LineSettings, ControlStringReading) {
-    const auto a = ParseDeviceControlString("baud=19 data=7 stop=1 parity=N");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(*a, (CLineSettings{19200, 7, CLineSettings::one, 'N'}));
-    const auto b = ParseDeviceControlString("baud=2400 data=8 stop=1.5 parity=e");
-    ASSERT_TRUE(b);
-    EXPECT_EQ(*b, (CLineSettings{2400, 8, CLineSettings::onePointFive, 'E'}));
-
-    for (const char* bad :
-         {"baud=97", "baud=", "data=9", "stop=3", "parity=X", "speed=96", "baud=96x", "baud"}) {
-        EXPECT_FALSE(ParseDeviceControlString(bad)) << bad;
-    }
-}
-
 // What the device reads back decides: on a pseudo-terminal only the frame
 // (character size, parity) may have been refused; anywhere else, or on a
 // real device, a refused setting fails the open and leaves the port closed.

@@ -126,9 +126,9 @@ TEST_F(InspectTool, ShowPicksTheViewByKindAndRefusesAViewOfAnotherKind) {
 
 TEST_F(InspectTool, DamageIsShownAsFarAsItGoesAndEndsWithThree) {
     // Line 20's link is off by one: line 10 lists, the break is told.
-    std::vector<std::uint8_t> basic(10, 0xD3);
-    basic.insert(basic.end(), {'B',  'R',  'O',  'K',  'E', 'N', 0x26, 0x80, 10,   0,
-                               0x81, 0x00, 0x2D, 0x80, 20,  0,   0x81, 0x00, 0x00, 0x00});
+    const std::vector<std::uint8_t> basic = {
+        0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 0xD3, 'B', 'R',  'O',  'K',  'E',
+        'N',  0x26, 0x80, 10,   0,    0x81, 0x00, 0x2D, 0x80, 20,   0,   0x81, 0x00, 0x00, 0x00};
     std::vector<std::uint8_t> machine = kMachine;
     machine[7] ^= 0x01; // a byte of the record, its check byte unchanged
     PutTape("tape.kxm", {Block(basic), Block(machine)});
