@@ -33,20 +33,6 @@ CCommPort::~CCommPort() {
     Close();
 }
 
-bool CCommPort::SetReceivedCallback(ReceivedCallback callback) {
-    if (IsOpen())
-        return false;
-    m_onReceived = std::move(callback);
-    return true;
-}
-
-bool CCommPort::SetLinkLostCallback(LinkLostCallback callback) {
-    if (IsOpen())
-        return false;
-    m_onLinkLost = std::move(callback);
-    return true;
-}
-
 std::string CCommPort::PortDevicePath(int nPort) {
     return "/dev/ttyS" + std::to_string(nPort - 1);
 }
@@ -144,16 +130,6 @@ bool CCommPort::Close() {
     return true;
 }
 
-void CCommPort::TakeReceived(std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    std::lock_guard lock(m_csReceive);
-    bytes.swap(m_rxBuffer);
-}
-
-void CCommPort::Send(const std::vector<std::uint8_t>& bytes) {
-    Send(bytes.data(), static_cast<int>(bytes.size()));
-}
-
 void CCommPort::Send(const std::uint8_t* pBytes, int nCount) {
     if (!pBytes || nCount <= 0)
         return;
@@ -163,17 +139,6 @@ void CCommPort::Send(const std::uint8_t* pBytes, int nCount) {
     }
     if (m_pDevice)
         m_pDevice->WakeSender();
-}
-
-int CCommPort::GetSendPending() {
-    std::lock_guard lock(m_csSend);
-    return static_cast<int>(m_txQueue.size());
-}
-
-void CCommPort::ClearSendQueue() {
-    std::lock_guard lock(m_csSend);
-    m_txQueue.clear();
-    m_nTxInFlight = 0;
 }
 
 void CCommPort::ReportLinkLost(const CIoResult& result) {

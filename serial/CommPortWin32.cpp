@@ -89,20 +89,6 @@ CCommPort::~CCommPort() {
     Close();
 }
 
-bool CCommPort::SetReceivedCallback(ReceivedCallback callback) {
-    if (IsOpen())
-        return false;
-    m_onReceived = std::move(callback);
-    return true;
-}
-
-bool CCommPort::SetLinkLostCallback(LinkLostCallback callback) {
-    if (IsOpen())
-        return false;
-    m_onLinkLost = std::move(callback);
-    return true;
-}
-
 std::string CCommPort::PortDevicePath(int nPort) {
     // The \\.\ form is the one that also opens COM10 and above.
     return "\\\\.\\COM" + std::to_string(nPort);
@@ -242,32 +228,11 @@ bool CCommPort::Close() {
     return true;
 }
 
-void CCommPort::TakeReceived(std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    std::lock_guard lock(m_csReceive);
-    bytes.swap(m_rxBuffer);
-}
-
-void CCommPort::Send(const std::vector<std::uint8_t>& bytes) {
-    Send(bytes.data(), static_cast<int>(bytes.size()));
-}
-
 void CCommPort::Send(const std::uint8_t* pBytes, int nCount) {
     if (!pBytes || nCount <= 0)
         return;
     std::lock_guard lock(m_csSend);
     m_txQueue.insert(m_txQueue.end(), pBytes, pBytes + nCount);
-}
-
-int CCommPort::GetSendPending() {
-    std::lock_guard lock(m_csSend);
-    return static_cast<int>(m_txQueue.size());
-}
-
-void CCommPort::ClearSendQueue() {
-    std::lock_guard lock(m_csSend);
-    m_txQueue.clear();
-    m_nTxInFlight = 0;
 }
 
 void CCommPort::ReportLinkLost(unsigned long nCode) {

@@ -221,7 +221,7 @@ CSafeFileWriter::CSafeFileWriter(const std::string& targetPath)
         m_strTarget = FollowLinks(targetPath, nErrno);
         if (nErrno != 0)
             Fail(nErrno);
-        if (!CreateTemporary(DirectoryOf(m_strTarget), FileNameOf(m_strTarget)))
+        if (!CreateTemporary(DirectoryOf(m_strTarget) + "/", FileNameOf(m_strTarget)))
             Fail(errno);
         return;
     }
@@ -254,7 +254,7 @@ CSafeFileWriter::CSafeFileWriter(const std::string& targetPath)
     if (m_targetFd < 0)
         Fail(errno);
 
-    if (!CreateTemporary(DirectoryOf(m_strTarget), FileNameOf(m_strTarget))) {
+    if (!CreateTemporary(DirectoryOf(m_strTarget) + "/", FileNameOf(m_strTarget))) {
         const int nErrno = errno;
         if (nErrno != EACCES && nErrno != EPERM)
             Fail(nErrno);
@@ -288,46 +288,14 @@ CSafeFileWriter::~CSafeFileWriter() {
         ::close(m_targetFd);
 }
 
-void CSafeFileWriter::Fail(int nErrno) const {
-    throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, nErrno, m_strUserPath);
+int CSafeFileWriter::OpenExclusive(const std::string& strPath) {
+    // Mode 0666 lets the umask decide, as for any new file.
+    return Retry(
+        [&] { return ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
 }
 
-bool CSafeFileWriter::CreateTemporary(const std::string& strFolder, const std::string& strName) {
-    const std::string stem = strFolder + "/." + strName + ".";
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        m_strTemp =
-            stem + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000) + ".tmp";
-        // Mode 0666 lets the umask decide, as for any new file.
-        const int fd = Retry([&] {
-            return ::open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        });
-        if (fd >= 0) {
-            m_file = CFile(fd, m_strUserPath, res::AFX_IDP_FAILED_TO_SAVE_DOC);
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    const int nErrno = errno;
-    m_strTemp.clear();
-    errno = nErrno;
-    return false;
-}
-
-void CSafeFileWriter::Commit() {
-    switch (m_mode) {
-    case Mode::replace:
-        CommitReplace();
-        break;
-    case Mode::direct:
-        CommitDirect();
-        break;
-    case Mode::staged:
-        CommitStaged();
-        break;
-    }
-    m_bCommitted = true;
+long CSafeFileWriter::ProcessId() {
+    return static_cast<long>(::getpid());
 }
 
 void CSafeFileWriter::CommitReplace() {

@@ -95,6 +95,10 @@ class CSafeFileWriter {
 
     [[noreturn]] void Fail(int nErrno) const;
     bool CreateTemporary(const std::string& strFolder, const std::string& strName);
+    // A new file, opened for writing only if none of the name exists; -1
+    // with errno set otherwise.
+    static int OpenExclusive(const std::string& strPath);
+    static long ProcessId();
     void CommitReplace();
     void CommitDirect();
     void CommitStaged();

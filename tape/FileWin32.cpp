@@ -243,44 +243,12 @@ CSafeFileWriter::~CSafeFileWriter() {
     }
 }
 
-void CSafeFileWriter::Fail(int nErrno) const {
-    throw CFileException(res::AFX_IDP_FAILED_TO_SAVE_DOC, nErrno, m_strUserPath);
+int CSafeFileWriter::OpenExclusive(const std::string& strPath) {
+    return OpenWide(strPath, _O_WRONLY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
 }
 
-// strFolder ends with its separator, or is empty for the current folder.
-bool CSafeFileWriter::CreateTemporary(const std::string& strFolder, const std::string& strName) {
-    const std::string stem = strFolder + "." + strName + ".";
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        m_strTemp =
-            stem + std::to_string(::_getpid()) + "-" + std::to_string(random() % 1000000) + ".tmp";
-        const int fd = OpenWide(m_strTemp, _O_WRONLY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
-        if (fd >= 0) {
-            m_file = CFile(fd, m_strUserPath, res::AFX_IDP_FAILED_TO_SAVE_DOC);
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    const int nErrno = errno;
-    m_strTemp.clear();
-    errno = nErrno;
-    return false;
-}
-
-void CSafeFileWriter::Commit() {
-    switch (m_mode) {
-    case Mode::replace:
-        CommitReplace();
-        break;
-    case Mode::direct:
-        CommitDirect();
-        break;
-    case Mode::staged:
-        CommitStaged();
-        break;
-    }
-    m_bCommitted = true;
+long CSafeFileWriter::ProcessId() {
+    return static_cast<long>(::_getpid());
 }
 
 void CSafeFileWriter::CommitReplace() {
