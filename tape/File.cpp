@@ -100,9 +100,6 @@ std::FILE* OpenStdio(const std::string& strName, const char* mode) {
     return std::fopen(strName.c_str(), mode);
 }
 
-CFile::CFile(int fd, std::string path, res::StringId errorMessage)
-    : m_fd(fd), m_strPath(std::move(path)), m_errorMessage(errorMessage) {}
-
 CFile CFile::OpenForReading(const std::string& path) {
     const int fd = Retry([&] { return ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0)
@@ -122,28 +119,8 @@ CFile CFile::Duplicate(int fd, const std::string& strName, res::StringId errorMe
     return CFile(copy, strName, errorMessage);
 }
 
-CFile::CFile(CFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_strPath(std::move(other.m_strPath)),
-      m_errorMessage(other.m_errorMessage) {}
-
-CFile& CFile::operator=(CFile&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-        m_strPath = std::move(other.m_strPath);
-        m_errorMessage = other.m_errorMessage;
-    }
-    return *this;
-}
-
-CFile::~CFile() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-void CFile::Fail(int nErrno) const {
-    throw CFileException(m_errorMessage, nErrno, m_strPath);
+int CFile::CloseDescriptor(int fd) {
+    return ::close(fd);
 }
 
 std::uint64_t CFile::GetLength() const {

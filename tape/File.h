@@ -51,6 +51,8 @@ class CFile {
 
   private:
     friend class CSafeFileWriter;
+    // The system's close; its result as the system gives it.
+    static int CloseDescriptor(int fd);
     CFile(int fd, std::string path, res::StringId errorMessage);
     [[noreturn]] void Fail(int nErrno) const;
 
