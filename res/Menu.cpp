@@ -41,6 +41,8 @@ constexpr std::array kViewMenu{
     MenuItem{ID_VIEW_TOOLBAR, "ツールバー(&T)"},
     MenuItem{ID_VIEW_STATUS_BAR, "ステータスバー(&S)"},
     MenuItem{ID_VIEW_BLOCK_PANE, "ブロックの内容(&B)"},
+    kSeparator,
+    MenuItem{ID_VIEW_DAMAGE_REPORT, "読み取れなかったバイト(&D)..."},
 };
 
 constexpr std::array kHelpMenu{

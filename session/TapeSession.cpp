@@ -24,6 +24,7 @@ CTapeSession::CTapeSession(CRelmuthDoc& doc, CSessionOwner& owner, CPortPoster p
 }
 
 CTapeSession::~CTapeSession() {
+    m_pFile.reset(); // gives the document its host back
     m_doc.RemoveView(this);
     // The port's threads end before anything they post to goes.
     m_port.Close();
@@ -89,6 +90,24 @@ bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& r
     return bOpened;
 }
 
+CRelmuthDoc::ReadResult CTapeSession::ReadFileAside(const std::string& strPathName,
+                                                    CRecordingReading& reading) {
+    m_bHolding = true;
+    m_pReading = &reading;
+    const CRelmuthDoc::ReadResult result = m_doc.ReadTapeFile(strPathName, reading);
+    m_pReading = nullptr;
+    m_bHolding = false;
+    if (std::exchange(m_bReceivedWhileHeld, false) && m_poster.received)
+        m_poster.received();
+    return result;
+}
+
+void CTapeSession::TakeFile(const std::string& strPathName, CRecordingReading& reading) {
+    m_pReading = &reading;
+    m_doc.TakeTapeFile(strPathName, reading);
+    m_pReading = nullptr;
+}
+
 void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {
     if (update.kind != CDocUpdate::reset)
         return;
@@ -121,7 +140,15 @@ void CTapeSession::AttachEditing(CBlockRows& rows, CClipboard& clipboard) {
     m_pEdit = std::make_unique<CEditCommands>(m_doc, rows, clipboard, m_receive);
 }
 
+CFileCommands& CTapeSession::AttachFileCommands(CFileOwner& owner) {
+    m_pFile.reset();
+    m_pFile = std::make_unique<CFileCommands>(*this, owner);
+    return *m_pFile;
+}
+
 bool CTapeSession::OnCmdMsg(unsigned nId) {
+    if (m_pFile && m_pFile->OnCmdMsg(nId))
+        return true;
     if (!m_pEdit)
         return false;
     switch (nId) {
@@ -157,6 +184,8 @@ bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     default:
         break;
     }
+    if (m_pFile && m_pFile->OnUpdateCmdUi(nId, bEnable))
+        return true;
     if (!m_pEdit)
         return false;
     switch (nId) {

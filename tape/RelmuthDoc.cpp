@@ -121,10 +121,37 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file) {
 }
 
 bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
+    if (Read(file, reading, true) != ReadResult::read)
+        return false;
+    TakeTapeFile(file.GetFilePath(), reading);
+    return true;
+}
+
+CRelmuthDoc::ReadResult CRelmuthDoc::ReadTapeFile(const std::string& strPathName,
+                                                  CTapeReading& reading) {
+    std::optional<CFile> file;
+    try {
+        file.emplace(CFile::OpenForReading(strPathName));
+    } catch (const CRelmuthException& e) {
+        Report(e);
+        return ReadResult::failed;
+    }
+    return Read(*file, reading, false);
+}
+
+CRelmuthDoc::ReadResult CRelmuthDoc::Read(CFile& file, CTapeReading& reading,
+                                          bool bResetOnBadFile) {
     // The file is read beside the tape, which it replaces only once read:
     // the user may stop a recording's decoding, and then keeps the tape he
     // had.
     const CTapeFormatRow& format = m_formats.ForName(file.GetFilePath());
+    const auto fail = [&](const CRelmuthException& error) {
+        if (bResetOnBadFile)
+            FailLoad(error);
+        else
+            Report(error);
+        return ReadResult::failed;
+    };
     try {
         // A file with no bytes at all is an empty tape, whatever its name,
         // unless its format needs a block (a sound file without a sample).
@@ -134,22 +161,23 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
         else if (!format.bEmptyFileIsTape)
             throw CRecordingEmpty();
     } catch (const CRecordingCancelled&) {
-        return false; // nothing changed: the views show what they showed
+        return ReadResult::cancelled; // nothing changed: the views show what they showed
     } catch (const CRecordingEmpty& e) {
         Report(e); // nothing was read: the tape stays as it was
-        return false;
+        return ReadResult::failed;
     } catch (const CRelmuthException& e) {
-        FailLoad(e);
-        return false;
+        return fail(e);
     } catch (const std::bad_alloc&) {
-        FailLoad(CArchiveException(CArchiveException::generic));
-        return false;
+        return fail(CArchiveException(CArchiveException::generic));
     }
+    return ReadResult::read;
+}
+
+void CRelmuthDoc::TakeTapeFile(const std::string& strPathName, CTapeReading& reading) {
     TakeReading(reading);
     SetModifiedFlag(false);
-    SetPathName(file.GetFilePath());
+    SetPathName(strPathName);
     UpdateAllViews(nullptr, {CDocUpdate::reset});
-    return true;
 }
 
 void CRelmuthDoc::FailLoad(const CRelmuthException& error) {

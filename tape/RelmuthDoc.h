@@ -112,6 +112,21 @@ class CRelmuthDoc {
     bool OnOpenDocument(CFile& file, CTapeReading& reading);
     bool OnOpenDocument(CFile& file);
 
+    // An open in two steps, so that the tape is replaced only once the
+    // new file has been read (and the user asked about the old tape in
+    // between): the file is read whole into the reading, the tape left as
+    // it is whatever happens, a failure reported (but not a reading the
+    // user cancelled); then the reading becomes the tape, under the
+    // file's name, not modified, the views told of a reset.
+    enum class ReadResult { read, cancelled, failed };
+    ReadResult ReadTapeFile(const std::string& strPathName, CTapeReading& reading);
+    void TakeTapeFile(const std::string& strPathName, CTapeReading& reading);
+
+    // The program around the document (the one given at construction
+    // until another takes its place).
+    CDocumentHost* GetHost() const { return m_pHost; }
+    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
+
     const CTapeFormats& GetFormats() const { return m_formats; }
     // Whether the file of this name is the user's original, not a place to
     // write the tape back to unasked (a recording).
@@ -148,6 +163,9 @@ class CRelmuthDoc {
 
   private:
     void ResetToNew();
+    // Reads the file into the reading; a file that is no tape is reported
+    // as "failed" with the tape reset when bResetOnBadFile, else kept.
+    ReadResult Read(CFile& file, CTapeReading& reading, bool bResetOnBadFile);
     void FailLoad(const CRelmuthException& error);
     bool Store(const std::function<void()>& write);
     void WriteTo(CFile& file);

@@ -57,7 +57,9 @@ const std::vector<MenuTable> kMenus = {
     {"表示(&V)",
      {{"ツールバー(&T)", res::ID_VIEW_TOOLBAR},
       {"ステータスバー(&S)", res::ID_VIEW_STATUS_BAR},
-      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE}}},
+      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE},
+      {nullptr, 0},
+      {"読み取れなかったバイト(&D)...", res::ID_VIEW_DAMAGE_REPORT}}},
     {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", res::ID_APP_ABOUT}}},
 };
 
@@ -313,7 +315,7 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("無題[*] - Relmuth"));
     }
 
-    void aDroppedFileOpensAndAFailedOpenEmptiesTheList() {
+    void aDroppedFileOpensAndAFailedOpenKeepsTheTape() {
         QTemporaryDir dir;
         const QString good = dir.filePath("good.kxm");
         const QString bad = dir.filePath("bad.kxm");
@@ -340,13 +342,17 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("good.kxm[*] - Relmuth"));
         QCOMPARE(program.app.GetRecentFiles(), QStringList{good});
 
+        // A file that is no tape is said so, before any save question, and
+        // the tape stays with its name and its changes.
+        program.Doc().EraseBlock(1);
         CModalAnswers answers({Press(QMessageBox::Ok)});
         QCOMPARE(program.app.OpenDocumentFile(bad.toStdString()), CRelmuthApp::OpenResult::failed);
         QCOMPARE(answers.Texts(), QStringList{QString::fromUtf8("予期しないﾌｧｲﾙ形式です。")});
-        QCOMPARE(program.View().GetRowCount(), 0);
-        QVERIFY(program.Doc().m_blocks.empty());
-        QVERIFY(!program.Doc().IsModified());
-        QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("無題[*] - Relmuth"));
+        QCOMPARE(program.View().GetRowCount(), 1);
+        QCOMPARE(program.Doc().m_blocks, std::vector<CTapeBlock>{Named('A')});
+        QVERIFY(program.Doc().IsModified());
+        QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("good.kxm[*] - Relmuth"));
+        QCOMPARE(program.app.GetRecentFiles(), QStringList{good});
     }
 
     void newOnAModifiedTapeAsksWhetherToSave() {
