@@ -40,6 +40,15 @@ void CReceiveContext::CancelReceive() {
         OnRecvEnd();
 }
 
+bool CReceiveContext::CutOff() {
+    const bool bUnderWay = IsInTransfer() || m_bRecvDlgShown;
+    InstallReceiver();
+    m_recvData.clear();
+    if (m_bRecvDlgShown)
+        OnRecvEnd();
+    return bUnderWay;
+}
+
 void CReceiveContext::DeliverPending() {
     if (m_bDelivering)
         return; // the call further up the stack delivers these too

@@ -70,6 +70,11 @@ class CReceiveContext final : public CRecvOwner {
     // (queued lines as for InstallReceiver; the partial line is kept).
     void CancelReceive();
 
+    // The line went away: a transfer under way is cut off (its progress
+    // closed, its bytes dropped) and the receiver waits for a header, with
+    // an empty partial line. True when a transfer was under way.
+    bool CutOff();
+
     bool IsRecvProgressShown() const { return m_bRecvDlgShown; }
     // Whether a transfer has begun (its header came) and not ended.
     bool IsInTransfer() const { return m_state && *m_state != RecvState::header; }

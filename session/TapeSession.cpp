@@ -73,7 +73,10 @@ void CTapeSession::OnPortLost(const CCommError& error) {
     if (m_linkState != LinkState::open)
         return;
     m_linkState = LinkState::lost;
+    const bool bCutOff = m_receive.CutOff();
     m_owner.OnLinkLost(error);
+    if (bCutOff)
+        m_owner.ShowMessage(res::IDS_TRANSFER_CUT_OFF);
 }
 
 bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& reading) {
@@ -121,7 +124,7 @@ int CTapeSession::StartSendLoader() {
 }
 
 int CTapeSession::StartSendLoader(std::span<const std::uint8_t> loaderText) {
-    if (!m_port.IsOpen())
+    if (!m_port.IsOpen() || m_linkState == LinkState::lost)
         return 0;
     m_nSendTotal = SendLoader(m_port, loaderText);
     return m_nSendTotal;
@@ -129,7 +132,8 @@ int CTapeSession::StartSendLoader(std::span<const std::uint8_t> loaderText) {
 
 CTapeSession::CSendProgress CTapeSession::GetSendProgress() {
     const int nPending = m_port.GetSendPending();
-    return {SendProgressPercent(m_nSendTotal, nPending), IsSendComplete(nPending)};
+    return {SendProgressPercent(m_nSendTotal, nPending), IsSendComplete(nPending),
+            m_linkState == LinkState::lost};
 }
 
 void CTapeSession::CancelSend() {
@@ -178,8 +182,7 @@ bool CTapeSession::OnCmdMsg(unsigned nId) {
 bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     switch (nId) {
     case res::ID_SEND_PROGRAM:
-        // Always, while there is a port to send on.
-        bEnable = m_port.IsOpen();
+        bEnable = m_linkState == LinkState::open;
         return true;
     default:
         break;

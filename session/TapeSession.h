@@ -83,7 +83,9 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // The port has posted. Bytes that arrive while a file is read wait in
     // the port; they are taken once the reading is over, from a new post.
     void OnPortReceived();
-    // The line went away: the link is lost and the owner told.
+    // The line went away: the link is lost and the owner told; a transfer
+    // under way is cut off (its progress closed, the receiver reset, the
+    // tape as it was) and the owner says so (IDS_TRANSFER_CUT_OFF).
     void OnPortLost(const CCommError& error);
 
     // --- Receiving.
@@ -134,6 +136,7 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     struct CSendProgress {
         int nPercent; // 0 to 100
         bool bComplete;
+        bool bLinkLost = false; // the line went away: the rest will never go
     };
     CSendProgress GetSendProgress();
     // Drops what is not yet sent; a chunk on its way still goes out.
@@ -150,8 +153,8 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     }
 
     // CCmdTarget: the File and Edit commands once attached, and the update
-    // rule of 送信 (while the link is open or lost: the port is there to
-    // send on).
+    // rule of 送信 (while the link is open: with no port, or a line that
+    // went away, a send would wait for ever).
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
 
