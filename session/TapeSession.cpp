@@ -174,6 +174,12 @@ bool CTapeSession::OnCmdMsg(unsigned nId) {
     case res::ID_MOVE_DOWN:
         m_pEdit->OnMoveDown();
         return true;
+    case res::ID_EDIT_UNDO:
+        m_pEdit->OnEditUndo();
+        return true;
+    case res::ID_EDIT_REDO:
+        m_pEdit->OnEditRedo();
+        return true;
     default:
         return false;
     }
@@ -205,6 +211,12 @@ bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
         return true;
     case res::ID_MOVE_DOWN:
         bEnable = m_pEdit->CanMoveDown();
+        return true;
+    case res::ID_EDIT_UNDO:
+        bEnable = m_pEdit->CanUndo();
+        return true;
+    case res::ID_EDIT_REDO:
+        bEnable = m_pEdit->CanRedo();
         return true;
     default:
         return false;

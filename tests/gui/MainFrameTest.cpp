@@ -43,7 +43,10 @@ const std::vector<MenuTable> kMenus = {
       {nullptr, 0},
       {"Relmuthの終了(&X)", res::ID_APP_EXIT}}},
     {"編集(&E)",
-     {{"切り取り(&T)\tCtrl+X", res::ID_EDIT_CUT},
+     {{"元に戻す(&U)\tCtrl+Z", res::ID_EDIT_UNDO},
+      {"やり直し(&R)\tCtrl+Y", res::ID_EDIT_REDO},
+      {nullptr, 0},
+      {"切り取り(&T)\tCtrl+X", res::ID_EDIT_CUT},
       {"ｺﾋﾟｰ(&C)\tCtrl+C", res::ID_EDIT_COPY},
       {"貼り付け(&P)\tCtrl+V", res::ID_EDIT_PASTE},
       {"削除(&D)\tDel", res::ID_EDIT_CLEAR},
@@ -71,6 +74,7 @@ const std::vector<std::pair<const char*, unsigned>> kAccelerators = {
     {"Shift+Ins", res::ID_EDIT_PASTE}, {"Del", res::ID_EDIT_CLEAR},
     {"Shift+Del", res::ID_EDIT_CUT},   {"Ctrl+X", res::ID_EDIT_CUT},
     {"F6", res::ID_NEXT_PANE},         {"Shift+F6", res::ID_PREV_PANE},
+    {"Ctrl+Z", res::ID_EDIT_UNDO},     {"Ctrl+Y", res::ID_EDIT_REDO},
 };
 
 // The tool bar, left to right, with each button's tool tip.
@@ -82,6 +86,9 @@ const std::vector<std::pair<unsigned, const char*>> kToolBar = {
     {res::ID_EDIT_CUT, "切り取り"},
     {res::ID_EDIT_COPY, "コピー"},
     {res::ID_EDIT_PASTE, "貼り付け"},
+    {0, nullptr},
+    {res::ID_EDIT_UNDO, "元に戻す"},
+    {res::ID_EDIT_REDO, "やり直し"},
     {0, nullptr},
     {res::ID_MOVE_UP, "上へ移動"},
     {res::ID_MOVE_DOWN, "下へ移動"},
