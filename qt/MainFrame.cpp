@@ -144,6 +144,10 @@ void CMainFrame::createToolBars() {
 void CMainFrame::createStatusBar() {
     m_messagePane = new QLabel(res::Text(res::AFX_IDS_IDLEMESSAGE));
     statusBar()->addWidget(m_messagePane, 1);
+    m_linkPane = new QLabel;
+    statusBar()->addPermanentWidget(m_linkPane);
+    m_tapePane = new QLabel;
+    statusBar()->addPermanentWidget(m_tapePane);
     // The key panes keep the width of their text while blank.
     auto keyPane = [this](res::StringId nId) {
         auto* pane = new QLabel;
@@ -285,6 +289,20 @@ void CMainFrame::ClearLinkLost() {
     m_bLinkLost = false;
     m_messagePane->setText(res::Text(res::AFX_IDS_IDLEMESSAGE));
     m_messagePane->setStyleSheet(QString());
+}
+
+void CMainFrame::SetStatusTexts(const QString& strLink, const QString& strTape) {
+    m_linkPane->setText(strLink);
+    m_linkPane->setVisible(!strLink.isEmpty());
+    m_tapePane->setText(strTape);
+}
+
+QString CMainFrame::GetLinkStatusText() const {
+    return m_linkPane->text();
+}
+
+QString CMainFrame::GetTapeStatusText() const {
+    return m_tapePane->text();
 }
 
 QString CMainFrame::GetIdleText() const {
