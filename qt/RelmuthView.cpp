@@ -61,7 +61,7 @@ CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true); // the file name takes the window's width
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
