@@ -40,3 +40,10 @@ std::string TapeStatusText(const CRelmuthDoc& doc, int nSelectedRow) {
                "  " + text;
     return text;
 }
+
+std::string RowDamageText(const CRelmuthDoc& doc, std::size_t nBlock) {
+    const std::size_t nBytes = MarkedByteCount(MarksOfBlock(doc.m_damageMarks, nBlock));
+    if (nBytes == 0)
+        return {};
+    return res::FormatString(res::IDS_ROW_DAMAGED, {std::to_string(nBytes)});
+}
