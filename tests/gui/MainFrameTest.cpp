@@ -296,6 +296,18 @@ class MainFrameTest : public QObject {
         QCOMPARE(clipboard->text(), QString("CAS1\r\n0003\r\n420102\r\n45\r\n"));
         QTest::keyClick(&view, Qt::Key_Delete);
         QCOMPARE(Names(doc), QString("CA"));
+
+        // Ctrl+Z takes each command back in turn, Ctrl+Y does it again.
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Names(doc), QString("CBA"));
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier); // the paste
+        QCOMPARE(Names(doc), QString("CB"));
+        QCOMPARE(view.GetRowCount(), 2);
+        QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Names(doc), QString("CBA"));
+        QCOMPARE(view.GetRowCount(), 3);
+        QVERIFY(program.Enabled(res::ID_EDIT_UNDO));
+        QVERIFY(program.Enabled(res::ID_EDIT_REDO));
         doc.SetModifiedFlag(false);
     }
 
