@@ -281,6 +281,7 @@ void CMainFrame::ShowLinkLost(const QString& strReason) {
     QString text = res::Text(res::IDS_PORT_LOST);
     if (!strReason.isEmpty())
         text += QStringLiteral(" (%1)").arg(strReason);
+    text += QLatin1Char(' ') + res::Text(res::IDS_PORT_REOPEN_HINT);
     m_messagePane->setText(text);
     m_messagePane->setStyleSheet(QStringLiteral("color: red"));
 }

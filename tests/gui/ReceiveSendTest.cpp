@@ -96,6 +96,7 @@ class ReceiveSendTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(program.Frame().GetIdleText().startsWith(
                                      QString::fromUtf8("シリアルポートとの接続が切れました。 (")),
                                  kPatienceMs);
+        QVERIFY(program.Frame().GetIdleText().endsWith(res::Text(res::IDS_PORT_REOPEN_HINT)));
     }
 
     void aLineLostInMidBlockClosesTheDialogSaysSoAndSendingWaits() {
