@@ -144,6 +144,10 @@ void CMainFrame::createToolBars() {
 void CMainFrame::createStatusBar() {
     m_messagePane = new QLabel(res::Text(res::AFX_IDS_IDLEMESSAGE));
     statusBar()->addWidget(m_messagePane, 1);
+    m_linkPane = new QLabel;
+    statusBar()->addPermanentWidget(m_linkPane);
+    m_tapePane = new QLabel;
+    statusBar()->addPermanentWidget(m_tapePane);
     // The key panes keep the width of their text while blank.
     auto keyPane = [this](res::StringId nId) {
         auto* pane = new QLabel;
@@ -256,13 +260,11 @@ void CMainFrame::SetDocumentTitle(const QString& strTitle, bool bModified) {
     setWindowModified(bModified);
 }
 
-void CMainFrame::SetRecentFiles(const QStringList& files) {
+void CMainFrame::SetRecentFiles(const QStringList& texts) {
     for (int i = 0; i < res::kRecentFileCount; ++i) {
         QAction* action = m_actions.value(res::ID_FILE_MRU_FILE1 + i);
-        if (i < files.size()) {
-            // "&1 /path/tape.kxm"; an ampersand in the name is shown as one.
-            QString path = files.at(i);
-            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(path.replace('&', "&&")));
+        if (i < texts.size()) {
+            action->setText(texts.at(i));
             action->setVisible(true);
         } else if (i == 0) {
             action->setText(m_recentPlaceholder); // grayed by its update rule
@@ -279,6 +281,7 @@ void CMainFrame::ShowLinkLost(const QString& strReason) {
     QString text = res::Text(res::IDS_PORT_LOST);
     if (!strReason.isEmpty())
         text += QStringLiteral(" (%1)").arg(strReason);
+    text += QLatin1Char(' ') + res::Text(res::IDS_PORT_REOPEN_HINT);
     m_messagePane->setText(text);
     m_messagePane->setStyleSheet(QStringLiteral("color: red"));
 }
@@ -287,6 +290,20 @@ void CMainFrame::ClearLinkLost() {
     m_bLinkLost = false;
     m_messagePane->setText(res::Text(res::AFX_IDS_IDLEMESSAGE));
     m_messagePane->setStyleSheet(QString());
+}
+
+void CMainFrame::SetStatusTexts(const QString& strLink, const QString& strTape) {
+    m_linkPane->setText(strLink);
+    m_linkPane->setVisible(!strLink.isEmpty());
+    m_tapePane->setText(strTape);
+}
+
+QString CMainFrame::GetLinkStatusText() const {
+    return m_linkPane->text();
+}
+
+QString CMainFrame::GetTapeStatusText() const {
+    return m_tapePane->text();
 }
 
 QString CMainFrame::GetIdleText() const {

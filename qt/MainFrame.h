@@ -46,12 +46,16 @@ class CMainFrame : public QMainWindow {
 
     // "TITLE - Relmuth", marked while the tape has unsaved changes.
     void SetDocumentTitle(const QString& strTitle, bool bModified);
-    // The recent files, newest first: the File menu's entries.
-    void SetRecentFiles(const QStringList& files);
+    // The File menu's entries of the recent files, newest first, as shown.
+    void SetRecentFiles(const QStringList& texts);
     // The serial line went away: said in red in the status bar until a port
     // opens again.
     void ShowLinkLost(const QString& strReason);
     void ClearLinkLost();
+    // The panes beside the messages: the link's state and the tape's.
+    void SetStatusTexts(const QString& strLink, const QString& strTape);
+    QString GetLinkStatusText() const;
+    QString GetTapeStatusText() const;
     QString GetIdleText() const;
 
   signals:
@@ -84,6 +88,8 @@ class CMainFrame : public QMainWindow {
     QToolBar* m_toolBar = nullptr;
     QDockWidget* m_blockPane = nullptr;
     QLabel* m_messagePane = nullptr;
+    QLabel* m_linkPane = nullptr;
+    QLabel* m_tapePane = nullptr;
     QLabel* m_kanaPane = nullptr;
     QLabel* m_capsPane = nullptr;
     QLabel* m_numPane = nullptr;
