@@ -98,6 +98,8 @@ CMainFrame::~CMainFrame() {
         DestroyAcceleratorTable(m_hAccel);
     if (m_hImages != nullptr)
         ImageList_Destroy(m_hImages);
+    if (m_hDisabledImages != nullptr)
+        ImageList_Destroy(m_hDisabledImages);
 }
 
 bool CMainFrame::Create() {
@@ -178,8 +180,28 @@ bool CMainFrame::CreateToolBar() {
     if (m_hImages == nullptr || hStrip == nullptr)
         return false;
     ImageList_Add(m_hImages, hStrip, nullptr);
+    // The same pictures in gray, faded, for the buttons of commands not
+    // offered now.
+    m_hDisabledImages = ImageList_Create(kButtonSize, kButtonSize, ILC_COLOR32, 16, 0);
+    DIBSECTION dib{};
+    if (m_hDisabledImages != nullptr && GetObjectW(hStrip, sizeof dib, &dib) == sizeof dib &&
+        dib.dsBm.bmBitsPixel == 32 && dib.dsBm.bmBits != nullptr) {
+        auto* pixels = static_cast<BYTE*>(dib.dsBm.bmBits);
+        const std::size_t nPixels = static_cast<std::size_t>(dib.dsBm.bmWidth) *
+                                    static_cast<std::size_t>(dib.dsBm.bmHeight);
+        for (std::size_t i = 0; i < nPixels; ++i) {
+            BYTE* p = pixels + 4 * i; // blue, green, red, alpha
+            const BYTE gray = static_cast<BYTE>((p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8);
+            p[0] = p[1] = p[2] = static_cast<BYTE>(gray / 2 + 0x60);
+            p[3] = static_cast<BYTE>(p[3] / 2);
+        }
+        ImageList_Add(m_hDisabledImages, hStrip, nullptr);
+    }
     DeleteObject(hStrip);
     SendMessageW(m_hwndToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_hImages));
+    if (m_hDisabledImages != nullptr)
+        SendMessageW(m_hwndToolBar, TB_SETDISABLEDIMAGELIST, 0,
+                     reinterpret_cast<LPARAM>(m_hDisabledImages));
 
     std::vector<TBBUTTON> buttons;
     int nImage = 0;

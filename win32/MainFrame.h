@@ -91,6 +91,7 @@ class CMainFrame {
     HMENU m_hFileMenu = nullptr;
     HACCEL m_hAccel = nullptr;
     HIMAGELIST m_hImages = nullptr;
+    HIMAGELIST m_hDisabledImages = nullptr;
     CRelmuthView* m_pView = nullptr;
     CCmdTarget* m_pApp = nullptr;
     std::function<bool()> m_closeQuery;
