@@ -109,8 +109,11 @@ KeyChord ParseKeyChord(std::string_view name) {
             return {};
         name.remove_prefix(plus + 1);
     }
+    // "Ctrl+" names a modifier and no key.
+    if (name.empty() || (name.size() > 1 && name.back() == '+'))
+        return {};
     chord.key = name;
-    chord.bValid = !name.empty();
+    chord.bValid = true;
     return chord;
 }
 
