@@ -103,7 +103,7 @@ bool CMainFrame::Create() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFrameClassName;
-    if (RegisterClassExW(&wc) == 0)
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return false;
     if (!CreateMenuBar() || !CreateAccelerators())
         return false;
@@ -136,7 +136,7 @@ bool CMainFrame::CreateMenuBar() {
     return m_hFileMenu != nullptr;
 }
 
-bool CMainFrame::CreateAccelerators() {
+std::vector<ACCEL> MainAcceleratorEntries() {
     // The table's keys, and the key each menu text shows, once each.
     std::vector<ACCEL> table;
     for (const res::Accelerator& accel : res::MainAccelerators())
@@ -147,6 +147,11 @@ bool CMainFrame::CreateAccelerators() {
                 AddAccelerator(table, key, item.nCommand);
         }
     }
+    return table;
+}
+
+bool CMainFrame::CreateAccelerators() {
+    std::vector<ACCEL> table = MainAcceleratorEntries();
     m_hAccel = CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
     return m_hAccel != nullptr;
 }

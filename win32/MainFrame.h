@@ -20,6 +20,10 @@
 class CCmdTarget;
 class CRelmuthView;
 
+// The frame's keys: those of the accelerator table and of the menu texts,
+// each key once, in table order.
+std::vector<ACCEL> MainAcceleratorEntries();
+
 class CMainFrame {
   public:
     CMainFrame();
@@ -31,6 +35,7 @@ class CMainFrame {
     // could not be made.
     bool Create();
     HWND GetHwnd() const { return m_hwnd; }
+    HMENU GetFileMenu() const { return m_hFileMenu; }
 
     // The view fills the window and is the first command target; the
     // application is the last.
