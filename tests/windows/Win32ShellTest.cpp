@@ -6,10 +6,12 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "res/Menu.h"
 #include "res/WideText.h"
+#include "serial/DeviceControl.h"
 #include "session/BlockRows.h"
 #include "session/CommandTarget.h"
 #include "win32/Dialogs.h"
@@ -190,6 +192,99 @@ TEST(Win32Shell, ACommandItsUpdateRuleDisablesDoesNotRun) {
     target.bEnabled = true;
     frame.OnCommand(res::ID_APP_ABOUT);
     EXPECT_EQ(target.nRuns, 1);
+}
+
+TEST(Win32Shell, TheFrameWaitsWhileABlockArrivesAndItsDialogStaysUsable) {
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    f.view.OpenRecvProgress(40);
+    const HWND hwndDlg = f.view.GetRecvDlg();
+    ASSERT_NE(hwndDlg, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(f.frame.GetHwnd()));
+    EXPECT_TRUE(IsWindowEnabled(hwndDlg));
+    EXPECT_EQ(GetWindow(hwndDlg, GW_OWNER), f.frame.GetHwnd());
+    f.view.SetRecvProgress(80);
+    EXPECT_EQ(SendDlgItemMessageW(hwndDlg, 1000, PBM_GETPOS, 0, 0), 80);
+    f.view.CloseRecvProgress();
+    EXPECT_EQ(f.view.GetRecvDlg(), nullptr);
+    EXPECT_FALSE(IsWindow(hwndDlg));
+    EXPECT_TRUE(IsWindowEnabled(f.frame.GetHwnd()));
+}
+
+std::wstring StatusText(const CMainFrame& frame) {
+    wchar_t text[512] = {};
+    SendMessageW(GetDlgItem(frame.GetHwnd(), 0xE801), SB_GETTEXTW, 0,
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST(Win32Shell, TheStatusBarSaysTheLineWentAwayUntilAPortOpens) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    EXPECT_EQ(StatusText(frame), L"レディ");
+    frame.ShowLinkLost("cable pulled");
+    EXPECT_EQ(StatusText(frame), L"シリアルポートとの接続が切れました。 (cable pulled)");
+    frame.ClearLinkLost();
+    EXPECT_EQ(StatusText(frame), L"レディ");
+}
+
+// The texts of a combo box's entries, and the selected one's index.
+std::pair<std::vector<std::wstring>, int> ComboEntries(HWND hwndCombo) {
+    std::vector<std::wstring> entries;
+    const int nCount = static_cast<int>(SendMessageW(hwndCombo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < nCount; ++i) {
+        wchar_t text[256] = {};
+        SendMessageW(hwndCombo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.emplace_back(text);
+    }
+    return {entries, static_cast<int>(SendMessageW(hwndCombo, CB_GETCURSEL, 0, 0))};
+}
+
+struct CSeenDialog {
+    std::wstring title;
+    std::pair<std::vector<std::wstring>, int> ports;
+    std::pair<std::vector<std::wstring>, int> speeds;
+};
+TEST(Win32Shell, SettingsDialogOffersThePortsAndSpeedsFromCom1At9600) {
+    // While the dialog runs, a timer of this thread looks at it and presses
+    // OK; what it saw hangs on the timer's window.
+    CSeenDialog seen;
+    const HWND hwndTimer = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hwndTimer, nullptr);
+    SetPropW(hwndTimer, L"seen", &seen);
+    SetTimer(hwndTimer, 1, 200, [](HWND hwnd, UINT, UINT_PTR nId, DWORD) {
+        const HWND hwndDlg = FindWindowW(L"#32770", L"通信パラメータの設定");
+        if (hwndDlg == nullptr)
+            return;
+        KillTimer(hwnd, nId);
+        wchar_t title[128] = {};
+        GetWindowTextW(hwndDlg, title, 128);
+        *static_cast<CSeenDialog*>(GetPropW(hwnd, L"seen")) = {
+            title, ComboEntries(GetDlgItem(hwndDlg, 1001)),
+            ComboEntries(GetDlgItem(hwndDlg, 1002))};
+        PostMessageW(hwndDlg, WM_COMMAND, IDOK, 0);
+    });
+    // The frames of the tests before ended the message loop as they went.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    CCommSettingsDlg dlg;
+    EXPECT_EQ(dlg.DoModal(nullptr), IDOK);
+    RemovePropW(hwndTimer, L"seen");
+    DestroyWindow(hwndTimer);
+
+    EXPECT_EQ(seen.title, L"通信パラメータの設定");
+    ASSERT_GE(seen.ports.first.size(), 4u);
+    EXPECT_EQ(std::vector<std::wstring>(seen.ports.first.begin(), seen.ports.first.begin() + 4),
+              (std::vector<std::wstring>{L"COM1", L"COM2", L"COM3", L"COM4"}));
+    EXPECT_EQ(seen.ports.second, 0);
+    EXPECT_EQ(seen.speeds.first,
+              (std::vector<std::wstring>{L"1200", L"2400", L"4800", L"9600", L"19200"}));
+    EXPECT_EQ(seen.speeds.second, 3);
+    EXPECT_EQ(dlg.GetPortName(), "COM1");
+    EXPECT_EQ(dlg.GetDevicePath(), "\\\\.\\COM1");
+    EXPECT_EQ(dlg.GetBaudFlag(), BAUD_9600);
 }
 
 TEST(Win32Shell, AboutBoxShowsTheFileVersionOfTheProgramsOwnResource) {
