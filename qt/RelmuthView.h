@@ -97,6 +97,8 @@ class CRelmuthView : public QTreeView,
     // A port has been opened (again).
     void portOpened();
     // The user cancelled the settings dialog at start-up: the program ends.
+    // (Going on without a port is no cancel: the program runs, sending and
+    // receiving wait for 通信ポートの設定.)
     void closeRequested();
 
   protected:
@@ -106,8 +108,10 @@ class CRelmuthView : public QTreeView,
                           const QItemSelection& deselected) override;
 
   private:
-    // Asks for a port until one opens; false when the user cancelled.
-    bool RunCommSettingsLoop(QWidget* parent);
+    // Asks for a port until one opens, or the user goes on without one
+    // (offered at start-up only) or cancels.
+    enum class PortChoice { opened, none, cancelled };
+    PortChoice RunCommSettingsLoop(QWidget* parent, bool bOfferNoPort = false);
     bool OpenStartPort();
     void InsertColumns();
     void OnSendProgram();
