@@ -17,17 +17,12 @@
 #include <string>
 
 #include "session/BlockRows.h"
+#include "session/CommandLine.h"
 #include "session/CommandTarget.h"
 #include "session/TapeSession.h"
 
 class CBlockListModel;
 class CRecvProgressDlg;
-
-// A port named on the command line: "COMn" or a device path, and the speed flag.
-struct CStartPort {
-    std::string strName;
-    unsigned nBaudFlag = 0;
-};
 
 // The system clipboard as plain text. The update rule of Paste reads it
 // after every selection change; on X11 each read asks the program that owns

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Cross-builds relmuth-tape for 64-bit Windows with Debian's MinGW-w64 and
-# leaves build-windows/dist/relmuth-VERSION-win64/ (the program, LICENSE,
+# Cross-builds relmuth-tape and the window program relmuth.exe for 64-bit
+# Windows with Debian's MinGW-w64 and leaves
+# build-windows/dist/relmuth-VERSION-win64/ (the programs, LICENSE,
 # README.txt) and its zip beside it. Installs what is missing first.
 #
 #   bash scripts/build-windows.sh [--tests]    --tests: the Windows tests too
@@ -24,13 +25,13 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -DRELMUTH_WINDOWS_PREFIX="$prefix" -DRELMUTH_BUILD_TESTS="$with_tests" "${launcher[@]}" >/dev/null
-targets=(relmuth-tape)
+targets=(relmuth-tape relmuth)
 [ "$with_tests" = ON ] && targets+=(relmuth_windows_tests)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
 # Every DLL the program imports must be one Windows has itself.
-system_dlls='^(kernel32|user32|advapi32|shell32|msvcrt|ws2_32|ole32|api-ms-win-.*)\.dll$'
-for exe in "$build"/tools/relmuth-tape/relmuth-tape.exe; do
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|comctl32|comdlg32|version|msvcrt|ws2_32|ole32|api-ms-win-.*)\.dll$'
+for exe in "$build"/tools/relmuth-tape/relmuth-tape.exe "$build"/win32/relmuth.exe; do
   bad=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' |
         tr 'A-Z' 'a-z' | grep -Ev "$system_dlls" || true)
   if [ -n "$bad" ]; then

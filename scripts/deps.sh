@@ -15,10 +15,12 @@ RELMUTH_PACKAGES=(
 # What the Windows build and its tests need beside those (build-windows.sh,
 # test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
 # package, wine to run the tests, zip for the folder, python3 for the far end
-# of the test's serial line.
+# of the test's serial line and for the window program's pictures, which
+# rsvg-convert draws from res/icons; xvfb for the virtual display its tests
+# make their windows on.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
-  wine wine64 zip python3
+  wine wine64 zip python3 librsvg2-bin xvfb xauth
 )
 
 relmuth_install_deps() {
