@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Cross-builds relmuth-tape for 64-bit Windows with Debian's MinGW-w64 and
-# leaves build-windows/dist/relmuth-VERSION-win64/ (the program, LICENSE,
-# README.txt) and its zip beside it. Installs what is missing first.
+# Cross-builds Relmuth for 64-bit Windows with Debian's MinGW-w64 and leaves
+# in build-windows/dist/: the folder relmuth-VERSION-win64/ (relmuth.exe,
+# relmuth-tape.exe, LICENSE.txt, README.txt), its zip, and the installer
+# relmuth-VERSION-setup.exe made by NSIS. Installs what is missing first.
 #
 #   bash scripts/build-windows.sh [--tests]    --tests: the Windows tests too
 set -euo pipefail
@@ -25,12 +26,19 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_REL
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -DRELMUTH_WINDOWS_PREFIX="$prefix" -DRELMUTH_BUILD_TESTS="$with_tests" "${launcher[@]}" >/dev/null
 targets=(relmuth-tape)
+programs=("$build/tools/relmuth-tape/relmuth-tape.exe")
+# The window program, where the tree has it.
+gui="$build/win32/relmuth.exe"
+if [ -f win32/CMakeLists.txt ]; then
+  targets+=(relmuth)
+  programs+=("$gui")
+fi
 [ "$with_tests" = ON ] && targets+=(relmuth_windows_tests)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
 # Every DLL the program imports must be one Windows has itself.
-system_dlls='^(kernel32|user32|advapi32|shell32|msvcrt|ws2_32|ole32|api-ms-win-.*)\.dll$'
-for exe in "$build"/tools/relmuth-tape/relmuth-tape.exe; do
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|comctl32|comdlg32|version|shlwapi|msvcrt|ws2_32|ole32|oleaut32|uxtheme|imm32|winmm|api-ms-win-.*)\.dll$'
+for exe in "${programs[@]}"; do
   bad=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' |
         tr 'A-Z' 'a-z' | grep -Ev "$system_dlls" || true)
   if [ -n "$bad" ]; then
@@ -39,16 +47,34 @@ for exe in "$build"/tools/relmuth-tape/relmuth-tape.exe; do
   fi
 done
 
-version=$(sed -n 's/^project(Relmuth VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(sed -n 's/.*kVersionDotted = "\([0-9.]*\)".*/\1/p' res/Version.h)
 name="relmuth-$version-win64"
 dist="$build/dist/$name"
-rm -rf "$dist" "$build/dist/$name.zip"
+setup="$build/dist/relmuth-$version-setup.exe"
+rm -rf "$dist" "$build/dist/$name.zip" "$setup"
 mkdir -p "$dist"
-cp "$build/tools/relmuth-tape/relmuth-tape.exe" "$dist/"
-x86_64-w64-mingw32-strip "$dist/relmuth-tape.exe"
+for exe in "${programs[@]}"; do
+  cp "$exe" "$dist/"
+  x86_64-w64-mingw32-strip "$dist/$(basename "$exe")"
+done
 cp LICENSE "$dist/LICENSE.txt"
 # CR LF, so that Notepad of any Windows shows the lines.
 sed 's/$/\r/' scripts/windows-readme.txt >"$dist/README.txt"
 (cd "$build/dist" && zip -qr "$name.zip" "$name")
+
+# The installer's own icon is the program's, drawn from its picture.
+icons="$build/installer-icon"
+mkdir -p "$icons"
+for size in 16 32 48 256; do
+  rsvg-convert -w "$size" -h "$size" res/icons/relmuth.svg -o "$icons/$size.png"
+done
+python3 scripts/png-to-ico.py "$icons/relmuth.ico" "$icons"/{16,32,48,256}.png
+with_gui=()
+[ -f "$dist/relmuth.exe" ] && with_gui=(-DWITH_GUI)
+makensis -V2 "-DVERSION=$version" "-DDIST=$PWD/$dist" "-DICON=$PWD/$icons/relmuth.ico" \
+  "-DOUTFILE=$PWD/$setup" "${with_gui[@]}" scripts/windows-installer.nsi >"$build/makensis.log" ||
+  { cat "$build/makensis.log" >&2; exit 1; }
+
 echo "$dist"
 echo "$build/dist/$name.zip"
+echo "$setup"

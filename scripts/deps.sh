@@ -14,11 +14,13 @@ RELMUTH_PACKAGES=(
 
 # What the Windows build and its tests need beside those (build-windows.sh,
 # test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
-# package, wine to run the tests, zip for the folder, python3 for the far end
-# of the test's serial line.
+# package, wine to run the tests, zip for the folder, NSIS for the installer,
+# rsvg-convert for the icons, python3 for the far end of the test's serial
+# line and for the icon file, a virtual display for the window program's
+# tests and pictures, with the Japanese font.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
-  wine wine64 zip python3
+  wine wine64 zip nsis librsvg2-bin python3 xvfb xauth fonts-ipafont-gothic
 )
 
 relmuth_install_deps() {
