@@ -8,7 +8,12 @@
 #   3. relmuth-tape.exe against the Linux relmuth-tape: every command gives
 #      the same output and exit status;
 #   4. a whole capture: relmuth-pc88 --auto --fast on Linux, relmuth-tape.exe
-#      receive COM5 ... --send-loader under wine, every block exact.
+#      receive COM5 ... --send-loader under wine, every block exact;
+#   5. the installer: a silent install puts the programs, the Start-menu
+#      entry and the tape types in place, a silent uninstall takes them away
+#      and gives an extension back to the program it opened in before;
+#   6. the window program relmuth.exe on a virtual display, driven by keys
+#      through tests/windows/gui (see there).
 #
 #   bash scripts/test-windows.sh [LINUX_BUILD]
 # LINUX_BUILD (default build/) holds relmuth-tape, relmuth-pc88 and sample.kxm.
@@ -24,12 +29,17 @@ for f in "$tool" "$pc88" "$tape"; do
 done
 
 start=$(date +%s)
-bash scripts/build-windows.sh --tests >/dev/null
+built=$(bash scripts/build-windows.sh --tests | tail -3)
 win=$PWD/build-windows
+dist=$repo/$(sed -n 1p <<<"$built")
+setup=$repo/$(sed -n 3p <<<"$built")
 exe="$win/tools/relmuth-tape/relmuth-tape.exe"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/relmuth-windows.XXXXXX")
-export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries or file types of the tests' installs on the desktop of
+# the machine (winemenubuilder would copy them there).
+export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 peer=""
 machine=""
 cleanup() {
@@ -172,6 +182,62 @@ peer=""
 [ "$status" -eq 0 ] && [ "$("$tool" text stopped.kxm)" = "$(cat sample.txt)" ] || status=1
 [ "$status" -eq 0 ] || cat stopped.out stopped.err >&2
 check "Ctrl+C after every block: status 0 and the whole tape" "$status"
+
+echo "== The installer: silent install and uninstall"
+# A value of the registry as reg.exe shows it, or nothing.
+reg_value() { # KEY [NAME]: the default value without NAME
+  local name=(/ve)
+  [ $# -gt 1 ] && name=(/v "$2")
+  wine reg query "$1" "${name[@]}" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *\(.*\)$/\1/p' | head -1
+}
+# Waits for every program of the prefix: an installer and an uninstaller
+# leave behind a process that finishes their work.
+settle() { timeout 120 wineserver -w || { echo "wine did not settle" >&2; return 1; }; }
+classes='HKLM\Software\Classes'
+programs="$WINEPREFIX/drive_c/Program Files/Relmuth"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Relmuth.lnk"
+installed=(relmuth-tape.exe LICENSE.txt README.txt uninstall.exe)
+[ -f "$dist/relmuth.exe" ] && installed+=(relmuth.exe)
+# .cas opened in another program before the install.
+wine reg add "$classes\\.cas" /ve /d Other.Tape /f >/dev/null 2>&1
+status=0
+timeout 120 wine "$setup" /S || status=$?
+settle || status=1
+for f in "${installed[@]}"; do
+  [ -f "$programs/$f" ] || { echo "not installed: $f" >&2; status=1; }
+done
+"$tool" --version >linux-version.txt
+wine "$programs/relmuth-tape.exe" --version | tr -d '\r' | diff linux-version.txt - >&2 || status=1
+if [ -f "$dist/relmuth.exe" ]; then
+  [ -f "$menu" ] || { echo "no Start-menu entry" >&2; status=1; }
+  for ext in .kxm .t88 .cmt .cas; do
+    got=$(reg_value "$classes\\$ext")
+    [ "$got" = Relmuth.Document ] || { echo "$ext opens in '$got'" >&2; status=1; }
+  done
+  got=$(reg_value "$classes\\Relmuth.Document\\shell\\open\\command")
+  want='"C:\Program Files\Relmuth\relmuth.exe" "%1"'
+  [ "$got" = "$want" ] || { echo "open command: '$got', not '$want'" >&2; status=1; }
+  got=$(reg_value "$classes\\Relmuth.Document\\DefaultIcon")
+  want='"C:\Program Files\Relmuth\relmuth.exe",0'
+  [ "$got" = "$want" ] || { echo "icon: '$got', not '$want'" >&2; status=1; }
+fi
+check "silent install: programs, Start-menu entry, tape types" "$status"
+status=0
+timeout 120 wine "C:\\Program Files\\Relmuth\\uninstall.exe" /S || status=$?
+settle || status=1
+[ ! -e "$programs" ] || { echo "left behind: $(ls "$programs")" >&2; status=1; }
+[ ! -e "$menu" ] || { echo "the Start-menu entry is left" >&2; status=1; }
+for key in .kxm .t88 .cmt Relmuth.Document; do
+  if wine reg query "$classes\\$key" >/dev/null 2>&1; then echo "left: $key" >&2; status=1; fi
+done
+got=$(reg_value "$classes\\.cas")
+[ "$got" = Other.Tape ] || { echo ".cas opens in '$got' after the uninstall" >&2; status=1; }
+[ -z "$(reg_value "$classes\\.cas" Relmuth.Document.Previous)" ] || status=1
+if wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Relmuth' >/dev/null 2>&1; then
+  echo "the uninstall entry is left" >&2; status=1
+fi
+check "silent uninstall: everything gone, .cas back to its program" "$status"
 
 cd "$repo"
 echo "== Windows tests: $failures failed, in $(($(date +%s) - start)) s"
