@@ -20,6 +20,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+source scripts/wine-desktop.sh
 linux=$(realpath "${1:-build}")
 tool="$linux/tools/relmuth-tape/relmuth-tape"
 pc88="$linux/tools/relmuth-pc88/relmuth-pc88"
@@ -42,10 +43,12 @@ export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 peer=""
 machine=""
+relmuth_xvfb=""
 cleanup() {
   [ -n "$peer" ] && kill "$peer" 2>/dev/null || true
   [ -n "$machine" ] && kill "$machine" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  [ -n "$relmuth_xvfb" ] && kill "$relmuth_xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -238,6 +241,37 @@ if wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Relm
   echo "the uninstall entry is left" >&2; status=1
 fi
 check "silent uninstall: everything gone, .cas back to its program" "$status"
+
+echo "== The window program on a virtual display, driven by keys (tests/windows/gui)"
+if [ -f "$dist/relmuth.exe" ]; then
+  relmuth_wine_desktop "$work"
+  rm -rf gui && mkdir gui
+  # The sample tape's machine on COM7; it switches itself off after the last block.
+  "$pc88" --tape sample.kxm --auto --fast --link "$work/gui.tty" </dev/null >gui-screen.txt 2>gui-pc88.err &
+  machine=$!
+  for _ in $(seq 100); do [ -L "$work/gui.tty" ] && break; sleep 0.1; done
+  ln -sfn "$(readlink -f "$work/gui.tty")" "$WINEPREFIX/dosdevices/com7"
+  status=0
+  RELMUTH_EXE=$(winepath -w "$dist/relmuth.exe") RELMUTH_TEST_COM=7 RELMUTH_TEST_BLOCKS=$blocks \
+    RELMUTH_TEST_DIR=$(winepath -w "$work/gui") \
+    timeout 300 wine "$win/tests/windows/win_gui_tests.exe" >gui.log 2>gui.err || status=$?
+  kill "$machine" 2>/dev/null || true
+  wait "$machine" 2>/dev/null || true
+  machine=""
+  tr -d '\r' <gui.log | tail -3
+  [ "$status" -eq 0 ] || { tr -d '\r' <gui.log >&2; cat gui-pc88.err >&2; }
+  check "relmuth.exe: port dialog, loader, blocks, edits, save, reopen, lost link" "$status"
+  # What the program saved is the tape, byte for byte of every block.
+  status=0
+  [ "$("$tool" text gui/captured.kxm 2>&1)" = "$(cat sample.txt)" ] || status=1
+  check "relmuth.exe saved every block exactly" "$status"
+  wineserver -k 2>/dev/null || true
+  kill "$relmuth_xvfb" 2>/dev/null || true
+  relmuth_xvfb=""
+else
+  echo "FAILED: no relmuth.exe in $dist" >&2
+  failures=$((failures + 1))
+fi
 
 cd "$repo"
 echo "== Windows tests: $failures failed, in $(($(date +%s) - start)) s"
