@@ -91,4 +91,30 @@ std::string_view MenuItemKey(std::string_view text) {
     return tab == std::string_view::npos ? std::string_view{} : text.substr(tab + 1);
 }
 
+KeyChord ParseKeyChord(std::string_view name) {
+    KeyChord chord;
+    for (;;) {
+        const auto plus = name.find('+');
+        // A lone "+" after a modifier is the plus key itself.
+        if (plus == std::string_view::npos || plus + 1 == name.size())
+            break;
+        const std::string_view modifier = name.substr(0, plus);
+        if (modifier == "Ctrl")
+            chord.bCtrl = true;
+        else if (modifier == "Shift")
+            chord.bShift = true;
+        else if (modifier == "Alt")
+            chord.bAlt = true;
+        else
+            return {};
+        name.remove_prefix(plus + 1);
+    }
+    // "Ctrl+" names a modifier and no key.
+    if (name.empty() || (name.size() > 1 && name.back() == '+'))
+        return {};
+    chord.key = name;
+    chord.bValid = true;
+    return chord;
+}
+
 } // namespace res

@@ -45,4 +45,18 @@ inline constexpr int kRecentFileCount = 4;
 std::string_view MenuItemLabel(std::string_view text);
 std::string_view MenuItemKey(std::string_view text);
 
+// A key name of the table taken apart: its modifiers, and the key itself
+// ("C", "Ins", "Del", "F6"). A window program turns the key into its own
+// code; a name with an unknown modifier or no key gives bValid false.
+struct KeyChord {
+    bool bValid = false;
+    bool bCtrl = false;
+    bool bShift = false;
+    bool bAlt = false;
+    std::string_view key;
+
+    friend bool operator==(const KeyChord&, const KeyChord&) = default;
+};
+KeyChord ParseKeyChord(std::string_view name);
+
 } // namespace res

@@ -25,14 +25,8 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -DRELMUTH_WINDOWS_PREFIX="$prefix" -DRELMUTH_BUILD_TESTS="$with_tests" "${launcher[@]}" >/dev/null
-targets=(relmuth-tape)
-programs=("$build/tools/relmuth-tape/relmuth-tape.exe")
-# The window program, where the tree has it.
-gui="$build/win32/relmuth.exe"
-if [ -f win32/CMakeLists.txt ]; then
-  targets+=(relmuth)
-  programs+=("$gui")
-fi
+targets=(relmuth-tape relmuth)
+programs=("$build/tools/relmuth-tape/relmuth-tape.exe" "$build/win32/relmuth.exe")
 [ "$with_tests" = ON ] && targets+=(relmuth_windows_tests)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
@@ -62,17 +56,9 @@ cp LICENSE "$dist/LICENSE.txt"
 sed 's/$/\r/' scripts/windows-readme.txt >"$dist/README.txt"
 (cd "$build/dist" && zip -qr "$name.zip" "$name")
 
-# The installer's own icon is the program's, drawn from its picture.
-icons="$build/installer-icon"
-mkdir -p "$icons"
-for size in 16 32 48 256; do
-  rsvg-convert -w "$size" -h "$size" res/icons/relmuth.svg -o "$icons/$size.png"
-done
-python3 scripts/png-to-ico.py "$icons/relmuth.ico" "$icons"/{16,32,48,256}.png
-with_gui=()
-[ -f "$dist/relmuth.exe" ] && with_gui=(-DWITH_GUI)
-makensis -V2 "-DVERSION=$version" "-DDIST=$PWD/$dist" "-DICON=$PWD/$icons/relmuth.ico" \
-  "-DOUTFILE=$PWD/$setup" "${with_gui[@]}" scripts/windows-installer.nsi >"$build/makensis.log" ||
+# The installer's own icon is the program's.
+makensis -V2 "-DVERSION=$version" "-DDIST=$PWD/$dist" "-DICON=$PWD/$build/win32/art/relmuth.ico" \
+  "-DOUTFILE=$PWD/$setup" scripts/windows-installer.nsi >"$build/makensis.log" ||
   { cat "$build/makensis.log" >&2; exit 1; }
 
 echo "$dist"

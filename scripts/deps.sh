@@ -16,7 +16,7 @@ RELMUTH_PACKAGES=(
 # test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
 # package, wine to run the tests, zip for the folder, NSIS for the installer,
 # rsvg-convert for the icons, python3 for the far end of the test's serial
-# line and for the icon file, a virtual display for the window program's
+# line and for the window program's pictures, a virtual display for the window program's
 # tests and pictures, with the Japanese font.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest

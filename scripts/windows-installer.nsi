@@ -3,11 +3,10 @@
 ; the tape image types opening in Relmuth, and an uninstaller that takes
 ; away what the installer put there. Built by scripts/build-windows.sh:
 ;
-;   makensis -DVERSION=1.0.2.3 -DDIST=folder -DICON=relmuth.ico [-DWITH_GUI] \
+;   makensis -DVERSION=1.0.2.3 -DDIST=folder -DICON=relmuth.ico \
 ;            -DOUTFILE=relmuth-1.0.2.3-setup.exe scripts/windows-installer.nsi
 ;
-; DIST holds what the portable zip holds; WITH_GUI says that relmuth.exe is
-; among it. The installer is a 64-bit program, as the programs are, so that
+; DIST holds what the portable zip holds. The installer is a 64-bit program, as the programs are, so that
 ; it sees the registry and Program Files as they do.
 Unicode true
 Target amd64-unicode
@@ -39,9 +38,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "GPL-3.0-or-later"
 !insertmacro MUI_PAGE_LICENSE "${DIST}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!ifdef WITH_GUI
-  !define MUI_FINISHPAGE_RUN "$INSTDIR\relmuth.exe"
-!endif
+!define MUI_FINISHPAGE_RUN "$INSTDIR\relmuth.exe"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -98,14 +95,13 @@ FunctionEnd
 
 Section "${RELMUTH_NAME}"
   SetOutPath "$INSTDIR"
+  File "${DIST}/relmuth.exe"
   File "${DIST}/relmuth-tape.exe"
   File "${DIST}/LICENSE.txt"
   File "${DIST}/README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "Software\${RELMUTH_MAKER}\${RELMUTH_NAME}" "InstallDir" "$INSTDIR"
 
-!ifdef WITH_GUI
-  File "${DIST}/relmuth.exe"
   CreateShortcut "$SMPROGRAMS\${RELMUTH_NAME}.lnk" "$INSTDIR\relmuth.exe"
 
   WriteRegStr HKLM "${CLASSES}\${RELMUTH_PROGID}" "" "${RELMUTH_TYPE_NAME}"
@@ -118,7 +114,6 @@ Section "${RELMUTH_NAME}"
   ; SHCNE_ASSOCCHANGED: Explorer shows the new icons at once.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\relmuth.exe",0'
-!endif
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${RELMUTH_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
