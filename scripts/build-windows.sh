@@ -24,7 +24,8 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DRELMUTH_WINDOWS_PREFIX="$prefix" -DRELMUTH_BUILD_TESTS="$with_tests" "${launcher[@]}" >/dev/null
+  -DRELMUTH_WINDOWS_PREFIX="$prefix" -DRELMUTH_BUILD_TESTS="$with_tests" -DRELMUTH_BUILD_GUI=ON \
+  "${launcher[@]}" >/dev/null
 targets=(relmuth-tape relmuth)
 programs=("$build/tools/relmuth-tape/relmuth-tape.exe" "$build/win32/relmuth.exe")
 [ "$with_tests" = ON ] && targets+=(relmuth_windows_tests)

@@ -15,9 +15,9 @@ RELMUTH_PACKAGES=(
 # What the Windows build and its tests need beside those (build-windows.sh,
 # test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
 # package, wine to run the tests, zip for the folder, NSIS for the installer,
-# rsvg-convert for the icons, python3 for the far end of the test's serial
-# line and for the window program's pictures, a virtual display for the window program's
-# tests and pictures, with the Japanese font.
+# rsvg-convert and python3 for the window program's icons and tool bar,
+# python3 for the far end of the test's serial line, a virtual display for
+# the window program's tests and pictures, with the Japanese font.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
   wine wine64 zip nsis librsvg2-bin python3 xvfb fonts-ipafont-gothic

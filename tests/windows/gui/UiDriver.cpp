@@ -2,7 +2,11 @@
 #include "UiDriver.h"
 
 #include <commctrl.h>
+// GDI+ needs the COM interfaces that WIN32_LEAN_AND_MEAN leaves out.
+#include <objidl.h>
+// clang-format off
 #include <gdiplus.h>
+// clang-format on
 
 #include <memory>
 #include <thread>
