@@ -200,6 +200,10 @@ TEST_F(RelmuthWindow, KeysAloneSendTheLoaderAndEveryBlockArrivesInTheList) {
     EXPECT_EQ(WindowText(hFrame), Text(res::AFX_IDS_UNTITLED) + L" - Relmuth");
     EXPECT_EQ(FindTopWindow(pCapture->GetId(), kDialogClass, L""), nullptr)
         << "a dialog at start although --port was given";
+    EXPECT_TRUE(WaitFor([&] {
+        const auto texts = StatusTexts(hStatus);
+        return !texts.empty() && texts[0] == Text(res::AFX_IDS_IDLEMESSAGE);
+    })) << "the status bar is not ready";
     ChooseFromMenu(hFrame, res::ID_SEND_PROGRAM);
     ASSERT_TRUE(WaitFor([&] { return ListCount(hList) >= nBlocks; }, 120s))
         << ListCount(hList) << " of " << nBlocks << " blocks arrived; "
@@ -269,6 +273,8 @@ TEST_F(RelmuthWindow, TheFarEndClosingShowsTheLostLink) {
         },
         30s))
         << Utf8(StatusTexts(hStatus).empty() ? L"" : StatusTexts(hStatus)[0]);
+    // Drawn by the frame, in red.
+    EXPECT_TRUE(IsStatusPaneOwnerDrawn(hStatus, 0));
 }
 
 TEST_F(RelmuthWindow, ClosingAChangedTapeAsksToSaveAndNoLeavesTheFile) {

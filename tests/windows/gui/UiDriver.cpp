@@ -309,6 +309,13 @@ std::vector<std::wstring> StatusTexts(HWND hStatus) {
         return texts;
     const int nParts = static_cast<int>(SendMessageW(hStatus, SB_GETPARTS, 0, 0));
     for (int nPart = 0; nPart < nParts; ++nPart) {
+        if (IsStatusPaneOwnerDrawn(hStatus, nPart)) {
+            // Its text is what its owner draws; the tip says it in words.
+            SendMessageW(hStatus, SB_GETTIPTEXTW, MAKEWPARAM(nPart, kTextChars),
+                         reinterpret_cast<LPARAM>(buffer.Address()));
+            texts.push_back(buffer.ReadText(0, kTextChars));
+            continue;
+        }
         const auto nLength = LOWORD(SendMessageW(hStatus, SB_GETTEXTLENGTHW, nPart, 0));
         if (nLength >= kTextChars) {
             texts.emplace_back();
@@ -318,6 +325,10 @@ std::vector<std::wstring> StatusTexts(HWND hStatus) {
         texts.push_back(buffer.ReadText(0, nLength));
     }
     return texts;
+}
+
+bool IsStatusPaneOwnerDrawn(HWND hStatus, int nPart) {
+    return (HIWORD(SendMessageW(hStatus, SB_GETTEXTLENGTHW, nPart, 0)) & SBT_OWNERDRAW) != 0;
 }
 
 namespace {

@@ -74,8 +74,9 @@ std::wstring MessageBoxText(HWND hBox);
 int ListCount(HWND hList);
 std::vector<std::vector<std::wstring>> ListRows(HWND hList, int nColumns);
 std::vector<int> ListSelection(HWND hList);
-// The status bar's panes.
+// The status bar's panes; for a pane its owner draws, its tip.
 std::vector<std::wstring> StatusTexts(HWND hStatus);
+bool IsStatusPaneOwnerDrawn(HWND hStatus, int nPart);
 
 // The window as it is on the screen, with its frame, as a PNG file.
 bool SavePicture(HWND hWnd, const std::wstring& strPath);
