@@ -19,7 +19,7 @@ QT_QPA_PLATFORM=offscreen build/tests/gui/relmuth_screenshots "$out"
 # relmuth.exe: the settings dialog of a bare start, the main window with
 # the sample tape, and the receive dialog while the start of a transfer
 # has come in on COM8, whose far end is tests/windows/com_peer.py.
-dist=$(bash scripts/build-windows.sh --tests | head -1)
+dist=$(bash scripts/build-windows.sh --tests | tail -3 | sed -n 1p)
 work=$(mktemp -d "${TMPDIR:-/tmp}/relmuth-pictures.XXXXXX")
 export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

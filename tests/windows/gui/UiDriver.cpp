@@ -193,10 +193,13 @@ std::vector<std::wstring> ChildTexts(HWND hParent, const wchar_t* pszClass) {
 }
 
 bool Activate(HWND hWnd) {
-    if (GetForegroundWindow() == hWnd)
+    // Keys go to the focus of the window in front: a control's top-level
+    // window is what comes to the front.
+    HWND hTop = GetAncestor(hWnd, GA_ROOT);
+    if (GetForegroundWindow() == hTop)
         return true;
-    SetForegroundWindow(hWnd);
-    return WaitFor([hWnd] { return GetForegroundWindow() == hWnd; }, 3s);
+    SetForegroundWindow(hTop);
+    return WaitFor([hTop] { return GetForegroundWindow() == hTop; }, 3s);
 }
 
 namespace {

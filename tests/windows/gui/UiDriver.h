@@ -56,9 +56,10 @@ HWND FindChild(HWND hParent, const wchar_t* pszClass, int nId = -1);
 // The texts of the visible descendants of a class, in window order.
 std::vector<std::wstring> ChildTexts(HWND hParent, const wchar_t* pszClass);
 
-// Brings the window to the front and sends it the keys through the input
-// queue, as a keyboard does: a chord is pressed together (the modifiers
-// first) and let go in reverse order.
+// Brings the window (a control: its top-level window) to the front and
+// sends the keys to its focus through the input queue, as a keyboard does:
+// a chord is pressed together (the modifiers first) and let go in reverse
+// order.
 bool Activate(HWND hWnd);
 void PressChord(HWND hWnd, std::initializer_list<WORD> keys);
 void PressKey(HWND hWnd, WORD nKey);
