@@ -256,13 +256,11 @@ void CMainFrame::SetDocumentTitle(const QString& strTitle, bool bModified) {
     setWindowModified(bModified);
 }
 
-void CMainFrame::SetRecentFiles(const QStringList& files) {
+void CMainFrame::SetRecentFiles(const QStringList& texts) {
     for (int i = 0; i < res::kRecentFileCount; ++i) {
         QAction* action = m_actions.value(res::ID_FILE_MRU_FILE1 + i);
-        if (i < files.size()) {
-            // "&1 /path/tape.kxm"; an ampersand in the name is shown as one.
-            QString path = files.at(i);
-            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(path.replace('&', "&&")));
+        if (i < texts.size()) {
+            action->setText(texts.at(i));
             action->setVisible(true);
         } else if (i == 0) {
             action->setText(m_recentPlaceholder); // grayed by its update rule

@@ -46,8 +46,8 @@ class CMainFrame : public QMainWindow {
 
     // "TITLE - Relmuth", marked while the tape has unsaved changes.
     void SetDocumentTitle(const QString& strTitle, bool bModified);
-    // The recent files, newest first: the File menu's entries.
-    void SetRecentFiles(const QStringList& files);
+    // The File menu's entries of the recent files, newest first, as shown.
+    void SetRecentFiles(const QStringList& texts);
     // The serial line went away: said in red in the status bar until a port
     // opens again.
     void ShowLinkLost(const QString& strReason);

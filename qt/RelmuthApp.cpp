@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 
 #include "qt/AboutDlg.h"
@@ -34,7 +34,7 @@ QString DecodeName(const std::string& name) {
 
 } // namespace
 
-CRelmuthApp::CRelmuthApp() : m_doc(this, TapeFormats()) {}
+CRelmuthApp::CRelmuthApp() : m_doc(nullptr, TapeFormats()) {}
 
 CRelmuthApp::~CRelmuthApp() {
     // The view leaves the document before the document goes.
@@ -45,27 +45,35 @@ std::vector<CDamagedByte>& CRelmuthApp::GetRecordingDamage() {
     return m_pView->GetSession().GetRecordingDamage();
 }
 
+QStringList CRelmuthApp::GetRecentFiles() const {
+    QStringList files;
+    for (const std::string& file : m_pFile->GetRecentFiles())
+        files << DecodeName(file);
+    return files;
+}
+
 bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     // Standard buttons and dialogs speak Japanese like the rest of the program.
     if (m_qtTranslator.load(QStringLiteral("qtbase_ja"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&m_qtTranslator);
-    LoadStdProfileSettings();
 
     m_pMainWnd = std::make_unique<CMainFrame>();
     m_pMainWnd->setWindowIcon(res::AppIcon());
     m_pView = new CRelmuthView(m_doc, m_pMainWnd.get());
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView);
+    m_pFile = &m_pView->GetSession().AttachFileCommands(*this);
+    m_pFile->SetRecentFiles(LoadRecentFileList());
     auto* pBlockPane = new CBlockPane(m_doc, m_pView->GetSession().GetRecordingDamage());
     pBlockPane->Follow(m_pView, [view = m_pView] { return view->GetSelectedRow(); });
     m_pMainWnd->SetBlockPane(pBlockPane);
     m_pMainWnd->SetAppTarget(this);
     // Not in the middle of reading a file: the tape is then half there.
     m_pMainWnd->SetCloseQuery(
-        [this] { return !m_pView->GetSession().IsReadingFile() && SaveModified(); });
+        [this] { return !m_pView->GetSession().IsReadingFile() && m_pFile->SaveModified(); });
     m_pDecodeDlg = new CDecodeProgressDlg(m_pMainWnd.get());
-    m_pMainWnd->SetRecentFiles(m_recentFiles);
+    ShowRecentFiles();
 
     connect(m_pView, &CRelmuthView::commandStateChanged, this, &CRelmuthApp::OnIdle);
     connect(m_pView, &CRelmuthView::linkLost, m_pMainWnd.get(), &CMainFrame::ShowLinkLost);
@@ -75,14 +83,15 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
         QMetaObject::invokeMethod(m_pMainWnd.get(), &QWidget::close, Qt::QueuedConnection);
     });
     connect(m_pMainWnd.get(), &CMainFrame::fileDropped, this, [this](const QString& path) {
-        OpenDocumentFile(QFile::encodeName(path).toStdString());
+        m_pFile->OpenDocumentFile(QFile::encodeName(path).toStdString());
+        OnIdle();
     });
 
     bool bDamaged = false;
     if (!cmdInfo.strFileName.empty()) {
         // A file that cannot be opened ends start-up; a recording whose
         // decoding the user stopped leaves a new, empty tape.
-        const OpenResult result = ReadDocumentFile(cmdInfo.strFileName);
+        const OpenResult result = m_pFile->OpenStartFile(cmdInfo.strFileName);
         if (result == OpenResult::failed)
             return false;
         bDamaged = result == OpenResult::opened && !GetRecordingDamage().empty();
@@ -96,52 +105,44 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo) {
     if (!m_bClosing) {
         m_pMainWnd->show();
         if (bDamaged)
-            ShowRecordingDamage();
+            m_pFile->ReportRecordingDamage();
     }
     return true;
 }
 
-void CRelmuthApp::LoadStdProfileSettings() {
+std::vector<std::string> CRelmuthApp::LoadRecentFileList() const {
     QSettings settings(QString::fromLatin1(res::kRegistryKey), QString::fromLatin1(res::kAppName));
     settings.beginGroup(QString::fromLatin1(kRecentFileSection));
-    QStringList files;
+    std::vector<std::string> files;
     for (int i = 1; i <= res::kRecentFileCount; ++i) {
         const QString file =
             settings.value(QString::fromLatin1(kRecentFileEntry).arg(i)).toString();
         if (!file.isEmpty())
-            files << file;
+            files.push_back(QFile::encodeName(file).toStdString());
     }
-    m_recentFiles = files;
+    return files;
 }
 
-void CRelmuthApp::WriteRecentFileList() const {
+void CRelmuthApp::OnRecentFilesChanged(const std::vector<std::string>& files) {
     QSettings settings(QString::fromLatin1(res::kRegistryKey), QString::fromLatin1(res::kAppName));
     settings.beginGroup(QString::fromLatin1(kRecentFileSection));
     for (int i = 1; i <= res::kRecentFileCount; ++i) {
         const QString key = QString::fromLatin1(kRecentFileEntry).arg(i);
-        if (i <= m_recentFiles.size())
-            settings.setValue(key, m_recentFiles.at(i - 1));
+        if (static_cast<std::size_t>(i) <= files.size())
+            settings.setValue(key, DecodeName(files[static_cast<std::size_t>(i - 1)]));
         else
             settings.remove(key);
     }
+    ShowRecentFiles();
 }
 
-void CRelmuthApp::SetRecentFiles(QStringList files) {
-    while (files.size() > res::kRecentFileCount)
-        files.removeLast();
-    m_recentFiles = std::move(files);
-    // Kept at once, so that a crash does not lose the list.
-    WriteRecentFileList();
-    if (m_pMainWnd)
-        m_pMainWnd->SetRecentFiles(m_recentFiles);
-}
-
-void CRelmuthApp::AddToRecentFileList(const std::string& strPathName) {
-    const QString path = QFileInfo(DecodeName(strPathName)).absoluteFilePath();
-    QStringList files = m_recentFiles;
-    files.removeAll(path);
-    files.prepend(path);
-    SetRecentFiles(std::move(files));
+void CRelmuthApp::ShowRecentFiles() {
+    if (!m_pMainWnd || m_pFile == nullptr)
+        return;
+    QStringList texts;
+    for (int i = 0; i < static_cast<int>(m_pFile->GetRecentFiles().size()); ++i)
+        texts << DecodeName(m_pFile->GetRecentFileMenuText(i));
+    m_pMainWnd->SetRecentFiles(texts);
 }
 
 void CRelmuthApp::OnIdle() {
@@ -151,74 +152,61 @@ void CRelmuthApp::OnIdle() {
     m_pMainWnd->OnUpdateCmdUi();
 }
 
-bool CRelmuthApp::SaveModified() {
-    // Receiving goes on while the question is open. A block that arrives
-    // meanwhile was not there when the user chose to discard, so it is not
-    // thrown away unasked: the question comes again.
-    for (;;) {
-        if (!m_doc.IsModified())
-            return true;
-        const std::size_t nBlocksAsked = m_doc.m_blocks.size();
-        QMessageBox box(QMessageBox::Question, res::Text(res::AFX_IDS_APP_TITLE),
-                        res::Text(res::AFX_IDP_ASK_TO_SAVE).arg(DecodeName(m_doc.GetTitle())),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                        m_pMainWnd.get());
-        box.setDefaultButton(QMessageBox::Save);
-        switch (box.exec()) {
-        case QMessageBox::Save:
-            return OnFileSave();
-        case QMessageBox::Discard:
-            if (m_doc.m_blocks.size() == nBlocksAsked)
-                return true;
-            break;
-        default:
-            return false;
-        }
+CFileOwner::SaveAnswer CRelmuthApp::AskSaveChanges(const std::string& strTitle) {
+    QMessageBox box(QMessageBox::Question, res::Text(res::AFX_IDS_APP_TITLE),
+                    res::Text(res::AFX_IDP_ASK_TO_SAVE).arg(DecodeName(strTitle)),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    m_pMainWnd.get());
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::save;
+    case QMessageBox::Discard:
+        return SaveAnswer::discard;
+    default:
+        return SaveAnswer::cancel;
     }
 }
 
-void CRelmuthApp::OnFileNew() {
-    if (!SaveModified())
-        return;
-    m_doc.OnNewDocument();
-    m_pView->OnInitialUpdate();
-    OnIdle();
+bool CRelmuthApp::AskLossySave(const std::vector<std::string>& losses) {
+    QStringList lines;
+    for (const std::string& loss : losses)
+        lines << QString::fromStdString(loss);
+    QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
+                    res::Text(res::IDS_SAVE_LOSSES), QMessageBox::NoButton, m_pMainWnd.get());
+    box.setInformativeText(lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                           res::Text(res::IDS_SAVE_LOSSES_QUESTION));
+    QPushButton* save =
+        box.addButton(res::Text(res::IDS_BUTTON_SAVE_ANYWAY), QMessageBox::AcceptRole);
+    QPushButton* other =
+        box.addButton(res::Text(res::IDS_BUTTON_OTHER_FORMAT), QMessageBox::RejectRole);
+    box.setDefaultButton(other);
+    box.setEscapeButton(other);
+    box.exec();
+    return box.clickedButton() == save;
 }
 
-CRelmuthApp::OpenResult CRelmuthApp::OpenDocumentFile(const std::string& strPathName) {
-    if (!SaveModified())
-        return OpenResult::cancelled;
-    // A file that could not be read leaves a new, empty tape, and the
-    // document's update has then emptied the rows too.
-    const OpenResult result = ReadDocumentFile(strPathName);
-    if (result == OpenResult::opened)
-        m_pView->OnInitialUpdate();
-    OnIdle();
-    if (result == OpenResult::opened && !GetRecordingDamage().empty())
-        ShowRecordingDamage();
-    return result;
+void CRelmuthApp::ShowMessageText(const std::string& strText) {
+    QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
+                    QString::fromStdString(strText), QMessageBox::Ok, m_pMainWnd.get());
+    box.exec();
 }
 
-CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPathName) {
+CDecodeProgress* CRelmuthApp::StartDecodeProgress() {
     // Decoding a recording lets the event loop run; the session holds what
     // arrives meanwhile.
-    const bool bRecording = IsRecordingName(strPathName);
-    CRecordingReading reading;
-    if (bRecording) {
-        m_pDecodeDlg->Start();
-        reading.m_pProgress = m_pDecodeDlg;
-    }
-    const bool bOpened = m_pView->GetSession().ReadFile(strPathName, reading);
-    m_pDecodeDlg->Finish();
-    if (bOpened)
-        return OpenResult::opened;
-    return bRecording && m_pDecodeDlg->WasCancelled() ? OpenResult::cancelled : OpenResult::failed;
+    m_pDecodeDlg->Start();
+    return m_pDecodeDlg;
 }
 
-void CRelmuthApp::ShowRecordingDamage() {
+void CRelmuthApp::FinishDecodeProgress() {
+    m_pDecodeDlg->Finish();
+}
+
+void CRelmuthApp::ShowRecordingDamage(const std::vector<std::string>& damage) {
     QStringList lines;
-    for (const CDamagedByte& damage : GetRecordingDamage())
-        lines << QString::fromStdString(DescribeDamage(damage));
+    for (const std::string& line : damage)
+        lines << QString::fromStdString(line);
     QString shown = lines.mid(0, kDamageLinesShown).join(QLatin1Char('\n'));
     if (lines.size() > kDamageLinesShown)
         shown += QLatin1Char('\n') +
@@ -230,39 +218,9 @@ void CRelmuthApp::ShowRecordingDamage() {
     box.exec();
 }
 
-void CRelmuthApp::OnFileOpen() {
-    std::string strFileName;
-    if (PromptForTapeFileName(strFileName, res::AFX_IDS_OPENFILE, kOpenDialogFlags, true))
-        OpenDocumentFile(strFileName);
-}
-
-bool CRelmuthApp::OnFileSave() {
-    // A tape without a name, or whose file is gone or read-only, is saved
-    // under a name the user picks; so is one opened from a recording, which
-    // is the user's original and is not written over unasked.
-    const QFileInfo file(DecodeName(m_doc.GetPathName()));
-    const bool bAsk = m_doc.GetPathName().empty() || !file.exists() || !file.isWritable() ||
-                      m_doc.IsOriginalName(m_doc.GetPathName());
-    const bool bSaved = m_doc.DoSave(bAsk ? std::string() : m_doc.GetPathName());
+void CRelmuthApp::OnTapeReplaced() {
+    m_pView->OnInitialUpdate();
     OnIdle();
-    return bSaved;
-}
-
-bool CRelmuthApp::OnFileSaveAs() {
-    const bool bSaved = m_doc.DoSave(std::string());
-    OnIdle();
-    return bSaved;
-}
-
-void CRelmuthApp::OnOpenRecentFile(int nIndex) {
-    if (nIndex < 0 || nIndex >= m_recentFiles.size())
-        return;
-    const QString path = m_recentFiles.at(nIndex);
-    if (OpenDocumentFile(QFile::encodeName(path).toStdString()) == OpenResult::failed) {
-        QStringList files = m_recentFiles;
-        files.removeAll(path);
-        SetRecentFiles(std::move(files));
-    }
 }
 
 void CRelmuthApp::OnAppAbout() {
@@ -275,30 +233,8 @@ bool CRelmuthApp::PromptForTapeFileName(std::string& strFileName, res::StringId 
     return ::PromptForTapeFileName(m_pMainWnd.get(), strFileName, nTitle, nFlags, bOpenFileDialog);
 }
 
-void CRelmuthApp::ReportSaveLoadException(const CRelmuthException& error) {
-    QMessageBox box(QMessageBox::Warning, res::Text(res::AFX_IDS_APP_TITLE),
-                    QString::fromStdString(error.GetUserText()), QMessageBox::Ok, m_pMainWnd.get());
-    box.exec();
-}
-
 bool CRelmuthApp::OnCmdMsg(unsigned nId) {
-    if (nId >= res::ID_FILE_MRU_FILE1 && nId < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
-        OnOpenRecentFile(static_cast<int>(nId - res::ID_FILE_MRU_FILE1));
-        return true;
-    }
     switch (nId) {
-    case res::ID_FILE_NEW:
-        OnFileNew();
-        return true;
-    case res::ID_FILE_OPEN:
-        OnFileOpen();
-        return true;
-    case res::ID_FILE_SAVE:
-        OnFileSave();
-        return true;
-    case res::ID_FILE_SAVE_AS:
-        OnFileSaveAs();
-        return true;
     case res::ID_APP_ABOUT:
         OnAppAbout();
         return true;
@@ -311,15 +247,7 @@ bool CRelmuthApp::OnCmdMsg(unsigned nId) {
 }
 
 bool CRelmuthApp::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
-    if (nId >= res::ID_FILE_MRU_FILE1 && nId < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
-        bEnable = nId - res::ID_FILE_MRU_FILE1 < static_cast<unsigned>(m_recentFiles.size());
-        return true;
-    }
     switch (nId) {
-    case res::ID_FILE_NEW:
-    case res::ID_FILE_OPEN:
-    case res::ID_FILE_SAVE:
-    case res::ID_FILE_SAVE_AS:
     case res::ID_APP_ABOUT:
     case res::ID_APP_EXIT:
         bEnable = true;

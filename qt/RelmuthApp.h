@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: one tape document, one main window with its list
-// view, reused for every New and Open; the recent-file list; the commands of
-// the File and Help menus. It is the document's host: it asks for file names
-// and shows why a file could not be opened or saved.
+// view, reused for every New and Open; the commands of the Help menu. The
+// File commands are the session's (CFileCommands): the application shows
+// what they ask (the save question, the file dialogs, the messages, the
+// decode progress, the damage report) and stores the recent-file list.
 #pragma once
 
 #include <QObject>
@@ -14,6 +15,7 @@
 #include "audio/RecordingFormats.h"
 #include "qt/CommandLine.h"
 #include "session/CommandTarget.h"
+#include "session/FileCommands.h"
 #include "session/TapeSession.h"
 #include "tape/RelmuthDoc.h"
 
@@ -21,7 +23,7 @@ class CDecodeProgressDlg;
 class CMainFrame;
 class CRelmuthView;
 
-class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
+class CRelmuthApp : public QObject, public CFileOwner, public CCmdTarget {
     Q_OBJECT
 
   public:
@@ -39,49 +41,38 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     CMainFrame* GetMainFrame() const { return m_pMainWnd.get(); }
     CRelmuthView* GetView() const { return m_pView; }
     CDecodeProgressDlg* GetDecodeDlg() const { return m_pDecodeDlg; }
-    const QStringList& GetRecentFiles() const { return m_recentFiles; }
+    CFileCommands& GetFileCommands() { return *m_pFile; }
+    QStringList GetRecentFiles() const;
     // The bytes of the recording the tape was opened from that did not
     // decode cleanly (the session's).
     std::vector<CDamagedByte>& GetRecordingDamage();
 
-    enum class OpenResult { opened, cancelled, failed };
-    // The save question for a modified tape, then the file; the view shows
-    // the new tape. A failed open leaves an empty, untitled tape. A
-    // recording is decoded under a progress dialog; when the user stops it,
-    // the tape stays as it was and nothing is said (cancelled). A recording
-    // with bytes that did not decode cleanly opens with a message listing
-    // them.
-    OpenResult OpenDocumentFile(const std::string& strPathName);
-
-    // Asks "TITLE への変更を保存しますか?" when the tape is modified; false
-    // when the user cancelled, or chose to save and the save failed.
-    bool SaveModified();
-
-    void OnFileNew();
-    void OnFileOpen();
-    bool OnFileSave();
-    bool OnFileSaveAs();
-    void OnOpenRecentFile(int nIndex);
+    using OpenResult = CFileCommands::OpenResult;
+    OpenResult OpenDocumentFile(const std::string& strPathName) {
+        return m_pFile->OpenDocumentFile(strPathName);
+    }
+    bool SaveModified() { return m_pFile->SaveModified(); }
     void OnAppAbout();
 
-    // CDocumentHost
+    // CFileOwner
+    SaveAnswer AskSaveChanges(const std::string& strTitle) override;
     bool PromptForTapeFileName(std::string& strFileName, res::StringId nTitle, unsigned nFlags,
                                bool bOpenFileDialog) override;
-    void ReportSaveLoadException(const CRelmuthException& error) override;
-    void AddToRecentFileList(const std::string& strPathName) override;
+    bool AskLossySave(const std::vector<std::string>& losses) override;
+    void ShowMessageText(const std::string& strText) override;
+    CDecodeProgress* StartDecodeProgress() override;
+    void FinishDecodeProgress() override;
+    void ShowRecordingDamage(const std::vector<std::string>& lines) override;
+    void OnRecentFilesChanged(const std::vector<std::string>& files) override;
+    void OnTapeReplaced() override;
 
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
 
   private:
-    void LoadStdProfileSettings();
-    // The file into the document, the received bytes held meanwhile; the
-    // view shows the new tape. No save question.
-    OpenResult ReadDocumentFile(const std::string& strPathName);
-    void ShowRecordingDamage();
-    void WriteRecentFileList() const;
-    void SetRecentFiles(QStringList files);
+    std::vector<std::string> LoadRecentFileList() const;
+    void ShowRecentFiles();
     // The window's title and its commands' states after any change.
     void OnIdle();
 
@@ -90,6 +81,6 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
     std::unique_ptr<CMainFrame> m_pMainWnd;
     CRelmuthView* m_pView = nullptr;            // the frame's child
     CDecodeProgressDlg* m_pDecodeDlg = nullptr; // the frame's child
-    QStringList m_recentFiles;                  // newest first
+    CFileCommands* m_pFile = nullptr;           // the view's session's
     bool m_bClosing = false;
 };

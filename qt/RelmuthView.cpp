@@ -251,6 +251,7 @@ bool CRelmuthView::event(QEvent* event) {
     }
     if (type == WM_COMM_LOST) {
         m_session.OnPortLost(static_cast<CCommLostEvent*>(event)->GetError());
+        emit commandStateChanged(); // 送信 goes
         return true;
     }
     return QTreeView::event(event);

@@ -34,6 +34,8 @@ void CSendProgressDlg::timerEvent(QTimerEvent* event) {
     SetPos(progress.nPercent);
     if (progress.bComplete)
         accept();
+    else if (progress.bLinkLost)
+        reject(); // the rest would never go
 }
 
 void CSendProgressDlg::reject() {

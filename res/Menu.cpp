@@ -21,6 +21,9 @@ constexpr std::array kFileMenu{
 };
 
 constexpr std::array kEditMenu{
+    MenuItem{ID_EDIT_UNDO, "元に戻す(&U)\tCtrl+Z"},
+    MenuItem{ID_EDIT_REDO, "やり直し(&R)\tCtrl+Y"},
+    kSeparator,
     MenuItem{ID_EDIT_CUT, "切り取り(&T)\tCtrl+X"},
     MenuItem{ID_EDIT_COPY, "ｺﾋﾟｰ(&C)\tCtrl+C"},
     MenuItem{ID_EDIT_PASTE, "貼り付け(&P)\tCtrl+V"},
@@ -41,6 +44,8 @@ constexpr std::array kViewMenu{
     MenuItem{ID_VIEW_TOOLBAR, "ツールバー(&T)"},
     MenuItem{ID_VIEW_STATUS_BAR, "ステータスバー(&S)"},
     MenuItem{ID_VIEW_BLOCK_PANE, "ブロックの内容(&B)"},
+    kSeparator,
+    MenuItem{ID_VIEW_DAMAGE_REPORT, "読み取れなかったバイト(&D)..."},
 };
 
 constexpr std::array kHelpMenu{
@@ -60,12 +65,13 @@ constexpr std::array kAccelerators{
     Accelerator{"Shift+Ins", ID_EDIT_PASTE}, Accelerator{"Del", ID_EDIT_CLEAR},
     Accelerator{"Shift+Del", ID_EDIT_CUT},   Accelerator{"Ctrl+X", ID_EDIT_CUT},
     Accelerator{"F6", ID_NEXT_PANE},         Accelerator{"Shift+F6", ID_PREV_PANE},
+    Accelerator{"Ctrl+Z", ID_EDIT_UNDO},     Accelerator{"Ctrl+Y", ID_EDIT_REDO},
 };
 
 constexpr std::array kToolBar{
-    ID_FILE_NEW,  ID_FILE_OPEN,    ID_FILE_SAVE, ID_SEPARATOR, ID_EDIT_CUT,
-    ID_EDIT_COPY, ID_EDIT_PASTE,   ID_SEPARATOR, ID_MOVE_UP,   ID_MOVE_DOWN,
-    ID_SEPARATOR, ID_SEND_PROGRAM, ID_SEPARATOR, ID_APP_ABOUT,
+    ID_FILE_NEW,   ID_FILE_OPEN, ID_FILE_SAVE,    ID_SEPARATOR, ID_EDIT_CUT,  ID_EDIT_COPY,
+    ID_EDIT_PASTE, ID_SEPARATOR, ID_EDIT_UNDO,    ID_EDIT_REDO, ID_SEPARATOR, ID_MOVE_UP,
+    ID_MOVE_DOWN,  ID_SEPARATOR, ID_SEND_PROGRAM, ID_SEPARATOR, ID_APP_ABOUT,
 };
 
 } // namespace

@@ -19,8 +19,9 @@ enum StringId : unsigned {
     ID_SEND_PROGRAM = 32771,
     ID_MOVE_UP = 32772,
     ID_MOVE_DOWN = 32773,
-    ID_COMM_SETTINGS = 32774,   // pick the serial port again while running
-    ID_VIEW_BLOCK_PANE = 32775, // show or hide the pane of the selected block's contents
+    ID_COMM_SETTINGS = 32774,      // pick the serial port again while running
+    ID_VIEW_BLOCK_PANE = 32775,    // show or hide the pane of the selected block's contents
+    ID_VIEW_DAMAGE_REPORT = 32776, // the list of the tape's damaged bytes, shown again
 
     // Application and file dialog texts.
     AFX_IDS_APP_TITLE = 57344,
@@ -43,6 +44,8 @@ enum StringId : unsigned {
     ID_FILE_SAVE_AS = 57604,
     ID_FILE_MRU_FILE1 = 57616, // the recent files are 57616 on; all share this prompt
     ID_EDIT_CLEAR = 57632,
+    ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,
@@ -71,6 +74,9 @@ enum StringId : unsigned {
     IDS_PORT_LOST = 40021,            // the serial link went away while open
     IDS_PORT_PERMISSION_HINT = 40022, // the port was refused for lack of permission
     IDS_PORT_PC88_LINK = 40023,       // the port list's entry for the virtual PC-8801
+    IDS_TRANSFER_CUT_OFF = 40024,     // the line went away in the middle of a transfer
+    IDS_LOADER_HINT = 40025,          // status bar: what to type on the PC-8801 before sending
+    IDS_NO_PORT = 40026,              // status bar: the program runs without a port
     // Cassette recordings.
     IDS_RECORDING_RATE_TOO_LOW = 40030, // sample rate under 8000 Hz
     IDS_RECORDING_CANCELLED = 40031,    // the user stopped a decode
@@ -95,11 +101,13 @@ enum StringId : unsigned {
     IDS_REASON_IO = 40055,
     IDS_REASON_NO_SPACE = 40056,
     // What a save in a format would lose of the tape (SaveLosses.h).
-    IDS_SAVE_LOSSES = 40060,        // heading of the list
-    IDS_LOSS_SPEEDS = 40061,        // %1 blocks of 1200 baud a raw image keeps as 600
-    IDS_LOSS_JOINED_SPEEDS = 40062, // %1 blocks that join a header of another speed
-    IDS_LOSS_DIVISION = 40063,      // %1 blocks are cut again into %2
-    IDS_LOSS_DAMAGE_MARKS = 40064,  // %1 damage marks the format has no place for
+    IDS_SAVE_LOSSES = 40060,          // heading of the list
+    IDS_LOSS_SPEEDS = 40061,          // %1 blocks of 1200 baud a raw image keeps as 600
+    IDS_LOSS_JOINED_SPEEDS = 40062,   // %1 blocks that join a header of another speed
+    IDS_LOSS_DIVISION = 40063,        // %1 blocks are cut again into %2
+    IDS_LOSS_DAMAGE_MARKS = 40064,    // %1 damage marks the format has no place for
+    IDS_SAVE_LOSSES_QUESTION = 40065, // below the list: save all the same?
+    IDS_RECORDING_NO_DAMAGE = 40066,  // the damage report of a tape with no marks
     // What the recording decoder says of bytes and blocks.
     IDS_FAULT_MISSING = 40070,      // about %1 bytes missing before the byte named
     IDS_FAULT_EXTRA = 40071,        // about %1 bytes too many before the byte named
@@ -125,7 +133,10 @@ enum StringId : unsigned {
     IDS_COMM_BAUD_LABEL = 40111,
     IDS_BUTTON_OK = 40120,
     IDS_BUTTON_CANCEL = 40121,
-    IDS_BUTTON_STOP = 40122, // the progress dialogs' cancel button
+    IDS_BUTTON_STOP = 40122,         // the progress dialogs' cancel button
+    IDS_BUTTON_NO_PORT = 40123,      // the settings dialog: start without a port
+    IDS_BUTTON_SAVE_ANYWAY = 40124,  // the lossy save's question: save all the same
+    IDS_BUTTON_OTHER_FORMAT = 40125, // the lossy save's question: choose another name or format
     IDS_RECV_PROGRESS_TEXT = 40130,
     IDS_SEND_PROGRESS_TEXT = 40131,
     IDS_DECODE_PROGRESS_TEXT = 40132,
@@ -135,6 +146,10 @@ enum StringId : unsigned {
     IDS_COLUMN_BYTES = 40141,
     IDS_COLUMN_TYPE = 40142,
     IDS_COLUMN_FILENAME = 40143,
+    IDS_COLUMN_NUMBER = 40144,   // the block's number, from 1
+    IDS_STATUS_TAPE = 40145,     // status bar: %1 blocks, %2 bytes in all
+    IDS_STATUS_SELECTED = 40146, // status bar: block %1 (from 1) of the tape is selected
+    IDS_ROW_DAMAGED = 40147,     // the tool tip of a row's damage mark: %1 bytes marked
     // The pane of the selected block's contents: its title, its three views,
     // and what it says of a block it cannot show whole (%1 the offset).
     IDS_PANE_TITLE = 40150,

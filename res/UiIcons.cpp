@@ -18,6 +18,8 @@ constexpr std::array kCommandIcons{
     IconEntry{ID_EDIT_CUT, ":/icons/cut.svg"},
     IconEntry{ID_EDIT_COPY, ":/icons/copy.svg"},
     IconEntry{ID_EDIT_PASTE, ":/icons/paste.svg"},
+    IconEntry{ID_EDIT_UNDO, ":/icons/undo.svg"},
+    IconEntry{ID_EDIT_REDO, ":/icons/redo.svg"},
     IconEntry{ID_MOVE_UP, ":/icons/move-up.svg"},
     IconEntry{ID_MOVE_DOWN, ":/icons/move-down.svg"},
     IconEntry{ID_SEND_PROGRAM, ":/icons/send-program.svg"},

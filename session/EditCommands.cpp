@@ -76,3 +76,19 @@ void CEditCommands::OnMoveDown() {
         SwapWithNeighbour(i, i + 1);
     }
 }
+
+bool CEditCommands::CanUndo() const {
+    return m_doc.CanUndo();
+}
+
+bool CEditCommands::CanRedo() const {
+    return m_doc.CanRedo();
+}
+
+void CEditCommands::OnEditUndo() {
+    m_doc.Undo();
+}
+
+void CEditCommands::OnEditRedo() {
+    m_doc.Redo();
+}

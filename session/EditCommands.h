@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Edit menu on the block list: cut, copy, paste, delete, move up and
-// move down of the one selected block. Each command is an edit of the
+// The Edit menu on the block list: undo and redo, cut, copy, paste,
+// delete, move up and move down of the one selected block. Each command is an edit of the
 // document, whose update the rows follow; pasted text goes through the
 // receiver, like serial input, so a pasted block ends at the end of the
 // tape.
@@ -30,6 +30,8 @@ class CEditCommands {
     bool CanPaste() const;         // the clipboard holds transfer text
     bool CanMoveUp() const;        // the selected row is not the first
     bool CanMoveDown() const;      // a row is selected and it is not the last
+    bool CanUndo() const;          // an edit is there to take back
+    bool CanRedo() const;          // an edit taken back is there to do again
 
     void OnEditCut();
     void OnEditCopy();
@@ -37,6 +39,8 @@ class CEditCommands {
     void OnEditClear();
     void OnMoveUp();
     void OnMoveDown();
+    void OnEditUndo();
+    void OnEditRedo();
 
   private:
     // The selected row when it has a block, else -1.

@@ -18,8 +18,9 @@ void CReceiveContext::InstallReceiver() {
 }
 
 void CReceiveContext::OnSerialBytes(std::span<const std::uint8_t> bytes) {
-    m_serialFramer.Feed(bytes,
-                        [this](std::string&& line) { m_pendingLines.push_back(std::move(line)); });
+    m_serialFramer.Feed(bytes, [this](std::string&& line) {
+        m_pendingLines.push_back({std::move(line), false});
+    });
     DeliverPending();
 }
 
@@ -28,7 +29,7 @@ bool CReceiveContext::PasteText(std::string_view text) {
     if (pieces.empty())
         return false;
     for (std::string& piece : pieces)
-        m_pendingLines.push_back(std::move(piece));
+        m_pendingLines.push_back({std::move(piece), true});
     DeliverPending();
     return true;
 }
@@ -38,6 +39,15 @@ void CReceiveContext::CancelReceive() {
     m_state = RecvState::header;
     if (m_bRecvDlgShown)
         OnRecvEnd();
+}
+
+bool CReceiveContext::CutOff() {
+    const bool bUnderWay = IsInTransfer() || m_bRecvDlgShown;
+    InstallReceiver();
+    m_recvData.clear();
+    if (m_bRecvDlgShown)
+        OnRecvEnd();
+    return bUnderWay;
 }
 
 void CReceiveContext::DeliverPending() {
@@ -50,7 +60,8 @@ void CReceiveContext::DeliverPending() {
     } guard{m_bDelivering};
 
     while (!m_pendingLines.empty()) {
-        std::string line = std::move(m_pendingLines.front());
+        std::string line = std::move(m_pendingLines.front().text);
+        m_bLinePasted = m_pendingLines.front().bPasted;
         m_pendingLines.pop_front();
         if (!m_state) // not installed yet: wait for a header, keep the partial line
             m_state = RecvState::header;
@@ -101,7 +112,11 @@ void CReceiveContext::OnRecvComplete() {
     // earlier transfer) is given back first, so the tape holds its bytes only.
     if (m_recvData.capacity() > 2 * m_recvData.size() + kCapacitySlack)
         m_recvData.shrink_to_fit();
-    m_doc.AppendBlock(std::move(m_recvData), m_nRecvBaud);
+    CTapeBlock block{std::move(m_recvData), m_nRecvBaud};
+    if (m_bLinePasted)
+        m_doc.InsertBlock(m_doc.m_blocks.size(), std::move(block));
+    else
+        m_doc.AppendBlock(std::move(block));
     m_recvData.clear();
     const std::size_t nIndex = m_doc.m_blocks.size() - 1;
     m_ui.OnBlockStored(nIndex);

@@ -70,6 +70,11 @@ class CReceiveContext final : public CRecvOwner {
     // (queued lines as for InstallReceiver; the partial line is kept).
     void CancelReceive();
 
+    // The line went away: a transfer under way is cut off (its progress
+    // closed, its bytes dropped) and the receiver waits for a header, with
+    // an empty partial line. True when a transfer was under way.
+    bool CutOff();
+
     bool IsRecvProgressShown() const { return m_bRecvDlgShown; }
     // Whether a transfer has begun (its header came) and not ended.
     bool IsInTransfer() const { return m_state && *m_state != RecvState::header; }
@@ -115,8 +120,16 @@ class CReceiveContext final : public CRecvOwner {
     int m_nRecvChecksum = 0;
     CSerialLineFramer m_serialFramer;
 
-    std::deque<std::string> m_pendingLines;
+    // A pasted block is an edit of the user's, which undo takes back; a
+    // block from the line is not. The line that completes a transfer says
+    // which it is.
+    struct CPendingLine {
+        std::string text;
+        bool bPasted;
+    };
+    std::deque<CPendingLine> m_pendingLines;
     bool m_bDelivering = false;
+    bool m_bLinePasted = false; // the line being handled
 
     bool m_bRecvDlgShown = false;
     int m_nRecvDlgTotal = 0;

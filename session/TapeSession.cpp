@@ -24,6 +24,7 @@ CTapeSession::CTapeSession(CRelmuthDoc& doc, CSessionOwner& owner, CPortPoster p
 }
 
 CTapeSession::~CTapeSession() {
+    m_pFile.reset(); // gives the document its host back
     m_doc.RemoveView(this);
     // The port's threads end before anything they post to goes.
     m_port.Close();
@@ -72,7 +73,10 @@ void CTapeSession::OnPortLost(const CCommError& error) {
     if (m_linkState != LinkState::open)
         return;
     m_linkState = LinkState::lost;
+    const bool bCutOff = m_receive.CutOff();
     m_owner.OnLinkLost(error);
+    if (bCutOff)
+        m_owner.ShowMessage(res::IDS_TRANSFER_CUT_OFF);
 }
 
 bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& reading) {
@@ -89,6 +93,24 @@ bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& r
     return bOpened;
 }
 
+CRelmuthDoc::ReadResult CTapeSession::ReadFileAside(const std::string& strPathName,
+                                                    CRecordingReading& reading) {
+    m_bHolding = true;
+    m_pReading = &reading;
+    const CRelmuthDoc::ReadResult result = m_doc.ReadTapeFile(strPathName, reading);
+    m_pReading = nullptr;
+    m_bHolding = false;
+    if (std::exchange(m_bReceivedWhileHeld, false) && m_poster.received)
+        m_poster.received();
+    return result;
+}
+
+void CTapeSession::TakeFile(const std::string& strPathName, CRecordingReading& reading) {
+    m_pReading = &reading;
+    m_doc.TakeTapeFile(strPathName, reading);
+    m_pReading = nullptr;
+}
+
 void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {
     if (update.kind != CDocUpdate::reset)
         return;
@@ -102,7 +124,7 @@ int CTapeSession::StartSendLoader() {
 }
 
 int CTapeSession::StartSendLoader(std::span<const std::uint8_t> loaderText) {
-    if (!m_port.IsOpen())
+    if (!m_port.IsOpen() || m_linkState == LinkState::lost)
         return 0;
     m_nSendTotal = SendLoader(m_port, loaderText);
     return m_nSendTotal;
@@ -110,7 +132,8 @@ int CTapeSession::StartSendLoader(std::span<const std::uint8_t> loaderText) {
 
 CTapeSession::CSendProgress CTapeSession::GetSendProgress() {
     const int nPending = m_port.GetSendPending();
-    return {SendProgressPercent(m_nSendTotal, nPending), IsSendComplete(nPending)};
+    return {SendProgressPercent(m_nSendTotal, nPending), IsSendComplete(nPending),
+            m_linkState == LinkState::lost};
 }
 
 void CTapeSession::CancelSend() {
@@ -121,7 +144,15 @@ void CTapeSession::AttachEditing(CBlockRows& rows, CClipboard& clipboard) {
     m_pEdit = std::make_unique<CEditCommands>(m_doc, rows, clipboard, m_receive);
 }
 
+CFileCommands& CTapeSession::AttachFileCommands(CFileOwner& owner) {
+    m_pFile.reset();
+    m_pFile = std::make_unique<CFileCommands>(*this, owner);
+    return *m_pFile;
+}
+
 bool CTapeSession::OnCmdMsg(unsigned nId) {
+    if (m_pFile && m_pFile->OnCmdMsg(nId))
+        return true;
     if (!m_pEdit)
         return false;
     switch (nId) {
@@ -143,6 +174,12 @@ bool CTapeSession::OnCmdMsg(unsigned nId) {
     case res::ID_MOVE_DOWN:
         m_pEdit->OnMoveDown();
         return true;
+    case res::ID_EDIT_UNDO:
+        m_pEdit->OnEditUndo();
+        return true;
+    case res::ID_EDIT_REDO:
+        m_pEdit->OnEditRedo();
+        return true;
     default:
         return false;
     }
@@ -151,12 +188,13 @@ bool CTapeSession::OnCmdMsg(unsigned nId) {
 bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     switch (nId) {
     case res::ID_SEND_PROGRAM:
-        // Always, while there is a port to send on.
-        bEnable = m_port.IsOpen();
+        bEnable = m_linkState == LinkState::open;
         return true;
     default:
         break;
     }
+    if (m_pFile && m_pFile->OnUpdateCmdUi(nId, bEnable))
+        return true;
     if (!m_pEdit)
         return false;
     switch (nId) {
@@ -173,6 +211,12 @@ bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
         return true;
     case res::ID_MOVE_DOWN:
         bEnable = m_pEdit->CanMoveDown();
+        return true;
+    case res::ID_EDIT_UNDO:
+        bEnable = m_pEdit->CanUndo();
+        return true;
+    case res::ID_EDIT_REDO:
+        bEnable = m_pEdit->CanRedo();
         return true;
     default:
         return false;

@@ -23,6 +23,7 @@
 #include "serial/CommPort.h"
 #include "session/CommandTarget.h"
 #include "session/EditCommands.h"
+#include "session/FileCommands.h"
 #include "session/ReceiveContext.h"
 #include "tape/RelmuthDoc.h"
 
@@ -82,7 +83,9 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // The port has posted. Bytes that arrive while a file is read wait in
     // the port; they are taken once the reading is over, from a new post.
     void OnPortReceived();
-    // The line went away: the link is lost and the owner told.
+    // The line went away: the link is lost and the owner told; a transfer
+    // under way is cut off (its progress closed, the receiver reset, the
+    // tape as it was) and the owner says so (IDS_TRANSFER_CUT_OFF).
     void OnPortLost(const CCommError& error);
 
     // --- Receiving.
@@ -105,6 +108,12 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // is that of the format (progress, options); what it reports of a
     // recording's damage the session keeps (GetRecordingDamage).
     bool ReadFile(const std::string& strPathName, CRecordingReading& reading);
+    // The same in two steps (the File commands' open): the file read beside
+    // the tape, input held meanwhile; then, once the caller decided, the
+    // reading made the tape (with its recording's damage).
+    CRelmuthDoc::ReadResult ReadFileAside(const std::string& strPathName,
+                                          CRecordingReading& reading);
+    void TakeFile(const std::string& strPathName, CRecordingReading& reading);
     bool IsReadingFile() const {
         return m_pReading != nullptr;
     }
@@ -127,6 +136,7 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     struct CSendProgress {
         int nPercent; // 0 to 100
         bool bComplete;
+        bool bLinkLost = false; // the line went away: the rest will never go
     };
     CSendProgress GetSendProgress();
     // Drops what is not yet sent; a chunk on its way still goes out.
@@ -135,8 +145,16 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // --- The Edit commands, once the owner's rows and clipboard are there.
     void AttachEditing(CBlockRows& rows, CClipboard& clipboard);
 
-    // CCmdTarget: the Edit commands, and the update rule of 送信 (while the
-    // link is open or lost: the port is there to send on).
+    // --- The File commands of a window program, which then asks and shows
+    // through the owner; they are the document's host while attached.
+    CFileCommands& AttachFileCommands(CFileOwner& owner);
+    CFileCommands* GetFileCommands() {
+        return m_pFile.get();
+    }
+
+    // CCmdTarget: the File and Edit commands once attached, and the update
+    // rule of 送信 (while the link is open: with no port, or a line that
+    // went away, a send would wait for ever).
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
 
@@ -151,6 +169,7 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     LinkState m_linkState = LinkState::closed;
     CReceiveContext m_receive;
     std::unique_ptr<CEditCommands> m_pEdit;
+    std::unique_ptr<CFileCommands> m_pFile;
 
     bool m_bHolding = false;
     bool m_bReceivedWhileHeld = false;

@@ -47,6 +47,7 @@ void CRelmuthDoc::Serialize(CArchive& ar, CTapeReading& reading) {
 
 void CRelmuthDoc::TakeReading(CTapeReading& reading) {
     DeleteContents();
+    m_history.Clear();
     m_tape = std::move(reading.m_blocks);
     m_marks = std::move(reading.m_marks);
 }
@@ -68,6 +69,7 @@ bool CRelmuthDoc::OnNewDocument() {
 
 void CRelmuthDoc::ResetToNew() {
     DeleteContents();
+    m_history.Clear();
     m_tape.shrink_to_fit();
     m_bModified = false;
     m_strPathName.clear();
@@ -121,10 +123,37 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file) {
 }
 
 bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
+    if (Read(file, reading, true) != ReadResult::read)
+        return false;
+    TakeTapeFile(file.GetFilePath(), reading);
+    return true;
+}
+
+CRelmuthDoc::ReadResult CRelmuthDoc::ReadTapeFile(const std::string& strPathName,
+                                                  CTapeReading& reading) {
+    std::optional<CFile> file;
+    try {
+        file.emplace(CFile::OpenForReading(strPathName));
+    } catch (const CRelmuthException& e) {
+        Report(e);
+        return ReadResult::failed;
+    }
+    return Read(*file, reading, false);
+}
+
+CRelmuthDoc::ReadResult CRelmuthDoc::Read(CFile& file, CTapeReading& reading,
+                                          bool bResetOnBadFile) {
     // The file is read beside the tape, which it replaces only once read:
     // the user may stop a recording's decoding, and then keeps the tape he
     // had.
     const CTapeFormatRow& format = m_formats.ForName(file.GetFilePath());
+    const auto fail = [&](const CRelmuthException& error) {
+        if (bResetOnBadFile)
+            FailLoad(error);
+        else
+            Report(error);
+        return ReadResult::failed;
+    };
     try {
         // A file with no bytes at all is an empty tape, whatever its name,
         // unless its format needs a block (a sound file without a sample).
@@ -134,22 +163,23 @@ bool CRelmuthDoc::OnOpenDocument(CFile& file, CTapeReading& reading) {
         else if (!format.bEmptyFileIsTape)
             throw CRecordingEmpty();
     } catch (const CRecordingCancelled&) {
-        return false; // nothing changed: the views show what they showed
+        return ReadResult::cancelled; // nothing changed: the views show what they showed
     } catch (const CRecordingEmpty& e) {
         Report(e); // nothing was read: the tape stays as it was
-        return false;
+        return ReadResult::failed;
     } catch (const CRelmuthException& e) {
-        FailLoad(e);
-        return false;
+        return fail(e);
     } catch (const std::bad_alloc&) {
-        FailLoad(CArchiveException(CArchiveException::generic));
-        return false;
+        return fail(CArchiveException(CArchiveException::generic));
     }
+    return ReadResult::read;
+}
+
+void CRelmuthDoc::TakeTapeFile(const std::string& strPathName, CTapeReading& reading) {
     TakeReading(reading);
     SetModifiedFlag(false);
-    SetPathName(file.GetFilePath());
+    SetPathName(strPathName);
     UpdateAllViews(nullptr, {CDocUpdate::reset});
-    return true;
 }
 
 void CRelmuthDoc::FailLoad(const CRelmuthException& error) {
@@ -191,6 +221,12 @@ bool CRelmuthDoc::Store(const std::function<void()>& write) {
     }
     SetModifiedFlag(false);
     return true;
+}
+
+void CRelmuthDoc::SetModifiedFlag(bool bModified) {
+    m_bModified = bModified;
+    if (!bModified)
+        m_history.OnSaved();
 }
 
 void CRelmuthDoc::SetPathName(const std::string& strPathName) {
@@ -235,38 +271,63 @@ void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
 
 void CRelmuthDoc::AppendBlock(CTapeBlock block) {
     m_tape.push_back(std::move(block));
-    Changed({CDocUpdate::inserted, m_tape.size() - 1});
+    m_history.OnBlockArrived();
+    UpdateAllViews(nullptr, {CDocUpdate::inserted, m_tape.size() - 1});
 }
 
 void CRelmuthDoc::InsertBlock(std::size_t nIndex, CTapeBlock block) {
-    if (nIndex > m_tape.size())
-        return;
-    m_tape.insert(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex), std::move(block));
-    for (CDamageMark& mark : m_marks) {
-        if (mark.nBlock >= nIndex)
-            ++mark.nBlock;
-    }
-    Changed({CDocUpdate::inserted, nIndex});
+    std::vector<CTapeBlock> blocks;
+    blocks.push_back(std::move(block));
+    if (m_history.Insert(Contents(), nIndex, std::move(blocks)))
+        UpdateAllViews(nullptr, {CDocUpdate::inserted, nIndex});
 }
 
 void CRelmuthDoc::EraseBlock(std::size_t nIndex) {
-    if (nIndex >= m_tape.size())
-        return;
-    m_tape.erase(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex));
-    RemoveBlockMarks(m_marks, nIndex);
-    Changed({CDocUpdate::removed, nIndex});
+    if (m_history.Remove(Contents(), nIndex))
+        UpdateAllViews(nullptr, {CDocUpdate::removed, nIndex});
 }
 
 void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
     if (nFrom >= m_tape.size() || nTo >= m_tape.size() || nFrom == nTo)
         return;
     // One neighbour at a time, so that the marks follow every block.
-    for (std::size_t i = nFrom; i != nTo; i = nTo > nFrom ? i + 1 : i - 1) {
-        const std::size_t j = nTo > nFrom ? i + 1 : i - 1;
-        std::swap(m_tape[i], m_tape[j]);
-        SwapBlockMarks(m_marks, i, j);
+    for (std::size_t i = nFrom; i != nTo; i = nTo > nFrom ? i + 1 : i - 1)
+        m_history.Swap(Contents(), i, nTo > nFrom ? i + 1 : i - 1);
+    UpdateAllViews(nullptr, {CDocUpdate::moved, nFrom, nTo});
+}
+
+bool CRelmuthDoc::Undo() {
+    const std::vector<CTapeBlock> before = m_tape;
+    if (!m_history.Undo(Contents()))
+        return false;
+    HistoryChanged(before);
+    return true;
+}
+
+bool CRelmuthDoc::Redo() {
+    const std::vector<CTapeBlock> before = m_tape;
+    if (!m_history.Redo(Contents()))
+        return false;
+    HistoryChanged(before);
+    return true;
+}
+
+void CRelmuthDoc::HistoryChanged(const std::vector<CTapeBlock>& before) {
+    // An edit changes one stretch of the tape: the blocks before it and
+    // after it are the same, so the views are told of that stretch alone.
+    std::size_t nFirst = 0;
+    while (nFirst < before.size() && nFirst < m_tape.size() && before[nFirst] == m_tape[nFirst])
+        ++nFirst;
+    std::size_t nBefore = before.size();
+    std::size_t nAfter = m_tape.size();
+    while (nBefore > nFirst && nAfter > nFirst && before[nBefore - 1] == m_tape[nAfter - 1]) {
+        --nBefore;
+        --nAfter;
     }
-    Changed({CDocUpdate::moved, nFrom, nTo});
+    for (std::size_t i = nFirst; i < nBefore; ++i)
+        UpdateAllViews(nullptr, {CDocUpdate::removed, nFirst});
+    for (std::size_t i = nFirst; i < nAfter; ++i)
+        UpdateAllViews(nullptr, {CDocUpdate::inserted, i});
 }
 
 void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
@@ -278,6 +339,7 @@ void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
 }
 
 void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks) {
+    m_history.Clear();
     m_tape = std::move(blocks);
     m_marks = std::move(marks);
     Changed({CDocUpdate::reset});

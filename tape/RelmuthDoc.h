@@ -16,6 +16,7 @@
 #include "tape/TapeBlock.h"
 #include "tape/TapeFileName.h"
 #include "tape/TapeFormats.h"
+#include "tape/TapeHistory.h"
 
 class CRelmuthDoc;
 
@@ -112,6 +113,21 @@ class CRelmuthDoc {
     bool OnOpenDocument(CFile& file, CTapeReading& reading);
     bool OnOpenDocument(CFile& file);
 
+    // An open in two steps, so that the tape is replaced only once the
+    // new file has been read (and the user asked about the old tape in
+    // between): the file is read whole into the reading, the tape left as
+    // it is whatever happens, a failure reported (but not a reading the
+    // user cancelled); then the reading becomes the tape, under the
+    // file's name, not modified, the views told of a reset.
+    enum class ReadResult { read, cancelled, failed };
+    ReadResult ReadTapeFile(const std::string& strPathName, CTapeReading& reading);
+    void TakeTapeFile(const std::string& strPathName, CTapeReading& reading);
+
+    // The program around the document (the one given at construction
+    // until another takes its place).
+    CDocumentHost* GetHost() const { return m_pHost; }
+    void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
+
     const CTapeFormats& GetFormats() const { return m_formats; }
     // Whether the file of this name is the user's original, not a place to
     // write the tape back to unasked (a recording).
@@ -122,8 +138,12 @@ class CRelmuthDoc {
     // goes, and closes it.
     bool OnSaveDocument(CFile& file);
 
-    bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    // Modified while the undo history is away from the point where the tape
+    // was last saved or opened (or a block arrived since), and after any
+    // change outside the history until the next save.
+    bool IsModified() const { return m_bModified || m_history.IsModified(); }
+    // False: the tape as it is now counts as saved.
+    void SetModifiedFlag(bool bModified = true);
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& strPathName);
     const std::string& GetTitle() const { return m_strTitle; }
@@ -135,12 +155,21 @@ class CRelmuthDoc {
 
     // The edits of the tape. Each sets the modified flag, keeps the damage
     // marks with their blocks and tells the views what changed. An index
-    // the tape does not have is no edit: nothing changes.
+    // the tape does not have is no edit: nothing changes. Insert, erase and
+    // move go into the undo history; a block appended is one that arrived
+    // (over the line), which no undo takes away.
     void AppendBlock(ByteArray data, int nBaud);
     void AppendBlock(CTapeBlock block);
     void InsertBlock(std::size_t nIndex, CTapeBlock block);
     void EraseBlock(std::size_t nIndex);
     void MoveBlock(std::size_t nFrom, std::size_t nTo);
+
+    // Undo and redo of the edits above; emptied by New and every open. The
+    // views are told each block that changed as by the edit itself.
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
+    bool Undo();
+    bool Redo();
     // The block's bytes change: its marks go.
     void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
     // Another tape as a whole, with its marks (a reset).
@@ -148,6 +177,9 @@ class CRelmuthDoc {
 
   private:
     void ResetToNew();
+    // Reads the file into the reading; a file that is no tape is reported
+    // as "failed" with the tape reset when bResetOnBadFile, else kept.
+    ReadResult Read(CFile& file, CTapeReading& reading, bool bResetOnBadFile);
     void FailLoad(const CRelmuthException& error);
     bool Store(const std::function<void()>& write);
     void WriteTo(CFile& file);
@@ -155,9 +187,14 @@ class CRelmuthDoc {
 
     void TakeReading(CTapeReading& reading);
     void Changed(const CDocUpdate& update);
+    // An edit of the history was applied: the views are told what differs
+    // from the tape before it.
+    void HistoryChanged(const std::vector<CTapeBlock>& before);
+    CTapeContents Contents() { return {m_tape, m_marks}; }
 
     std::vector<CTapeBlock> m_tape;
     CDamageMarks m_marks;
+    CTapeHistory m_history;
     CDocumentHost* m_pHost;
     const CTapeFormats& m_formats;
     std::vector<CDocumentView*> m_views;

@@ -237,6 +237,8 @@ INT_PTR CALLBACK SendProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
         SetBar(hwnd, progress.nPercent);
         if (progress.bComplete)
             EndDialog(hwnd, IDOK);
+        else if (progress.bLinkLost) // the rest would never go
+            PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
         return TRUE;
     }
     case WM_COMMAND:

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "res/Menu.h"
-#include "res/RecentFileName.h"
 #include "res/Strings.h"
 #include "res/WideText.h"
 #include "session/CommandTarget.h"
@@ -74,17 +73,6 @@ bool AddAccelerator(std::vector<ACCEL>& table, std::string_view name, unsigned n
     }
     table.push_back({nFlags, nKey, static_cast<WORD>(nCommand)});
     return true;
-}
-
-// A menu shows "&" as the mnemonic's mark: a name shows it as itself.
-std::wstring MenuEscaped(const std::wstring& text) {
-    std::wstring escaped;
-    for (const wchar_t c : text) {
-        if (c == L'&')
-            escaped += L'&';
-        escaped += c;
-    }
-    return escaped;
 }
 
 } // namespace
@@ -217,6 +205,9 @@ bool CMainFrame::CreateToolBar() {
         }
         buttons.push_back(button);
     }
+    // A strip that does not match the buttons is a build gone wrong.
+    if (ImageList_GetImageCount(m_hImages) != nImage)
+        return false;
     SendMessageW(m_hwndToolBar, TB_ADDBUTTONSW, buttons.size(),
                  reinterpret_cast<LPARAM>(buttons.data()));
     SendMessageW(m_hwndToolBar, TB_AUTOSIZE, 0, 0);
@@ -395,8 +386,7 @@ void CMainFrame::SetDocumentTitle(const std::string& strTitle, bool bModified) {
         SetWindowTextW(m_hwnd, title.c_str());
 }
 
-void CMainFrame::SetRecentFiles(const std::vector<std::string>& files) {
-    m_recentFiles = files;
+void CMainFrame::SetRecentFiles(const std::vector<std::string>& texts) {
     // The entries stand where the File menu has its placeholder.
     int nPosition = -1;
     const int nCount = GetMenuItemCount(m_hFileMenu);
@@ -408,7 +398,7 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& files) {
         return;
     for (int i = 0; i < res::kRecentFileCount; ++i)
         DeleteMenu(m_hFileMenu, res::ID_FILE_MRU_FILE1 + i, MF_BYCOMMAND);
-    if (files.empty()) {
+    if (texts.empty()) {
         std::wstring placeholder;
         for (const res::MenuItem& item : res::MainMenu().front().items) {
             if (item.nCommand == res::ID_FILE_MRU_FILE1)
@@ -418,14 +408,9 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& files) {
                     res::ID_FILE_MRU_FILE1, placeholder.c_str());
         return;
     }
-    for (int i = 0; i < static_cast<int>(files.size()) && i < res::kRecentFileCount; ++i) {
-        // "&1 C:\...\tape.kxm"
-        const std::wstring text =
-            L"&" + std::to_wstring(i + 1) + L" " +
-            MenuEscaped(Wide(res::AbbreviatePath(files[static_cast<std::size_t>(i)])));
+    for (int i = 0; i < static_cast<int>(texts.size()) && i < res::kRecentFileCount; ++i)
         InsertMenuW(m_hFileMenu, nPosition + i, MF_BYPOSITION | MF_STRING,
-                    res::ID_FILE_MRU_FILE1 + i, text.c_str());
-    }
+                    res::ID_FILE_MRU_FILE1 + i, Wide(texts[static_cast<std::size_t>(i)]).c_str());
 }
 
 void CMainFrame::ShowLinkLost(const std::string& strReason) {

@@ -56,8 +56,8 @@ class CMainFrame {
     // "TITLE - Relmuth", with "*" after the title while the tape has unsaved
     // changes.
     void SetDocumentTitle(const std::string& strTitle, bool bModified);
-    // The recent files, newest first: the File menu's entries.
-    void SetRecentFiles(const std::vector<std::string>& files);
+    // The File menu's entries of the recent files, newest first, as shown.
+    void SetRecentFiles(const std::vector<std::string>& texts);
     // The serial line went away: said in red in the status bar until a port
     // opens again.
     void ShowLinkLost(const std::string& strReason);
@@ -96,7 +96,6 @@ class CMainFrame {
     CCmdTarget* m_pApp = nullptr;
     std::function<bool()> m_closeQuery;
     std::function<void(const std::string&)> m_dropHandler;
-    std::vector<std::string> m_recentFiles;
     std::wstring m_tipText;        // the tool tip being shown
     std::wstring m_strLinkLost;    // what the message pane says in red; empty while the link is up
     std::wstring m_keyPaneText[4]; // what the key panes show now

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/RelmuthApp.h"
 
+#include "audio/RecordingFormats.h"
 #include "res/FormatString.h"
 #include "res/Menu.h"
 #include "res/Version.h"
@@ -26,32 +27,13 @@ std::wstring RecentFileValueName(int nNumber) {
     return L"File" + std::to_wstring(nNumber);
 }
 
-// The full path of a name, as the recent-file list keeps it.
-std::string FullPathName(const std::string& strPathName) {
-    const std::wstring wide = Wide(strPathName);
-    const DWORD nChars = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (nChars == 0)
-        return strPathName;
-    std::wstring full(nChars, L'\0');
-    full.resize(GetFullPathNameW(wide.c_str(), nChars, full.data(), nullptr));
-    return res::Utf8FromWide(full);
-}
-
-// Windows file names are the same in any letter case.
-bool IsSamePath(const std::string& a, const std::string& b) {
-    const std::wstring wa = Wide(a);
-    const std::wstring wb = Wide(b);
-    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
-                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
-}
-
 } // namespace
 
-CRelmuthApp::CRelmuthApp() : m_doc(this, TapeFormats()) {}
+CRelmuthApp::CRelmuthApp() : m_doc(nullptr, TapeFormats()) {}
 
 CRelmuthApp::~CRelmuthApp() {
     // The window goes before the view it routes to, the view (with its
-    // port) before the document.
+    // port and its File commands) before the document.
     if (m_pMainWnd)
         m_pMainWnd->SetView(nullptr);
     m_pDecodeDlg.reset();
@@ -64,7 +46,6 @@ HWND CRelmuthApp::MainHwnd() const {
 }
 
 bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo, int nCmdShow) {
-    LoadStdProfileSettings();
     m_pMainWnd = std::make_unique<CMainFrame>();
     if (!m_pMainWnd->Create())
         return false;
@@ -74,23 +55,25 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo, int nCmdShow) {
     m_pView->SetStartPort(cmdInfo.port);
     m_pMainWnd->SetView(m_pView.get());
     m_pMainWnd->SetAppTarget(this);
+    m_pFile = &m_pView->GetSession().AttachFileCommands(*this);
+    m_pFile->SetRecentFiles(LoadRecentFileList());
     // Not in the middle of reading a file: the tape is then half there.
     m_pMainWnd->SetCloseQuery(
-        [this] { return !m_pView->GetSession().IsReadingFile() && SaveModified(); });
-    m_pMainWnd->SetDropHandler([this](const std::string& path) { OpenDocumentFile(path); });
-    m_pMainWnd->SetRecentFiles(m_recentFiles);
+        [this] { return !m_pView->GetSession().IsReadingFile() && m_pFile->SaveModified(); });
+    m_pMainWnd->SetDropHandler(
+        [this](const std::string& path) { m_pFile->OpenDocumentFile(path); });
     m_pDecodeDlg = std::make_unique<CDecodeProgressDlg>(MainHwnd());
+    ShowRecentFiles();
 
     bool bDamaged = false;
     if (!cmdInfo.strFileName.empty()) {
         // A file that cannot be opened ends start-up; a recording whose
         // decoding the user stopped leaves a new, empty tape.
-        const OpenResult result = ReadDocumentFile(cmdInfo.strFileName);
-        if (result == OpenResult::failed)
+        const CFileCommands::OpenResult result = m_pFile->OpenStartFile(cmdInfo.strFileName);
+        if (result == CFileCommands::OpenResult::failed)
             return false;
-        bDamaged =
-            result == OpenResult::opened && !m_pView->GetSession().GetRecordingDamage().empty();
-        if (result == OpenResult::cancelled)
+        bDamaged = result == CFileCommands::OpenResult::opened && m_pFile->HasDamageReport();
+        if (result == CFileCommands::OpenResult::cancelled)
             m_doc.OnNewDocument();
     } else {
         m_doc.OnNewDocument();
@@ -102,13 +85,13 @@ bool CRelmuthApp::InitInstance(const CCommandLineInfo& cmdInfo, int nCmdShow) {
         UpdateWindow(MainHwnd());
         SetFocus(m_pView->GetHwnd());
         if (bDamaged)
-            ShowRecordingDamage();
+            m_pFile->ReportRecordingDamage();
     }
     return true;
 }
 
 int CRelmuthApp::Run() {
-    MSG msg;
+    MSG msg{};
     for (;;) {
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             OnIdle();
@@ -132,12 +115,12 @@ void CRelmuthApp::OnIdle() {
 
 // --- The recent-file list.
 
-void CRelmuthApp::LoadStdProfileSettings() {
-    m_recentFiles.clear();
+std::vector<std::string> CRelmuthApp::LoadRecentFileList() const {
+    std::vector<std::string> files;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, RecentFileKeyPath().c_str(), 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
-        return;
+        return files;
     for (int i = 1; i <= res::kRecentFileCount; ++i) {
         wchar_t value[4096];
         DWORD nBytes = sizeof value;
@@ -148,157 +131,97 @@ void CRelmuthApp::LoadStdProfileSettings() {
             continue;
         const std::wstring path(value, wcsnlen(value, nBytes / sizeof(wchar_t)));
         if (!path.empty())
-            m_recentFiles.push_back(res::Utf8FromWide(path));
+            files.push_back(res::Utf8FromWide(path));
     }
     RegCloseKey(key);
+    return files;
 }
 
-void CRelmuthApp::WriteRecentFileList() const {
+void CRelmuthApp::OnRecentFilesChanged(const std::vector<std::string>& files) {
+    // Kept at once, so that a crash does not lose the list.
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, RecentFileKeyPath().c_str(), 0, nullptr, 0, KEY_WRITE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    for (int i = 1; i <= res::kRecentFileCount; ++i) {
-        const std::wstring name = RecentFileValueName(i);
-        if (i <= static_cast<int>(m_recentFiles.size())) {
-            const std::wstring path = Wide(m_recentFiles[static_cast<std::size_t>(i - 1)]);
-            RegSetValueExW(key, name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(path.c_str()),
-                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        } else {
-            RegDeleteValueW(key, name.c_str());
+                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        for (int i = 1; i <= res::kRecentFileCount; ++i) {
+            const std::wstring name = RecentFileValueName(i);
+            if (static_cast<std::size_t>(i) <= files.size()) {
+                const std::wstring path = Wide(files[static_cast<std::size_t>(i - 1)]);
+                RegSetValueExW(key, name.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(path.c_str()),
+                               static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+            } else {
+                RegDeleteValueW(key, name.c_str());
+            }
         }
+        RegCloseKey(key);
     }
-    RegCloseKey(key);
+    ShowRecentFiles();
 }
 
-void CRelmuthApp::SetRecentFiles(std::vector<std::string> files) {
-    if (files.size() > static_cast<std::size_t>(res::kRecentFileCount))
-        files.resize(res::kRecentFileCount);
-    m_recentFiles = std::move(files);
-    // Kept at once, so that a crash does not lose the list.
-    WriteRecentFileList();
-    if (m_pMainWnd)
-        m_pMainWnd->SetRecentFiles(m_recentFiles);
-}
-
-void CRelmuthApp::AddToRecentFileList(const std::string& strPathName) {
-    const std::string path = FullPathName(strPathName);
-    std::vector<std::string> files{path};
-    for (const std::string& file : m_recentFiles) {
-        if (!IsSamePath(file, path))
-            files.push_back(file);
-    }
-    SetRecentFiles(std::move(files));
-}
-
-// --- Files.
-
-bool CRelmuthApp::SaveModified() {
-    // Receiving goes on while the question is open. A block that arrives
-    // meanwhile was not there when the user chose to discard, so it is not
-    // thrown away unasked: the question comes again.
-    for (;;) {
-        if (!m_doc.IsModified())
-            return true;
-        const std::size_t nBlocksAsked = m_doc.m_blocks.size();
-        const std::wstring question =
-            Wide(res::FormatString(res::AFX_IDP_ASK_TO_SAVE, {m_doc.GetTitle()}));
-        switch (ShowMessageBox(MainHwnd(), question, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
-        case IDYES:
-            return OnFileSave();
-        case IDNO:
-            if (m_doc.m_blocks.size() == nBlocksAsked)
-                return true;
-            break;
-        default:
-            return false;
-        }
-    }
-}
-
-void CRelmuthApp::OnFileNew() {
-    if (!SaveModified())
+void CRelmuthApp::ShowRecentFiles() {
+    if (!m_pMainWnd || m_pFile == nullptr)
         return;
-    m_doc.OnNewDocument();
-    m_pView->OnInitialUpdate();
+    std::vector<std::string> texts;
+    for (int i = 0; i < static_cast<int>(m_pFile->GetRecentFiles().size()); ++i)
+        texts.push_back(m_pFile->GetRecentFileMenuText(i));
+    m_pMainWnd->SetRecentFiles(texts);
 }
 
-CRelmuthApp::OpenResult CRelmuthApp::OpenDocumentFile(const std::string& strPathName) {
-    if (!SaveModified())
-        return OpenResult::cancelled;
-    // A file that could not be read leaves a new, empty tape, and the
-    // document's update has then emptied the rows too.
-    const OpenResult result = ReadDocumentFile(strPathName);
-    if (result == OpenResult::opened)
-        m_pView->OnInitialUpdate();
-    if (result == OpenResult::opened && !m_pView->GetSession().GetRecordingDamage().empty())
-        ShowRecordingDamage();
-    return result;
-}
+// --- What the File commands ask.
 
-CRelmuthApp::OpenResult CRelmuthApp::ReadDocumentFile(const std::string& strPathName) {
-    // Decoding a recording lets the message loop run; the session holds
-    // what arrives meanwhile.
-    const bool bRecording = IsRecordingName(strPathName);
-    CRecordingReading reading;
-    if (bRecording) {
-        m_pDecodeDlg->Start();
-        reading.m_pProgress = m_pDecodeDlg.get();
+CFileOwner::SaveAnswer CRelmuthApp::AskSaveChanges(const std::string& strTitle) {
+    const std::wstring question = Wide(res::FormatString(res::AFX_IDP_ASK_TO_SAVE, {strTitle}));
+    switch (ShowMessageBox(MainHwnd(), question, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+    case IDYES:
+        return SaveAnswer::save;
+    case IDNO:
+        return SaveAnswer::discard;
+    default:
+        return SaveAnswer::cancel;
     }
-    const bool bOpened = m_pView->GetSession().ReadFile(strPathName, reading);
+}
+
+bool CRelmuthApp::AskLossySave(const std::vector<std::string>& losses) {
+    // Yes saves all the same; No (the default) picks another name or format.
+    std::string text(res::LoadString(res::IDS_SAVE_LOSSES));
+    text += "\n";
+    for (const std::string& loss : losses)
+        text += "\n" + loss;
+    text += "\n\n";
+    text += res::LoadString(res::IDS_SAVE_LOSSES_QUESTION);
+    return ShowMessageBox(MainHwnd(), Wide(text), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
+           IDYES;
+}
+
+void CRelmuthApp::ShowMessageText(const std::string& strText) {
+    ShowMessageBox(MainHwnd(), Wide(strText));
+}
+
+CDecodeProgress* CRelmuthApp::StartDecodeProgress() {
+    // Decoding a recording lets the messages run; the session holds what
+    // arrives meanwhile.
+    m_pDecodeDlg->Start();
+    return m_pDecodeDlg.get();
+}
+
+void CRelmuthApp::FinishDecodeProgress() {
     m_pDecodeDlg->Finish();
-    if (bOpened)
-        return OpenResult::opened;
-    return bRecording && m_pDecodeDlg->WasCancelled() ? OpenResult::cancelled : OpenResult::failed;
 }
 
-void CRelmuthApp::ShowRecordingDamage() {
-    const std::vector<CDamagedByte>& damage = m_pView->GetSession().GetRecordingDamage();
+void CRelmuthApp::ShowRecordingDamage(const std::vector<std::string>& lines) {
     std::string text(res::LoadString(res::IDS_RECORDING_DAMAGED));
     text += "\n";
-    for (std::size_t i = 0; i < damage.size() && i < kDamageLinesShown; ++i)
-        text += "\n" + DescribeDamage(damage[i]);
-    if (damage.size() > kDamageLinesShown)
+    for (std::size_t i = 0; i < lines.size() && i < kDamageLinesShown; ++i)
+        text += "\n" + lines[i];
+    if (lines.size() > kDamageLinesShown)
         text += "\n" + res::FormatString(res::IDS_RECORDING_DAMAGED_MORE,
-                                         {std::to_string(damage.size() - kDamageLinesShown)});
+                                         {std::to_string(lines.size() - kDamageLinesShown)});
     ShowMessageBox(MainHwnd(), Wide(text));
 }
 
-void CRelmuthApp::OnFileOpen() {
-    std::string strFileName;
-    if (PromptForTapeFileName(strFileName, res::AFX_IDS_OPENFILE, kOpenDialogFlags, true))
-        OpenDocumentFile(strFileName);
-}
-
-bool CRelmuthApp::OnFileSave() {
-    // A tape without a name, or whose file is gone or read-only, is saved
-    // under a name the user picks; so is one opened from a recording, which
-    // is the user's original and is not written over unasked.
-    const std::string& path = m_doc.GetPathName();
-    const DWORD attributes =
-        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path).c_str());
-    const bool bAsk = attributes == INVALID_FILE_ATTRIBUTES ||
-                      (attributes & FILE_ATTRIBUTE_READONLY) != 0 || m_doc.IsOriginalName(path);
-    return m_doc.DoSave(bAsk ? std::string() : path);
-}
-
-bool CRelmuthApp::OnFileSaveAs() {
-    return m_doc.DoSave(std::string());
-}
-
-void CRelmuthApp::OnOpenRecentFile(int nIndex) {
-    if (nIndex < 0 || nIndex >= static_cast<int>(m_recentFiles.size()))
-        return;
-    const std::string path = m_recentFiles[static_cast<std::size_t>(nIndex)];
-    if (OpenDocumentFile(path) == OpenResult::failed) {
-        std::vector<std::string> files;
-        for (const std::string& file : m_recentFiles) {
-            if (file != path)
-                files.push_back(file);
-        }
-        SetRecentFiles(std::move(files));
-    }
+void CRelmuthApp::OnTapeReplaced() {
+    m_pView->OnInitialUpdate();
+    OnIdle();
 }
 
 bool CRelmuthApp::PromptForTapeFileName(std::string& strFileName, res::StringId nTitle,
@@ -306,30 +229,10 @@ bool CRelmuthApp::PromptForTapeFileName(std::string& strFileName, res::StringId 
     return ::PromptForTapeFileName(MainHwnd(), strFileName, nTitle, nFlags, bOpenFileDialog);
 }
 
-void CRelmuthApp::ReportSaveLoadException(const CRelmuthException& error) {
-    ShowMessageBox(MainHwnd(), Wide(error.GetUserText()));
-}
-
 // --- Commands.
 
 bool CRelmuthApp::OnCmdMsg(unsigned nId) {
-    if (nId >= res::ID_FILE_MRU_FILE1 && nId < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
-        OnOpenRecentFile(static_cast<int>(nId - res::ID_FILE_MRU_FILE1));
-        return true;
-    }
     switch (nId) {
-    case res::ID_FILE_NEW:
-        OnFileNew();
-        return true;
-    case res::ID_FILE_OPEN:
-        OnFileOpen();
-        return true;
-    case res::ID_FILE_SAVE:
-        OnFileSave();
-        return true;
-    case res::ID_FILE_SAVE_AS:
-        OnFileSaveAs();
-        return true;
     case res::ID_APP_ABOUT:
         ShowAboutBox(MainHwnd());
         return true;
@@ -342,15 +245,7 @@ bool CRelmuthApp::OnCmdMsg(unsigned nId) {
 }
 
 bool CRelmuthApp::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
-    if (nId >= res::ID_FILE_MRU_FILE1 && nId < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
-        bEnable = nId - res::ID_FILE_MRU_FILE1 < m_recentFiles.size();
-        return true;
-    }
     switch (nId) {
-    case res::ID_FILE_NEW:
-    case res::ID_FILE_OPEN:
-    case res::ID_FILE_SAVE:
-    case res::ID_FILE_SAVE_AS:
     case res::ID_APP_ABOUT:
     case res::ID_APP_EXIT:
         bEnable = true;

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: one tape document, one main frame with its list
-// view, reused for every New and Open; the recent-file list in the
-// registry; the commands of the File and Help menus. It is the document's
-// host: it asks for file names and shows why a file could not be opened or
-// saved.
+// view, reused for every New and Open; the commands of the Help menu. The
+// File commands are the session's (CFileCommands): the application shows
+// what they ask (the save question, the file dialogs, the messages, the
+// decode progress, the damage report) and keeps the recent-file list in
+// the registry.
 #pragma once
 
 #include "win32/Relmuth.h"
@@ -12,16 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "audio/RecordingFormats.h"
 #include "session/CommandLine.h"
 #include "session/CommandTarget.h"
+#include "session/FileCommands.h"
 #include "tape/RelmuthDoc.h"
 
 class CDecodeProgressDlg;
 class CMainFrame;
 class CRelmuthView;
 
-class CRelmuthApp final : public CDocumentHost, public CCmdTarget {
+class CRelmuthApp final : public CFileOwner, public CCmdTarget {
   public:
     CRelmuthApp();
     ~CRelmuthApp() override;
@@ -37,37 +38,25 @@ class CRelmuthApp final : public CDocumentHost, public CCmdTarget {
     // The message loop, until the window has gone; the exit status.
     int Run();
 
-    enum class OpenResult { opened, cancelled, failed };
-    // The save question for a modified tape, then the file; the view shows
-    // the new tape. A recording is decoded under a progress dialog, and one
-    // with bytes that did not decode cleanly opens with a message listing them.
-    OpenResult OpenDocumentFile(const std::string& strPathName);
-    // Asks "TITLE への変更を保存しますか?" when the tape is modified; false
-    // when the user cancelled, or chose to save and the save failed.
-    bool SaveModified();
-
-    void OnFileNew();
-    void OnFileOpen();
-    bool OnFileSave();
-    bool OnFileSaveAs();
-    void OnOpenRecentFile(int nIndex);
-
-    // CDocumentHost
+    // CFileOwner
+    SaveAnswer AskSaveChanges(const std::string& strTitle) override;
     bool PromptForTapeFileName(std::string& strFileName, res::StringId nTitle, unsigned nFlags,
                                bool bOpenFileDialog) override;
-    void ReportSaveLoadException(const CRelmuthException& error) override;
-    void AddToRecentFileList(const std::string& strPathName) override;
+    bool AskLossySave(const std::vector<std::string>& losses) override;
+    void ShowMessageText(const std::string& strText) override;
+    CDecodeProgress* StartDecodeProgress() override;
+    void FinishDecodeProgress() override;
+    void ShowRecordingDamage(const std::vector<std::string>& lines) override;
+    void OnRecentFilesChanged(const std::vector<std::string>& files) override;
+    void OnTapeReplaced() override;
 
-    // CCmdTarget
+    // CCmdTarget: About and Exit.
     bool OnCmdMsg(unsigned nId) override;
     bool OnUpdateCmdUi(unsigned nId, bool& bEnable) const override;
 
   private:
-    void LoadStdProfileSettings();
-    void WriteRecentFileList() const;
-    void SetRecentFiles(std::vector<std::string> files);
-    OpenResult ReadDocumentFile(const std::string& strPathName);
-    void ShowRecordingDamage();
+    std::vector<std::string> LoadRecentFileList() const;
+    void ShowRecentFiles();
     // The window's title and its tool bar's states, whenever the queue runs empty.
     void OnIdle();
     HWND MainHwnd() const;
@@ -76,5 +65,5 @@ class CRelmuthApp final : public CDocumentHost, public CCmdTarget {
     std::unique_ptr<CMainFrame> m_pMainWnd;
     std::unique_ptr<CRelmuthView> m_pView;
     std::unique_ptr<CDecodeProgressDlg> m_pDecodeDlg;
-    std::vector<std::string> m_recentFiles; // newest first
+    CFileCommands* m_pFile = nullptr; // the view's session's
 };

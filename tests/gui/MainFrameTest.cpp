@@ -43,7 +43,10 @@ const std::vector<MenuTable> kMenus = {
       {nullptr, 0},
       {"Relmuthの終了(&X)", res::ID_APP_EXIT}}},
     {"編集(&E)",
-     {{"切り取り(&T)\tCtrl+X", res::ID_EDIT_CUT},
+     {{"元に戻す(&U)\tCtrl+Z", res::ID_EDIT_UNDO},
+      {"やり直し(&R)\tCtrl+Y", res::ID_EDIT_REDO},
+      {nullptr, 0},
+      {"切り取り(&T)\tCtrl+X", res::ID_EDIT_CUT},
       {"ｺﾋﾟｰ(&C)\tCtrl+C", res::ID_EDIT_COPY},
       {"貼り付け(&P)\tCtrl+V", res::ID_EDIT_PASTE},
       {"削除(&D)\tDel", res::ID_EDIT_CLEAR},
@@ -57,7 +60,9 @@ const std::vector<MenuTable> kMenus = {
     {"表示(&V)",
      {{"ツールバー(&T)", res::ID_VIEW_TOOLBAR},
       {"ステータスバー(&S)", res::ID_VIEW_STATUS_BAR},
-      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE}}},
+      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE},
+      {nullptr, 0},
+      {"読み取れなかったバイト(&D)...", res::ID_VIEW_DAMAGE_REPORT}}},
     {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", res::ID_APP_ABOUT}}},
 };
 
@@ -69,6 +74,7 @@ const std::vector<std::pair<const char*, unsigned>> kAccelerators = {
     {"Shift+Ins", res::ID_EDIT_PASTE}, {"Del", res::ID_EDIT_CLEAR},
     {"Shift+Del", res::ID_EDIT_CUT},   {"Ctrl+X", res::ID_EDIT_CUT},
     {"F6", res::ID_NEXT_PANE},         {"Shift+F6", res::ID_PREV_PANE},
+    {"Ctrl+Z", res::ID_EDIT_UNDO},     {"Ctrl+Y", res::ID_EDIT_REDO},
 };
 
 // The tool bar, left to right, with each button's tool tip.
@@ -80,6 +86,9 @@ const std::vector<std::pair<unsigned, const char*>> kToolBar = {
     {res::ID_EDIT_CUT, "切り取り"},
     {res::ID_EDIT_COPY, "コピー"},
     {res::ID_EDIT_PASTE, "貼り付け"},
+    {0, nullptr},
+    {res::ID_EDIT_UNDO, "元に戻す"},
+    {res::ID_EDIT_REDO, "やり直し"},
     {0, nullptr},
     {res::ID_MOVE_UP, "上へ移動"},
     {res::ID_MOVE_DOWN, "下へ移動"},
@@ -313,7 +322,7 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("無題[*] - Relmuth"));
     }
 
-    void aDroppedFileOpensAndAFailedOpenEmptiesTheList() {
+    void aDroppedFileOpensAndAFailedOpenKeepsTheTape() {
         QTemporaryDir dir;
         const QString good = dir.filePath("good.kxm");
         const QString bad = dir.filePath("bad.kxm");
@@ -340,13 +349,17 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("good.kxm[*] - Relmuth"));
         QCOMPARE(program.app.GetRecentFiles(), QStringList{good});
 
+        // A file that is no tape is said so, before any save question, and
+        // the tape stays with its name and its changes.
+        program.Doc().EraseBlock(1);
         CModalAnswers answers({Press(QMessageBox::Ok)});
         QCOMPARE(program.app.OpenDocumentFile(bad.toStdString()), CRelmuthApp::OpenResult::failed);
         QCOMPARE(answers.Texts(), QStringList{QString::fromUtf8("予期しないﾌｧｲﾙ形式です。")});
-        QCOMPARE(program.View().GetRowCount(), 0);
-        QVERIFY(program.Doc().m_blocks.empty());
-        QVERIFY(!program.Doc().IsModified());
-        QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("無題[*] - Relmuth"));
+        QCOMPARE(program.View().GetRowCount(), 1);
+        QCOMPARE(program.Doc().m_blocks, std::vector<CTapeBlock>{Named('A')});
+        QVERIFY(program.Doc().IsModified());
+        QCOMPARE(program.Frame().windowTitle(), QString::fromUtf8("good.kxm[*] - Relmuth"));
+        QCOMPARE(program.app.GetRecentFiles(), QStringList{good});
     }
 
     void newOnAModifiedTapeAsksWhetherToSave() {

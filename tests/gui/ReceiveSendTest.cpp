@@ -9,6 +9,7 @@
 #include "loader/LoaderText.h"
 #include "qt/RecvProgressDlg.h"
 #include "qt/SendProgressDlg.h"
+#include "res/UiText.h"
 #include "session/SendLoader.h"
 
 namespace {
@@ -93,6 +94,23 @@ class ReceiveSendTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(program.Frame().GetIdleText().startsWith(
                                      QString::fromUtf8("シリアルポートとの接続が切れました。 (")),
                                  kPatienceMs);
+    }
+
+    void aLineLostInMidBlockClosesTheDialogSaysSoAndSendingWaits() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        QVERIFY(program.Enabled(res::ID_SEND_PROGRAM));
+        QVERIFY(program.pty.Write("CAS1\r\n0010\r\n0102\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(program.View().GetRecvDlg() != nullptr, kPatienceMs);
+        CModalAnswers answers({Press(QMessageBox::Ok)});
+        program.pty.CloseMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(answers.Count(), 1, kPatienceMs);
+        QCOMPARE(answers.Texts(), QStringList{res::Text(res::IDS_TRANSFER_CUT_OFF)});
+        QVERIFY(program.View().GetRecvDlg() == nullptr);
+        QVERIFY(program.Frame().isEnabled());
+        QVERIFY(program.Doc().m_blocks.empty());
+        QVERIFY(!program.Enabled(res::ID_SEND_PROGRAM));
+        QVERIFY(program.Enabled(res::ID_COMM_SETTINGS));
     }
 
     void sendingPutsExactlyTheLoaderOnTheLine() {

@@ -247,3 +247,58 @@ TEST_F(EditCommands, DeleteOfTheOnlyBlockLeavesAnEmptyModifiedTape) {
 }
 
 } // namespace
+
+// Each command, then undo: the tape (and its rows) before it, not modified
+// again where it was saved; redo: the tape after it.
+TEST_F(EditCommands, UndoAfterEachCommandGivesTheTapeBeforeItAndRedoTheTapeAfter) {
+    struct Case {
+        const char* name;
+        int sel;
+        void (CEditCommands::*command)();
+        const char* after;
+    };
+    const Case cases[] = {
+        {"delete", 1, &CEditCommands::OnEditClear, "AC"},
+        {"cut", 0, &CEditCommands::OnEditCut, "BC"},
+        {"move up", 2, &CEditCommands::OnMoveUp, "ACB"},
+        {"move down", 0, &CEditCommands::OnMoveDown, "BAC"},
+        {"paste", 1, &CEditCommands::OnEditPaste, "ABCB"},
+    };
+    for (const Case& c : cases) {
+        Load("ABC", c.sel);
+        clipboard.text = GetBlockText(Named('B'));
+        EXPECT_FALSE(edit.CanUndo()) << c.name;
+        (edit.*c.command)();
+        EXPECT_EQ(Names(), c.after) << c.name;
+        EXPECT_TRUE(doc.IsModified()) << c.name;
+        ASSERT_TRUE(edit.CanUndo()) << c.name;
+        edit.OnEditUndo();
+        EXPECT_EQ(Names(), "ABC") << c.name;
+        ExpectRowsShowTheTape();
+        EXPECT_FALSE(doc.IsModified()) << c.name;
+        EXPECT_FALSE(edit.CanUndo()) << c.name;
+        ASSERT_TRUE(edit.CanRedo()) << c.name;
+        edit.OnEditRedo();
+        EXPECT_EQ(Names(), c.after) << c.name;
+        ExpectRowsShowTheTape();
+        EXPECT_TRUE(doc.IsModified()) << c.name;
+    }
+}
+
+// A block from the line is no edit: undo goes on around it and never takes
+// it away, and the tape stays modified once it came.
+TEST_F(EditCommands, AReceivedBlockIsNotUndoneAndUndoGoesOnAroundIt) {
+    Load("ABC", 0);
+    edit.OnEditClear(); // BC
+    const std::string transfer = GetBlockText(Named('R'));
+    receive.OnSerialBytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(transfer.data()), transfer.size()));
+    EXPECT_EQ(Names(), "BCR");
+    edit.OnEditUndo();
+    EXPECT_EQ(Names(), "ABCR");
+    ExpectRowsShowTheTape();
+    EXPECT_FALSE(edit.CanUndo());
+    EXPECT_TRUE(doc.IsModified());
+    doc.OnNewDocument();
+    EXPECT_FALSE(edit.CanRedo()); // New empties the history
+}

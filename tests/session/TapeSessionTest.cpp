@@ -174,9 +174,11 @@ TEST_F(TapeSession, ALostLinkIsToldOnceAndAPortOpenedAgainReceives) {
     session.OnPortLost(*lost);
     EXPECT_EQ(session.GetLinkState(), LinkState::lost);
     EXPECT_EQ(owner.events, std::vector<std::string>{"lost 0"});
-    bool bSendOffered = false;
+    // Sending would wait for ever on a line that went away.
+    bool bSendOffered = true;
     EXPECT_TRUE(session.OnUpdateCmdUi(res::ID_SEND_PROGRAM, bSendOffered));
-    EXPECT_TRUE(bSendOffered); // the port is still there to send on
+    EXPECT_FALSE(bSendOffered);
+    EXPECT_EQ(session.StartSendLoader(), 0);
 
     EXPECT_FALSE(session.OpenPort("/dev/relmuth-no-such-port", BAUD_9600));
     EXPECT_EQ(session.GetLinkState(), LinkState::closed);
@@ -195,6 +197,37 @@ TEST_F(TapeSession, ALostLinkIsToldOnceAndAPortOpenedAgainReceives) {
     Deliver();
     EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{kGoodBlock});
     EXPECT_EQ(owner.events.size(), 5u); // lost, then the block's four
+}
+
+// The line goes in the middle of a block: the progress closes, the user is
+// told, the tape stays as it was and the receiver waits for a header; the
+// next port receives a whole block again. A send under way stops at once.
+TEST_F(TapeSession, ALostLinkCutsOffTheTransferUnderWayAndTheSend) {
+    doc.ReplaceTape({CTapeBlock{{0x41}, 600}});
+    ASSERT_GT(session.StartSendLoader(), 0);
+    Arrive("\r\nCAS1\r\n0004\r\n0102");
+    Deliver();
+    line->Change([](CFakeLine& l) { l.bHungUp = true; });
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard lock(lostMutex);
+        return lost.has_value();
+    }));
+    session.OnPortLost(*lost);
+    EXPECT_EQ(owner.events,
+              (std::vector<std::string>{"open 4", "close", "lost 0",
+                                        std::string(res::LoadString(res::IDS_TRANSFER_CUT_OFF))}));
+    EXPECT_EQ(doc.m_blocks, (std::vector<CTapeBlock>{CTapeBlock{{0x41}, 600}}));
+    EXPECT_FALSE(session.GetReceiveContext().IsInTransfer());
+    EXPECT_TRUE(session.GetReceiveContext().GetPartialLine().empty());
+    EXPECT_TRUE(session.GetSendProgress().bLinkLost);
+
+    line = std::make_shared<CFakeLine>();
+    ASSERT_TRUE(session.OpenPort(std::make_unique<CFakeSerialDevice>(line), BAUD_9600));
+    session.InstallReceiver();
+    EXPECT_FALSE(session.GetSendProgress().bLinkLost);
+    Arrive("FF\r\n02\r\n" + kGoodTransfer); // the rest of the old block is no block
+    Deliver();
+    EXPECT_EQ(doc.m_blocks, (std::vector<CTapeBlock>{CTapeBlock{{0x41}, 600}, kGoodBlock}));
 }
 
 // The port is set to the loader's frame, 7 data bits, no parity, one stop
