@@ -14,13 +14,13 @@ RELMUTH_PACKAGES=(
 
 # What the Windows build and its tests need beside those (build-windows.sh,
 # test-windows.sh): the cross compiler, dpkg-source for libsndfile's source
-# package, wine to run the tests, zip for the folder, python3 for the far end
-# of the test's serial line and for the window program's pictures, which
-# rsvg-convert draws from res/icons; xvfb for the virtual display its tests
-# make their windows on.
+# package, wine to run the tests, zip for the folder, NSIS for the installer,
+# rsvg-convert and python3 for the window program's icons and tool bar,
+# python3 for the far end of the test's serial line, a virtual display for
+# the window program's tests and pictures, with the Japanese font.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
-  wine wine64 zip python3 librsvg2-bin xvfb xauth
+  wine wine64 zip nsis librsvg2-bin python3 xvfb xauth fonts-ipafont-gothic
 )
 
 relmuth_install_deps() {

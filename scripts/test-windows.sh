@@ -8,13 +8,19 @@
 #   3. relmuth-tape.exe against the Linux relmuth-tape: every command gives
 #      the same output and exit status;
 #   4. a whole capture: relmuth-pc88 --auto --fast on Linux, relmuth-tape.exe
-#      receive COM5 ... --send-loader under wine, every block exact.
+#      receive COM5 ... --send-loader under wine, every block exact;
+#   5. the installer: a silent install puts the programs, the Start-menu
+#      entry and the tape types in place, a silent uninstall takes them away
+#      and gives an extension back to the program it opened in before;
+#   6. the window program relmuth.exe on a virtual display, driven by keys
+#      through tests/windows/gui (see there).
 #
 #   bash scripts/test-windows.sh [LINUX_BUILD]
 # LINUX_BUILD (default build/) holds relmuth-tape, relmuth-pc88 and sample.kxm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+source scripts/wine-desktop.sh
 linux=$(realpath "${1:-build}")
 tool="$linux/tools/relmuth-tape/relmuth-tape"
 pc88="$linux/tools/relmuth-pc88/relmuth-pc88"
@@ -24,18 +30,25 @@ for f in "$tool" "$pc88" "$tape"; do
 done
 
 start=$(date +%s)
-bash scripts/build-windows.sh --tests >/dev/null
+built=$(bash scripts/build-windows.sh --tests | tail -3)
 win=$PWD/build-windows
+dist=$repo/$(sed -n 1p <<<"$built")
+setup=$repo/$(sed -n 3p <<<"$built")
 exe="$win/tools/relmuth-tape/relmuth-tape.exe"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/relmuth-windows.XXXXXX")
-export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries or file types of the tests' installs on the desktop of
+# the machine (winemenubuilder would copy them there).
+export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 peer=""
 machine=""
+relmuth_xvfb=""
 cleanup() {
   [ -n "$peer" ] && kill "$peer" 2>/dev/null || true
   [ -n "$machine" ] && kill "$machine" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  [ -n "$relmuth_xvfb" ] && kill "$relmuth_xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -179,6 +192,93 @@ peer=""
 [ "$status" -eq 0 ] && [ "$("$tool" text stopped.kxm)" = "$(cat sample.txt)" ] || status=1
 [ "$status" -eq 0 ] || cat stopped.out stopped.err >&2
 check "Ctrl+C after every block: status 0 and the whole tape" "$status"
+
+echo "== The installer: silent install and uninstall"
+# A value of the registry as reg.exe shows it, or nothing.
+reg_value() { # KEY [NAME]: the default value without NAME
+  local name=(/ve)
+  [ $# -gt 1 ] && name=(/v "$2")
+  wine reg query "$1" "${name[@]}" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *\(.*\)$/\1/p' | head -1
+}
+# Waits for every program of the prefix: an installer and an uninstaller
+# leave behind a process that finishes their work.
+settle() { timeout 120 wineserver -w || { echo "wine did not settle" >&2; return 1; }; }
+classes='HKLM\Software\Classes'
+programs="$WINEPREFIX/drive_c/Program Files/Relmuth"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Relmuth.lnk"
+installed=(relmuth-tape.exe LICENSE.txt README.txt uninstall.exe)
+[ -f "$dist/relmuth.exe" ] && installed+=(relmuth.exe)
+# .cas opened in another program before the install.
+wine reg add "$classes\\.cas" /ve /d Other.Tape /f >/dev/null 2>&1
+status=0
+timeout 120 wine "$setup" /S || status=$?
+settle || status=1
+for f in "${installed[@]}"; do
+  [ -f "$programs/$f" ] || { echo "not installed: $f" >&2; status=1; }
+done
+"$tool" --version >linux-version.txt
+wine "$programs/relmuth-tape.exe" --version | tr -d '\r' | diff linux-version.txt - >&2 || status=1
+if [ -f "$dist/relmuth.exe" ]; then
+  [ -f "$menu" ] || { echo "no Start-menu entry" >&2; status=1; }
+  for ext in .kxm .t88 .cmt .cas; do
+    got=$(reg_value "$classes\\$ext")
+    [ "$got" = Relmuth.Document ] || { echo "$ext opens in '$got'" >&2; status=1; }
+  done
+  got=$(reg_value "$classes\\Relmuth.Document\\shell\\open\\command")
+  want='"C:\Program Files\Relmuth\relmuth.exe" "%1"'
+  [ "$got" = "$want" ] || { echo "open command: '$got', not '$want'" >&2; status=1; }
+  got=$(reg_value "$classes\\Relmuth.Document\\DefaultIcon")
+  want='"C:\Program Files\Relmuth\relmuth.exe",0'
+  [ "$got" = "$want" ] || { echo "icon: '$got', not '$want'" >&2; status=1; }
+fi
+check "silent install: programs, Start-menu entry, tape types" "$status"
+status=0
+timeout 120 wine "C:\\Program Files\\Relmuth\\uninstall.exe" /S || status=$?
+settle || status=1
+[ ! -e "$programs" ] || { echo "left behind: $(ls "$programs")" >&2; status=1; }
+[ ! -e "$menu" ] || { echo "the Start-menu entry is left" >&2; status=1; }
+for key in .kxm .t88 .cmt Relmuth.Document; do
+  if wine reg query "$classes\\$key" >/dev/null 2>&1; then echo "left: $key" >&2; status=1; fi
+done
+got=$(reg_value "$classes\\.cas")
+[ "$got" = Other.Tape ] || { echo ".cas opens in '$got' after the uninstall" >&2; status=1; }
+[ -z "$(reg_value "$classes\\.cas" Relmuth.Document.Previous)" ] || status=1
+if wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Relmuth' >/dev/null 2>&1; then
+  echo "the uninstall entry is left" >&2; status=1
+fi
+check "silent uninstall: everything gone, .cas back to its program" "$status"
+
+echo "== The window program on a virtual display, driven by keys (tests/windows/gui)"
+if [ -f "$dist/relmuth.exe" ]; then
+  relmuth_wine_desktop "$work"
+  rm -rf gui && mkdir gui
+  # The sample tape's machine on COM7; it switches itself off after the last block.
+  "$pc88" --tape sample.kxm --auto --fast --link "$work/gui.tty" </dev/null >gui-screen.txt 2>gui-pc88.err &
+  machine=$!
+  for _ in $(seq 100); do [ -L "$work/gui.tty" ] && break; sleep 0.1; done
+  ln -sfn "$(readlink -f "$work/gui.tty")" "$WINEPREFIX/dosdevices/com7"
+  status=0
+  RELMUTH_EXE=$(winepath -w "$dist/relmuth.exe") RELMUTH_TEST_COM=7 RELMUTH_TEST_BLOCKS=$blocks \
+    RELMUTH_TEST_DIR=$(winepath -w "$work/gui") \
+    timeout 300 wine "$win/tests/windows/win_gui_tests.exe" >gui.log 2>gui.err || status=$?
+  kill "$machine" 2>/dev/null || true
+  wait "$machine" 2>/dev/null || true
+  machine=""
+  tr -d '\r' <gui.log | tail -3
+  [ "$status" -eq 0 ] || { tr -d '\r' <gui.log >&2; cat gui-pc88.err >&2; }
+  check "relmuth.exe: port dialog, loader, blocks, edits, save, reopen, lost link" "$status"
+  # What the program saved is the tape, byte for byte of every block.
+  status=0
+  [ "$("$tool" text gui/captured.kxm 2>&1)" = "$(cat sample.txt)" ] || status=1
+  check "relmuth.exe saved every block exactly" "$status"
+  wineserver -k 2>/dev/null || true
+  kill "$relmuth_xvfb" 2>/dev/null || true
+  relmuth_xvfb=""
+else
+  echo "FAILED: no relmuth.exe in $dist" >&2
+  failures=$((failures + 1))
+fi
 
 cd "$repo"
 echo "== Windows tests: $failures failed, in $(($(date +%s) - start)) s"

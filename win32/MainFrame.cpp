@@ -220,10 +220,10 @@ bool CMainFrame::CreateToolBar() {
 }
 
 bool CMainFrame::CreateStatusBar() {
-    m_hwndStatusBar =
-        CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
-                        0, 0, m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
-                        GetModuleHandleW(nullptr), nullptr);
+    m_hwndStatusBar = CreateWindowExW(
+        0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS, 0, 0,
+        0, 0, m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
+        GetModuleHandleW(nullptr), nullptr);
     if (m_hwndStatusBar == nullptr)
         return false;
     SetWindowSubclass(m_hwndStatusBar, StatusBarProc, 1, reinterpret_cast<DWORD_PTR>(this));
