@@ -7,12 +7,16 @@
 #include <unordered_set>
 #include <utility>
 
+#include "res/FormatString.h"
+
 namespace {
 
-// Blocks: two are one when this share of the shorter one's runs of
-// kWindow bytes are found in the other (bytes lost or too many in a take
+// Blocks: two are one when this share of their bytes agree at the same
+// places from either end, or of the shorter one's runs of kWindow bytes
+// are found in the other (bytes lost or too many in a take
 // shift the rest, damage spoils only the runs it falls in).
 constexpr std::size_t kWindow = 8;
+constexpr std::size_t kEndBytes = 256; // compared at the same places from either end
 constexpr double kSameBlock = 0.5;
 
 // Bytes: how far the alignment may stray from the diagonal beyond the
@@ -32,19 +36,27 @@ std::uint64_t WindowAt(const ByteArray& bytes, std::size_t i) {
     return w;
 }
 
+// The share of bytes that agree at the same places from either end.
+double SamePlaces(const ByteArray& shorter, const ByteArray& longer) {
+    const std::size_t n = std::min(shorter.size(), kEndBytes);
+    std::size_t nSame = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        nSame += shorter[i] == longer[i] ? 1 : 0;
+        nSame += shorter[shorter.size() - 1 - i] == longer[longer.size() - 1 - i] ? 1 : 0;
+    }
+    return static_cast<double>(nSame) / static_cast<double>(2 * n);
+}
+
 double Similarity(const ByteArray& a, const ByteArray& b) {
     const ByteArray& shorter = a.size() <= b.size() ? a : b;
     const ByteArray& longer = a.size() <= b.size() ? b : a;
+    if (shorter.empty())
+        return longer.empty() ? 1.0 : 0.0;
     if (2 * shorter.size() < longer.size())
         return 0.0;
-    if (shorter.size() < kWindow) {
-        if (shorter.empty())
-            return longer.empty() ? 1.0 : 0.0;
-        std::size_t nSame = 0;
-        for (std::size_t i = 0; i < shorter.size(); ++i)
-            nSame += shorter[i] == longer[i] ? 1 : 0;
-        return static_cast<double>(nSame) / static_cast<double>(shorter.size());
-    }
+    const double same = SamePlaces(shorter, longer);
+    if (shorter.size() < kWindow || same >= kSameBlock)
+        return same;
     std::unordered_set<std::uint64_t> windows;
     for (std::size_t i = 0; i + kWindow <= longer.size(); ++i)
         windows.insert(WindowAt(longer, i));
@@ -52,7 +64,7 @@ double Similarity(const ByteArray& a, const ByteArray& b) {
     const std::size_t nWindows = shorter.size() - kWindow + 1;
     for (std::size_t i = 0; i < nWindows; ++i)
         nFound += windows.contains(WindowAt(shorter, i)) ? 1 : 0;
-    return static_cast<double>(nFound) / static_cast<double>(nWindows);
+    return std::max(same, static_cast<double>(nFound) / static_cast<double>(nWindows));
 }
 
 // For each block of other, the block of ref it is (or -1): the pairs in
@@ -456,4 +468,32 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
         result.merged.push_back(std::move(info));
     }
     return result;
+}
+
+CTake TakeFromReading(std::vector<CTapeBlock> blocks, const CDamageMarks& marks,
+                      const CRecordingReading& reading) {
+    if (reading.m_quality.empty())
+        return TakeFromImage(std::move(blocks), marks);
+    return TakeFromRecording(std::move(blocks), reading.m_damage, reading.m_quality);
+}
+
+std::string DescribeMergedBlock(std::size_t nBlock, const CMergedBlock& merged) {
+    std::string takes;
+    for (std::size_t t = 0; t < merged.fromTake.size(); ++t) {
+        if (merged.fromTake[t] < 0)
+            continue;
+        if (!takes.empty())
+            takes += ',';
+        takes += std::to_string(t + 1);
+    }
+    return res::FormatString(res::IDS_MERGE_BLOCK_LINE,
+                             {std::to_string(nBlock), takes, std::to_string(merged.nMended),
+                              std::to_string(merged.nOutvoted)});
+}
+
+std::size_t MendedByteCount(const CMergeResult& result) {
+    std::size_t n = 0;
+    for (const CMergedBlock& m : result.merged)
+        n += m.nMended;
+    return n;
 }

@@ -21,9 +21,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "audio/Recording.h"
+#include "audio/RecordingFormats.h"
 #include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
 
@@ -46,6 +48,11 @@ CTake TakeFromRecording(std::vector<CTapeBlock> blocks, std::vector<CDamagedByte
 // A take from a tape image: the marked bytes are damaged.
 CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks);
 
+// A take from what a file read gave: a recording's own figures where the
+// reading decoded one, else the image's marks.
+CTake TakeFromReading(std::vector<CTapeBlock> blocks, const CDamageMarks& marks,
+                      const CRecordingReading& reading);
+
 struct CMergedBlock {
     // The block each take gave to it, or -1 when the take has none.
     std::vector<long> fromTake;
@@ -62,3 +69,9 @@ struct CMergeResult {
 
 // Merges the takes (the first take's blocks lead where the order is in doubt).
 CMergeResult MergeTakes(std::span<const CTake> takes);
+
+// The user's line for a merged block: its index, the takes it came from
+// (counted from 1), the bytes mended and decided by majority.
+std::string DescribeMergedBlock(std::size_t nBlock, const CMergedBlock& merged);
+// The bytes mended in all.
+std::size_t MendedByteCount(const CMergeResult& result);
