@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/BlockListModel.h"
 
+#include <QApplication>
+#include <QStyle>
+
 #include "res/UiText.h"
 
 namespace {
@@ -22,8 +25,21 @@ int CBlockListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CBlockListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= columnCount() ||
+    if (!index.isValid() || index.column() >= columnCount() ||
         static_cast<std::size_t>(index.row()) >= m_doc.m_blocks.size())
+        return {};
+    if (role == Qt::DecorationRole || role == Qt::ToolTipRole) {
+        // A block with bytes marked as damaged carries a mark on its row.
+        const CRowMark mark = GetRowMark(m_doc, static_cast<std::size_t>(index.row()));
+        if (mark.nDoubtful == 0)
+            return {};
+        if (role == Qt::ToolTipRole)
+            return QString::fromStdString(mark.strText);
+        if (index.column() == 0)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
+    }
+    if (role != Qt::DisplayRole)
         return {};
     const CRowTexts texts =
         GetRowTexts(m_doc, m_doc.m_blocks[static_cast<std::size_t>(index.row())]);

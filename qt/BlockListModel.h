@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the block list as a Qt model: four texts per row, the columns
-// only once they have been inserted. Row i is block i of the tape, read from
-// the document when shown; the document's updates become the model's row
-// signals.
+// only once they have been inserted; a row whose block has bytes marked as
+// damaged carries a warning mark in its first column, its line as the tip. Row i is block i of the
+// tape, read from the document when shown; the document's updates become the model's row signals.
 #pragma once
 
 #include <QAbstractTableModel>

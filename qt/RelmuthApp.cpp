@@ -236,6 +236,45 @@ void CRelmuthApp::OnFileOpen() {
         OpenDocumentFile(strFileName);
 }
 
+void CRelmuthApp::OnFileMergeTake() {
+    std::string strFileName;
+    if (!PromptForTapeFileName(strFileName, res::IDS_MERGE_TITLE, kOpenDialogFlags, true))
+        return;
+    const bool bRecording = IsRecordingName(strFileName);
+    CRecordingReading reading;
+    if (bRecording) {
+        m_pDecodeDlg->Start();
+        reading.m_pProgress = m_pDecodeDlg;
+    }
+    CMergeResult merged;
+    const bool bMerged = m_pView->GetSession().MergeTake(strFileName, reading, &merged);
+    m_pDecodeDlg->Finish();
+    OnIdle();
+    if (!bMerged)
+        return;
+    m_pView->OnInitialUpdate();
+    // What was mended, and the bytes that stay doubtful as the damage list
+    // of an open recording shows them.
+    QStringList lines;
+    for (const CDamagedByte& damage : merged.damage)
+        lines << QString::fromStdString(DescribeDamage(damage));
+    QMessageBox box(
+        lines.isEmpty() ? QMessageBox::Information : QMessageBox::Warning,
+        res::Text(res::AFX_IDS_APP_TITLE),
+        res::Text(res::IDS_MERGE_RESULT).arg(MendedByteCount(merged)).arg(merged.damage.size()),
+        QMessageBox::Ok, m_pMainWnd.get());
+    if (!lines.isEmpty()) {
+        QString shown = lines.mid(0, kDamageLinesShown).join(QLatin1Char('\n'));
+        if (lines.size() > kDamageLinesShown)
+            shown +=
+                QLatin1Char('\n') +
+                res::Text(res::IDS_RECORDING_DAMAGED_MORE).arg(lines.size() - kDamageLinesShown);
+        box.setInformativeText(shown);
+        box.setDetailedText(lines.join(QLatin1Char('\n')));
+    }
+    box.exec();
+}
+
 bool CRelmuthApp::OnFileSave() {
     // A tape without a name, or whose file is gone or read-only, is saved
     // under a name the user picks; so is one opened from a recording, which
@@ -299,6 +338,9 @@ bool CRelmuthApp::OnCmdMsg(unsigned nId) {
     case res::ID_FILE_SAVE_AS:
         OnFileSaveAs();
         return true;
+    case res::ID_FILE_MERGE_TAKE:
+        OnFileMergeTake();
+        return true;
     case res::ID_APP_ABOUT:
         OnAppAbout();
         return true;
@@ -323,6 +365,9 @@ bool CRelmuthApp::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     case res::ID_APP_ABOUT:
     case res::ID_APP_EXIT:
         bEnable = true;
+        return true;
+    case res::ID_FILE_MERGE_TAKE:
+        bEnable = !m_doc.m_blocks.empty();
         return true;
     default:
         return false;

@@ -59,6 +59,8 @@ class CRelmuthApp : public QObject, public CDocumentHost, public CCmdTarget {
 
     void OnFileNew();
     void OnFileOpen();
+    // Another recording (or image) of the tape merged into the open one.
+    void OnFileMergeTake();
     bool OnFileSave();
     bool OnFileSaveAs();
     void OnOpenRecentFile(int nIndex);

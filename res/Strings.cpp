@@ -95,6 +95,7 @@ constexpr std::array kStrings{
     Entry{IDS_MERGE_RESULT,
           "別の録音と照合しました。%1 バイトを補い、%2 バイトが未確定のまま残っています。"},
     Entry{IDS_MERGE_TITLE, "照合する録音"},
+    Entry{IDS_ROW_DOUBTFUL, "確かに読めていないバイトが %1 個あります"},
     Entry{IDS_REASON_PERMISSION, "アクセスが拒否されました (権限がありません)"},
     Entry{IDS_REASON_BUSY, "ほかのプログラムが使用中です"},
     Entry{IDS_REASON_MISSING, "ファイルまたはデバイスが見つかりません"},

@@ -110,12 +110,12 @@ enum StringId : unsigned {
     IDS_QUALITY_CHECK_BAD = 40075,  // one of the block's own checks fails
     IDS_QUALITY_NO_CHECK = 40076,   // the block's kind carries no check
     // Takes of one tape merged.
-    IDS_MERGE_BLOCK_LINE =
-        40090, // %1 block, %2 the takes it came from, %3 bytes mended, %4 by majority
+    IDS_MERGE_BLOCK_LINE = 40090,   // %1 block, %2 its takes, %3 bytes mended, %4 by majority
     IDS_MERGE_UNDECIDED = 40091,    // heading of the bytes no take read cleanly
     IDS_MERGE_WHOLE = 40092,        // every byte read cleanly by some take
     IDS_MERGE_RESULT = 40093,       // %1 bytes mended, %2 left doubtful (the window's message)
     IDS_MERGE_TITLE = 40094,        // the title of the file dialog that picks the other take
+    IDS_ROW_DOUBTFUL = 40095,       // a row's mark: %1 bytes of the block marked as damaged
     IDS_RECORDING_TOO_LONG = 40044, // why a recording over what a WAV file holds is not saved
     IDS_RECORDING_NOT_OUT = 40045,  // a recording is not received into: the user's original
 

@@ -34,3 +34,14 @@ class CBlockRows {
 };
 
 CRowTexts GetRowTexts(const CRelmuthDoc& doc, const CTapeBlock& block);
+
+// The quality mark of a row: none for a block with no byte marked as
+// damaged (read cleanly, or mended from another take), else how many bytes
+// of it are marked and the line that says so, for the mark's tip.
+struct CRowMark {
+    std::size_t nDoubtful = 0;
+    std::string strText; // empty without a mark
+    friend bool operator==(const CRowMark&, const CRowMark&) = default;
+};
+
+CRowMark GetRowMark(const CRelmuthDoc& doc, std::size_t nBlock);
