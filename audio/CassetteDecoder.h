@@ -38,7 +38,10 @@
 // blocks); Manuke's T88 format description (1/4800 s ticks; 44 ticks a byte
 // at 1200 baud, that is 11 bits); Grebe's reading routine (the time limits).
 //
-// How it decodes, for each channel:
+// How it decodes, for each channel, by four classes in a row, each handing
+// the next one unit at a time (a half-period, a run, a byte): the
+// conditioner (1), the tone runs (2), the byte framer (3, 4) and the record
+// assembler (5).
 //   1. A band-pass (2nd-order high-pass at 600 Hz, low-pass at 3.6 kHz)
 //      removes DC offset, hum and hiss; zero crossings with hysteresis
 //      relative to the signal's own level give half-periods, whatever the
@@ -76,49 +79,11 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <deque>
-#include <span>
-#include <vector>
 
+#include "audio/ByteFramer.h"
+#include "audio/RecordAssembler.h"
 #include "audio/SignalConditioner.h"
 #include "audio/ToneRuns.h"
-#include "tape/TapeRecords.h"
-
-// Why a decoded byte is not clean.
-enum class ByteFault : std::uint8_t {
-    framing,   // a stop bit was not mark
-    undecided, // a bit whose tone could not be told
-    lost,      // no signal where the byte should be: its value is unknown (0)
-    slip,      // the bytes' timing broke just before this one: bytes are missing or extra
-};
-
-// The other readings of a doubtful byte that the decoder weighed, most
-// likely first.
-inline constexpr std::size_t kMaxAlternatives = 3;
-
-struct CByteFaultAt {
-    std::size_t nIndex; // byte index in its record
-    double dSeconds;    // where the byte starts in the recording
-    ByteFault fault;
-    int nSlip = 0; // slip: about this many bytes missing (> 0) or extra (< 0) before it
-    std::uint8_t nAlternatives = 0;
-    std::uint8_t alternatives[kMaxAlternatives] = {};
-};
-
-// Takes what a decoder finds, in time order.
-class CDecodedRecordSink {
-  public:
-    virtual ~CDecodedRecordSink() = default;
-    // A run of bytes back to back (pauses shorter than a gap kept inside),
-    // its times in ticks of 1/4800 s of the recording, the faulty bytes.
-    // confidence holds a figure for every byte: 0 for a faulty one, else
-    // how clearly its least clear bit was decided, 1 to 255.
-    virtual void OnRecord(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
-                          std::span<const std::uint8_t> bytes, std::span<const CByteFaultAt> faults,
-                          std::span<const std::uint8_t> confidence) = 0;
-    virtual void OnGap(TapeGap /*kind*/, std::uint32_t /*nStart*/, std::uint32_t /*nDuration*/) {}
-};
 
 class CCassetteDecoder {
   public:
@@ -132,74 +97,13 @@ class CCassetteDecoder {
 
     // Bytes decoded so far, and how many of them were not clean: a measure
     // of how good the channel is.
-    std::size_t GetByteCount() const { return m_nBytes; }
-    std::size_t GetFaultCount() const { return m_nFaults; }
-    std::size_t GetCleanCount() const { return m_nClean; }
+    std::size_t GetByteCount() const { return m_records.GetByteCount(); }
+    std::size_t GetFaultCount() const { return m_records.GetFaultCount(); }
+    std::size_t GetCleanCount() const { return m_records.GetCleanCount(); }
 
   private:
-    using Tone = CarrierTone;
-    using Run = CToneRun;
-    struct Cells; // one byte's cells, decided
-
-    // Stage 2: half-periods (from the conditioner) to tones and runs.
-    void OnHalfPeriod(double t0, double t1, double dPeak);
-    void PushRun(const Run& run);
-    // Stage 3: runs to bytes and records.
-    void Process(bool bFinal);
-    bool FindStartEdge(double tFrom, std::size_t& nRun, double& tEdge) const;
-    double ResumeEdge(std::size_t nRun, double tFirst, bool bFinal, bool& bWait) const;
-    double MarkBefore(std::size_t nRun) const;
-    double NoneBetween(double t0, double t1) const;
-    bool DecideBaud(std::size_t nFirst, double tEdge, bool bFinal);
-    int CleanBytesFrom(double tEdge, int nBaud, bool bFinal) const;
-    bool DecodeByte(double tEdge, bool bFinal, Cells& cells) const;
-    bool DecodeByte(double tEdge, bool bFinal, Cells& cells, int nBaud) const;
-    void ToneTimes(double t0, double t1, double& mark, double& space, double& none) const;
-    double SpeedAt(double t) const;
-    void BeginRecord(double tEdge, double dLeader);
-    void EndRecord();
-    // nConfidence 0 makes the byte faulty, with fault.
-    void AppendByte(std::uint8_t byte, double t, std::uint8_t nConfidence, ByteFault fault);
-    void CheckGrid(double tEdge, double tb);
-    static bool IsOutOfStep(double bits);
-    bool HasBadSample(double t0, double t1);
-    static void AddAlternatives(CByteFaultAt& fault, const Cells& cells);
-    static std::uint8_t Confidence(double margin);
-    void DropRunsBefore(double t);
-    void EmitGap(TapeGap kind, double t0, double t1);
-
-    CDecodedRecordSink& m_sink;
-
-    // Stage 1: samples to half-periods.
-    CSignalConditioner m_conditioner;
-    const int m_nForceBaud;
-    double m_dRef = 0;               // slowly falling carrier reference
-    double m_dRefLong = 0;           // the loudest carrier of the last minute
-    std::deque<double> m_badSamples; // times of samples that were no number
-
-    // Stage 2: half-periods to runs, and the runs of the last half second.
-    CToneRunTracker m_tones;
-    std::deque<Run> m_runs;
-
-    // Records.
-    bool m_bInRecord = false;
-    int m_nBaud = 0; // of the record; 0 while not yet found
-    double m_tHunt = 0;
-    double m_tRecordStart = 0;
-    double m_tLastByteEnd = 0;
-    double m_tLastByteStart = 0;
-    double m_tTrailMark = 0;             // where the last byte's trailing mark began,
-    int m_nTrailCells = 0;               // how many cells it filled
-    double m_dTrailBit = 0;              // and the bit period the byte showed up to it
-    bool m_bResumeWithoutLeader = false; // a record cut by a long loss goes on
-    bool m_bOnGrid = false;              // the last byte was clean: the next starts where it ended
-    double m_tGapFrom = 0;
-    std::vector<std::uint8_t> m_bytes;
-    std::vector<CByteFaultAt> m_faults;
-    std::vector<std::uint8_t> m_confidence;
-    double m_tAnchor = 0;      // where the last clean byte of the record ended
-    std::size_t m_nAnchor = 0; // bytes of the record up to it
-    std::size_t m_nBytes = 0;
-    std::size_t m_nFaults = 0;
-    std::size_t m_nClean = 0;
+    CSignalConditioner m_conditioner; // samples to half-periods
+    CToneRunTracker m_tones;          // half-periods to runs of one tone
+    CRecordAssembler m_records;       // framed bytes to records
+    CByteFramer m_framer;             // runs to framed bytes
 };

@@ -41,6 +41,8 @@ class CRecordingBuilder final : public CDecodedRecordSink {
             return;
         m_sums.resize(m_blocks.size());
         Sums& sums = m_sums.back();
+        sums.confidence.resize(nBase);
+        sums.confidence.insert(sums.confidence.end(), confidence.begin(), confidence.end());
         for (const std::uint8_t c : confidence) {
             sums.dTotal += c;
             sums.nWeakest = std::min(sums.nWeakest, c);
@@ -63,7 +65,7 @@ class CRecordingBuilder final : public CDecodedRecordSink {
             const std::size_t n = std::max<std::size_t>(sums.nBytes, 1);
             out.push_back(CBlockQuality{sums.dTotal / 255.0 / static_cast<double>(n),
                                         sums.nBytes == 0 ? 0.0 : sums.nWeakest / 255.0,
-                                        sums.nDamaged});
+                                        sums.nDamaged, sums.confidence});
         }
         return out;
     }
@@ -77,6 +79,7 @@ class CRecordingBuilder final : public CDecodedRecordSink {
         std::uint8_t nWeakest = 255;
         std::size_t nBytes = 0;
         std::size_t nDamaged = 0;
+        std::vector<std::uint8_t> confidence;
     };
     std::vector<Sums> m_sums;
     CBlockBuilder m_builder{m_blocks};

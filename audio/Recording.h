@@ -54,6 +54,9 @@ struct CBlockQuality {
     double dConfidence;   // the mean over the block's bytes, 0 to 1
     double dWeakest;      // the least clear byte's, 0 to 1
     std::size_t nDamaged; // its damaged bytes
+    // Each byte's confidence: 0 for a damaged byte, else how clearly its
+    // least clear bit was decided, 1 to 255.
+    std::vector<std::uint8_t> confidence;
     friend bool operator==(const CBlockQuality&, const CBlockQuality&) = default;
 };
 

@@ -13,6 +13,7 @@ constexpr std::array kFileMenu{
     MenuItem{ID_FILE_OPEN, "開く(&O)...\tCtrl+O"},
     MenuItem{ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S"},
     MenuItem{ID_FILE_SAVE_AS, "名前を付けて保存(&A)..."},
+    MenuItem{ID_FILE_MERGE_TAKE, "別の録音と照合(&M)..."},
     kSeparator,
     // Stands for the recent files while there are none (shown grayed).
     MenuItem{ID_FILE_MRU_FILE1, "最新のファイル"},

@@ -22,6 +22,7 @@ enum StringId : unsigned {
     ID_COMM_SETTINGS = 32774,      // pick the serial port again while running
     ID_VIEW_BLOCK_PANE = 32775,    // show or hide the pane of the selected block's contents
     ID_VIEW_DAMAGE_REPORT = 32776, // the list of the tape's damaged bytes, shown again
+    ID_FILE_MERGE_TAKE = 32790,    // merge another recording of the same tape into the open one
 
     // Application and file dialog texts.
     AFX_IDS_APP_TITLE = 57344,
@@ -117,6 +118,12 @@ enum StringId : unsigned {
     IDS_QUALITY_CHECK_OK = 40074,   // the block's own checks (sums, links) hold
     IDS_QUALITY_CHECK_BAD = 40075,  // one of the block's own checks fails
     IDS_QUALITY_NO_CHECK = 40076,   // the block's kind carries no check
+    // Takes of one tape merged.
+    IDS_MERGE_BLOCK_LINE = 40090,   // %1 block, %2 its takes, %3 bytes mended, %4 by majority
+    IDS_MERGE_UNDECIDED = 40091,    // heading of the bytes no take read cleanly
+    IDS_MERGE_WHOLE = 40092,        // every byte read cleanly by some take
+    IDS_MERGE_RESULT = 40093,       // %1 bytes mended, %2 left doubtful (the window's message)
+    IDS_MERGE_TITLE = 40094,        // the title of the file dialog that picks the other take
     IDS_RECORDING_TOO_LONG = 40044, // why a recording over what a WAV file holds is not saved
     IDS_RECORDING_NOT_OUT = 40045,  // a recording is not received into: the user's original
 

@@ -8,12 +8,18 @@
 
 #include "audio/Recording.h"
 #include "audio/RecordingFormats.h"
+#include "audio/TakeMerge.h"
+#include "res/FormatString.h"
 #include "res/Menu.h"
 #include "res/RecentFileName.h"
 #include "session/TapeSession.h"
 #include "tape/SaveLosses.h"
 
 namespace {
+
+// How many of a merge's doubtful bytes its message lists; the rest are
+// counted.
+constexpr std::size_t kDamageLinesShown = 20;
 
 std::filesystem::path PathOf(const std::string& strUtf8) {
     return std::filesystem::path(std::u8string(strUtf8.begin(), strUtf8.end()));
@@ -128,6 +134,43 @@ CFileCommands::OpenResult CFileCommands::Open(const std::string& strPathName, bo
     if (bReportDamage && !m_session.GetRecordingDamage().empty())
         ReportRecordingDamage();
     return OpenResult::opened;
+}
+
+void CFileCommands::OnFileMergeTake() {
+    std::string strFileName;
+    if (!m_owner.PromptForTapeFileName(strFileName, res::IDS_MERGE_TITLE, kOpenDialogFlags, true))
+        return;
+    CRecordingReading reading;
+    const bool bRecording = IsRecordingName(strFileName);
+    if (bRecording)
+        reading.m_pProgress = m_owner.StartDecodeProgress();
+    m_bReading = true;
+    CMergeResult merged;
+    const bool bMerged = m_session.MergeTake(strFileName, reading, &merged);
+    m_bReading = false;
+    if (bRecording)
+        m_owner.FinishDecodeProgress();
+    for (const std::string& message : std::exchange(m_heldMessages, {}))
+        m_owner.ShowMessageText(message);
+    if (!bMerged)
+        return;
+    m_owner.OnTapeReplaced();
+    // What was mended, then the bytes that stay doubtful, as the damage
+    // list of an open recording shows them.
+    std::string text =
+        res::FormatString(res::IDS_MERGE_RESULT, {std::to_string(MendedByteCount(merged)),
+                                                  std::to_string(merged.damage.size())});
+    std::size_t nShown = 0;
+    for (const CDamagedByte& damage : merged.damage) {
+        if (nShown++ == kDamageLinesShown) {
+            text += "\n" +
+                    res::FormatString(res::IDS_RECORDING_DAMAGED_MORE,
+                                      {std::to_string(merged.damage.size() - kDamageLinesShown)});
+            break;
+        }
+        text += "\n" + DescribeDamage(damage);
+    }
+    m_owner.ShowMessageText(text);
 }
 
 bool CFileCommands::OnFileSave() {
@@ -275,6 +318,9 @@ bool CFileCommands::OnCmdMsg(unsigned nId) {
     case res::ID_FILE_SAVE_AS:
         OnFileSaveAs();
         return true;
+    case res::ID_FILE_MERGE_TAKE:
+        OnFileMergeTake();
+        return true;
     case res::ID_VIEW_DAMAGE_REPORT:
         ReportRecordingDamage();
         return true;
@@ -293,6 +339,7 @@ bool CFileCommands::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     case res::ID_FILE_OPEN:
     case res::ID_FILE_SAVE:
     case res::ID_FILE_SAVE_AS:
+    case res::ID_FILE_MERGE_TAKE:
         bEnable = true;
         return true;
     case res::ID_VIEW_DAMAGE_REPORT:

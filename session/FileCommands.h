@@ -89,6 +89,10 @@ class CFileCommands final : public CDocumentHost, public CCmdTarget {
     void OnFileOpen();
     bool OnFileSave();
     bool OnFileSaveAs();
+    // Another take of the tape (a recording or an image), picked by the
+    // user, merged into the open tape; what was mended and what stays
+    // doubtful is told.
+    void OnFileMergeTake();
     // Opens entry nIndex of the recent-file list (from 0).
     void OnOpenRecentFile(int nIndex);
 

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "audio/RecordingMarks.h"
 #include "loader/LoaderText.h"
 #include "res/Strings.h"
 #include "serial/CommSettings.h"
@@ -109,6 +110,29 @@ void CTapeSession::TakeFile(const std::string& strPathName, CRecordingReading& r
     m_pReading = &reading;
     m_doc.TakeTapeFile(strPathName, reading);
     m_pReading = nullptr;
+}
+
+bool CTapeSession::MergeTake(const std::string& strPathName, CRecordingReading& reading,
+                             CMergeResult* pResult) {
+    m_bHolding = true;
+    m_pReading = &reading;
+    CRelmuthDoc other(m_doc.GetHost(), m_doc.GetFormats());
+    const bool bRead = other.OnOpenDocument(strPathName, reading);
+    m_pReading = nullptr;
+    m_bHolding = false;
+    if (std::exchange(m_bReceivedWhileHeld, false) && m_poster.received)
+        m_poster.received();
+    if (!bRead)
+        return false;
+    const CTake takes[] = {TakeFromImage(m_doc.m_blocks, m_doc.m_damageMarks),
+                           TakeFromReading(other.m_blocks, other.m_damageMarks, reading)};
+    CMergeResult merged = MergeTakes(takes);
+    m_doc.ReplaceTape(merged.blocks, MarksFromDamage(merged.damage));
+    m_doc.SetModifiedFlag();
+    m_recordingDamage = merged.damage;
+    if (pResult != nullptr)
+        *pResult = std::move(merged);
+    return true;
 }
 
 void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "audio/RecordingFormats.h"
+#include "audio/TakeMerge.h"
 #include "serial/CommPort.h"
 #include "session/CommandTarget.h"
 #include "session/EditCommands.h"
@@ -117,6 +118,17 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     bool IsReadingFile() const {
         return m_pReading != nullptr;
     }
+    // Merges another take of the tape (a recording of it, or an image) into
+    // the open tape: the blocks and bytes of both are lined up and each
+    // byte taken as the take that read it cleanly read it (MergeTakes, the
+    // open tape leading). The tape is replaced as a whole, its marks are
+    // the bytes that stay doubtful (also GetRecordingDamage), and the
+    // tape is modified. Reads as ReadFile does, holding what arrives; false,
+    // with the open tape as it was, when the file could not be read (the
+    // document's host was told) or the reading was cancelled.
+    bool MergeTake(const std::string& strPathName, CRecordingReading& reading,
+                   CMergeResult* pResult = nullptr);
+
     // The bytes of the recording the tape was opened from that did not
     // decode cleanly, by block and offset as opened; none once the tape is
     // replaced by another.

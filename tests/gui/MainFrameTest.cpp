@@ -31,13 +31,15 @@ struct MenuTable {
 };
 
 // The menu bar, item by item, as the program has always had it (plus the
-// port setting at the end of the Send menu).
+// port setting at the end of the Send menu and the merge of another take
+// in the File menu).
 const std::vector<MenuTable> kMenus = {
     {"ファイル(&F)",
      {{"新規作成(&N)\tCtrl+N", res::ID_FILE_NEW},
       {"開く(&O)...\tCtrl+O", res::ID_FILE_OPEN},
       {"上書き保存(&S)\tCtrl+S", res::ID_FILE_SAVE},
       {"名前を付けて保存(&A)...", res::ID_FILE_SAVE_AS},
+      {"別の録音と照合(&M)...", res::ID_FILE_MERGE_TAKE},
       {nullptr, 0},
       {"最新のファイル", res::ID_FILE_MRU_FILE1},
       {nullptr, 0},
@@ -104,6 +106,7 @@ const std::vector<std::pair<unsigned, const char*>> kStatusPrompts = {
     {res::ID_FILE_OPEN, "既存のファイルを開く"},
     {res::ID_FILE_SAVE, "作業中のファイルを上書きして保存"},
     {res::ID_FILE_SAVE_AS, "作業中のファイルを新しい名前で保存"},
+    {res::ID_FILE_MERGE_TAKE, "同じテープの別の録音と照合し、読めなかったバイトを補う"},
     {res::ID_FILE_MRU_FILE1, "指定のファイルを開く"},
     {res::ID_EDIT_CLEAR, "選択範囲を削除"},
     {res::ID_EDIT_COPY, "選択範囲をコピーしてクリップボードに保存"},

@@ -162,6 +162,39 @@ TEST_F(TapeSession, BytesArrivingWhileAFileIsReadGoToTheTapeItOpens) {
     std::filesystem::remove_all(dir);
 }
 
+// Another take merged into the open tape: the byte marked damaged in the
+// tape is taken from the recording that read it cleanly, the marks go and
+// the tape is modified; a take that cannot be read leaves the tape alone.
+TEST_F(TapeSession, AnotherTakeMendsTheDamagedBytesOfTheOpenTape) {
+    const std::filesystem::path dir = MakeScratchFolder("relmuth-session");
+    const std::string wav = (dir / "take.wav").string();
+    const CTapeBlock block{{':', 0x9C, 0x3A, 0, 0xFF, 0x10, 0x20, 0x30}, 1200};
+    CRelmuthDoc source(nullptr, TapeFormats());
+    source.ReplaceTape({block});
+    ASSERT_TRUE(source.OnSaveDocument(wav));
+    CTapeBlock spoilt = block;
+    spoilt.m_data[4] = 0x7F;
+    const CDamageMarks marks{{0, 4, 1, DamageKind::framing, 2100}};
+    doc.ReplaceTape({spoilt}, marks);
+    doc.SetModifiedFlag(false);
+
+    CRecordingReading missing;
+    EXPECT_FALSE(session.MergeTake((dir / "none.wav").string(), missing));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{spoilt});
+    EXPECT_EQ(doc.m_damageMarks, marks);
+    EXPECT_FALSE(doc.IsModified());
+
+    CRecordingReading reading;
+    CMergeResult merged;
+    ASSERT_TRUE(session.MergeTake(wav, reading, &merged));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{block});
+    EXPECT_TRUE(doc.m_damageMarks.empty());
+    EXPECT_TRUE(session.GetRecordingDamage().empty());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(MendedByteCount(merged), 1u);
+    std::filesystem::remove_all(dir);
+}
+
 // The far end goes: the link is lost and the owner told once; a port
 // opened again receives, and a port that cannot be opened leaves the link
 // closed with the system's reason.

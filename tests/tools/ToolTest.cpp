@@ -287,6 +287,41 @@ TEST_F(Tool, ListWithQualityAddsTheDecodersConfidenceAndTheDataChecks) {
               "0\t600\t12\tMachine Code\t\n1\t1200\t12\tMachine Code\t\n2\t1200\t3\tUnknown\t\n");
 }
 
+// Takes of one tape merged: an image with a damaged byte and a clean
+// recording give the whole tape (status 0); two images damaged at the same
+// byte leave it marked in OUT, named on standard error (status 3).
+TEST_F(Tool, MergeFillsTheDamageOfOneTakeFromAnother) {
+    const std::vector<CTapeBlock> tape{
+        B({0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x90}, 1200)};
+    std::vector<CTapeBlock> spoilt = tape;
+    spoilt[0].m_data[3] = 0x44;
+    auto putMarked = [&](const std::string& name, std::size_t nOffset) {
+        ByteArray bytes;
+        CMemoryArchive ar(bytes);
+        const CDamageMarks marks{{0, nOffset, 1, DamageKind::undecided, 2500}};
+        WriteKxm(spoilt, ar, marks);
+        Put(name, std::string(bytes.begin(), bytes.end()));
+    };
+    putMarked("take1.kxm", 3);
+    PutTape("in.kxm", tape);
+    ASSERT_EQ(Run({"convert", P("in.kxm"), P("take2.wav")}).status, 0);
+    const Result whole = Run({"merge", P("take1.kxm"), P("take2.wav"), P("out.kxm")});
+    EXPECT_EQ(whole.status, 0) << whole.err;
+    EXPECT_EQ(whole.out, "0\t1200\t9\tUnknown\t\n");
+    EXPECT_EQ(whole.err, "ブロック 0: テイク 1,2 から、補ったバイト 1、多数決 0\n"
+                         "すべてのバイトがいずれかのテイクで確かに読めました。\n");
+    EXPECT_EQ(Get("out.kxm"), Get("in.kxm"));
+
+    putMarked("take3.kxm", 3);
+    const Result left = Run({"merge", P("take1.kxm"), P("take3.kxm"), P("left.kxm")});
+    EXPECT_EQ(left.status, 3);
+    EXPECT_NE(left.err.find("ブロック 0、3 バイト目 (録音の 0:02.500): 判定できないビット"),
+              std::string::npos)
+        << left.err;
+    EXPECT_EQ(Run({"list", P("left.kxm")}).status, 0);
+    EXPECT_EQ(Run({"merge", P("take1.kxm"), P("left.kxm")}).status, 2);
+}
+
 TEST_F(Tool, NotSoundNamedWavFailsAndLeavesTheOutputAlone) {
     Put("letter.wav", "RIFF? no, just a letter.\n");
     Put("out.kxm", "precious");

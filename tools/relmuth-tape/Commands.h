@@ -18,6 +18,7 @@ int CmdList(const Args& args);
 int CmdConvert(const Args& args);
 int CmdText(const Args& args);
 int CmdImport(const Args& args);
+int CmdMerge(const Args& args);
 int CmdLoader(const Args& args);
 int CmdSendLoader(const Args& args);
 int CmdReceive(const Args& args);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <unistd.h>
 
+#include "audio/RecordingMarks.h"
+#include "audio/TakeMerge.h"
 #include "inspect/BlockView.h"
 #include "res/SystemReasons.h"
 #include "tape/AsciiCase.h"
@@ -172,6 +174,53 @@ int CmdText(const Args& arguments) {
             return kExitFailed;
     }
     return ReportRecordingDamage(reading);
+}
+
+int CmdMerge(const Args& arguments) {
+    Args args = arguments;
+    std::string error;
+    CRecordingOptions options;
+    if (!TakeRecordingOptions(args, options, error))
+        return UsageError("merge", error);
+    if (args.size() < 3)
+        return UsageError("merge", "merge takes two or more TAKEs and OUT");
+    const std::string out = args.back();
+    args.pop_back();
+    std::optional<CSaveCleanup> cleanup;
+    if (out != kStandardStream)
+        cleanup.emplace(out);
+    std::vector<CTake> takes;
+    for (const std::string& path : args) {
+        CCliDocumentHost host;
+        CRelmuthDoc take(&host, TapeFormats());
+        CRecordingReading reading;
+        reading.m_options = options;
+        CTerminalProgress progress;
+        reading.m_pProgress = &progress;
+        if (!OpenTape(take, path, reading))
+            return kExitFailed;
+        takes.push_back(TakeFromReading(take.m_blocks, take.m_damageMarks, reading));
+    }
+    const CMergeResult merged = MergeTakes(takes);
+    CCliDocumentHost host;
+    CRelmuthDoc doc(&host, TapeFormats());
+    doc.ReplaceTape(merged.blocks, MarksFromDamage(merged.damage));
+    for (std::size_t i = 0; i < doc.m_blocks.size(); ++i) {
+        if (!PrintLine(BlockListLine(doc, i)))
+            return kExitFailed;
+        PrintError(DescribeMergedBlock(i, merged.merged[i]));
+    }
+    ReportSaveLosses(doc.m_blocks, doc.m_damageMarks, TapeFormatOfName(out));
+    if (!SaveTape(doc, out))
+        return kExitFailed;
+    if (merged.damage.empty()) {
+        PrintError(std::string(res::LoadString(res::IDS_MERGE_WHOLE)));
+        return kExitOk;
+    }
+    PrintError(std::string(res::LoadString(res::IDS_MERGE_UNDECIDED)));
+    for (const CDamagedByte& d : merged.damage)
+        PrintError(DescribeDamage(d));
+    return kExitIncomplete;
 }
 
 int CmdImport(const Args& arguments) {

@@ -34,6 +34,13 @@ constexpr Command kCommands[] = {
      "  written, as 44.1 kHz 16-bit mono that a PC-8801 loads), anything else KXM.\n"
      "  What OUT's format cannot keep (the speeds in a raw image, damage marks\n"
      "  outside KXM) is said on standard error; OUT is written all the same\n"},
+    {"merge", CmdMerge, "TAKE1 TAKE2 [TAKE3...] OUT [RECORDING OPTIONS]",
+     "  merge takes of one tape (recordings of it, or images made from them) into\n"
+     "  OUT: the blocks and bytes of the takes are lined up, each byte decided by\n"
+     "  the takes that read it cleanly (by majority where they differ). One list\n"
+     "  line per block on standard output; on standard error the takes each block\n"
+     "  came from and the bytes mended, then the bytes no take read cleanly (kept\n"
+     "  marked, status 3)\n"},
     {"text", CmdText, "FILE [INDEX] [RECORDING OPTIONS]",
      "  the transfer text of one block, or of every block\n"},
     {"show", CmdShow, "FILE INDEX [--hex|--basic|--asm] [RECORDING OPTIONS]",
