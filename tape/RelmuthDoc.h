@@ -129,8 +129,6 @@ class CRelmuthDoc {
     void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
 
     const CTapeFormats& GetFormats() const { return m_formats; }
-    // Where the document reports what failed (none for a document without one).
-    CDocumentHost* GetHost() const { return m_pHost; }
     // Whether the file of this name is the user's original, not a place to
     // write the tape back to unasked (a recording).
     bool IsOriginalName(const std::string& strPathName) const;
