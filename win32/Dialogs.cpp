@@ -93,7 +93,10 @@ int ShowMessageBox(HWND hwndOwner, const std::wstring& text, UINT nType) {
 
 // --- Communication settings.
 
-CCommSettingsDlg::CCommSettingsDlg() : m_ports(CurrentPortEntries(ListSystemSerialPorts())) {}
+static_assert(CCommSettingsDlg::kContinueWithoutPort == IDC_NO_PORT);
+
+CCommSettingsDlg::CCommSettingsDlg(bool bOfferNoPort)
+    : m_bOfferNoPort(bOfferNoPort), m_ports(CurrentPortEntries(ListSystemSerialPorts())) {}
 
 INT_PTR CCommSettingsDlg::DoModal(HWND hwndOwner) {
     return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(DLG_COMM_SETTINGS), hwndOwner, DlgProc,
@@ -106,6 +109,19 @@ void CCommSettingsDlg::OnInitDialog(HWND hwnd) {
     SetItemText(hwnd, IDC_BAUD_LABEL, res::IDS_COMM_BAUD_LABEL);
     SetItemText(hwnd, IDOK, res::IDS_BUTTON_OK);
     SetItemText(hwnd, IDCANCEL, res::IDS_BUTTON_CANCEL);
+    if (m_bOfferNoPort) {
+        SetItemText(hwnd, IDC_NO_PORT, res::IDS_BUTTON_NO_PORT);
+        ShowWindow(GetDlgItem(hwnd, IDC_NO_PORT), SW_SHOW);
+    } else {
+        // Without the button the dialog ends below OK and Cancel.
+        RECT button{};
+        GetWindowRect(GetDlgItem(hwnd, IDC_NO_PORT), &button);
+        RECT frame{};
+        GetWindowRect(hwnd, &frame);
+        SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left,
+                     frame.bottom - frame.top - (button.bottom - button.top) - 6,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    }
     for (const CPortEntry& entry : m_ports)
         SendDlgItemMessageW(hwnd, IDC_PORT_LIST, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(Wide(entry.strLabel).c_str()));
@@ -139,8 +155,8 @@ INT_PTR CALLBACK CCommSettingsDlg::DlgProc(HWND hwnd, UINT nMsg, WPARAM wParam, 
             EndDialog(hwnd, IDOK);
             return TRUE;
         }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(hwnd, IDCANCEL);
+        if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_NO_PORT) {
+            EndDialog(hwnd, LOWORD(wParam));
             return TRUE;
         }
         break;

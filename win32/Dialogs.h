@@ -38,8 +38,11 @@ int ShowMessageBox(HWND hwndOwner, const std::wstring& text,
 // lists (serial/PortNamesWin32).
 class CCommSettingsDlg {
   public:
-    CCommSettingsDlg();
-    // IDOK or IDCANCEL.
+    // What DoModal returns for "ポートなしで続ける", offered when bOfferNoPort.
+    static constexpr INT_PTR kContinueWithoutPort = 1009;
+
+    explicit CCommSettingsDlg(bool bOfferNoPort = false);
+    // IDOK, IDCANCEL or kContinueWithoutPort.
     INT_PTR DoModal(HWND hwndOwner);
 
     int m_nPortIndex = kDefaultPortIndex;
@@ -55,6 +58,7 @@ class CCommSettingsDlg {
     static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
     void OnInitDialog(HWND hwnd);
 
+    bool m_bOfferNoPort;
     std::vector<CPortEntry> m_ports;
 };
 

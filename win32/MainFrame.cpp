@@ -28,6 +28,10 @@ constexpr int kDefaultHeight = 400;
 constexpr std::array<res::StringId, 4> kKeyPanes = {res::ID_INDICATOR_KANA, res::ID_INDICATOR_CAPS,
                                                     res::ID_INDICATOR_NUM, res::ID_INDICATOR_SCRL};
 constexpr std::array<int, 4> kKeyPaneKeys = {VK_KANA, VK_CAPITAL, VK_NUMLOCK, VK_SCROLL};
+// The status bar's parts: the message pane, the link's and the tape's state, the keys.
+constexpr std::size_t kLinkPane = 1;
+constexpr std::size_t kTapePane = 2;
+constexpr std::size_t kFirstKeyPane = 3;
 
 bool IsRecentFileCommand(unsigned nId) {
     return nId >= res::ID_FILE_MRU_FILE1 && nId < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount;
@@ -228,21 +232,33 @@ bool CMainFrame::CreateStatusBar() {
         return false;
     SetWindowSubclass(m_hwndStatusBar, StatusBarProc, 1, reinterpret_cast<DWORD_PTR>(this));
     // Each key pane keeps the width of its text while blank.
+    for (std::size_t i = 0; i < kKeyPanes.size(); ++i)
+        m_keyPaneWidth[i] = TextWidth(Text(kKeyPanes[i]));
+    ShowIdleMessage();
+    return true;
+}
+
+int CMainFrame::TextWidth(const std::wstring& text) const {
+    if (text.empty())
+        return 0;
     HDC hdc = GetDC(m_hwndStatusBar);
     const HGDIOBJ hOldFont =
         SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageW(m_hwndStatusBar, WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(hdc, &metrics);
-    for (std::size_t i = 0; i < kKeyPanes.size(); ++i) {
-        const std::wstring text = Text(kKeyPanes[i]);
-        SIZE size{};
-        GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &size);
-        m_keyPaneWidth[i] = size.cx + 2 * metrics.tmAveCharWidth;
-    }
+    SIZE size{};
+    GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(hdc, hOldFont);
     ReleaseDC(m_hwndStatusBar, hdc);
-    ShowIdleMessage();
-    return true;
+    return size.cx + 2 * metrics.tmAveCharWidth;
+}
+
+void CMainFrame::SetStatusTexts(const std::wstring& strLink, const std::wstring& strTape) {
+    if (strLink == m_strLinkStatus && strTape == m_strTapeStatus)
+        return;
+    m_strLinkStatus = strLink;
+    m_strTapeStatus = strTape;
+    RecalcLayout();
 }
 
 void CMainFrame::SetView(CRelmuthView* pView) {
@@ -263,18 +279,30 @@ void CMainFrame::RecalcLayout() {
     }
     if (m_hwndStatusBar != nullptr) {
         SendMessageW(m_hwndStatusBar, WM_SIZE, 0, 0);
-        int edges[1 + kKeyPanes.size()];
-        int nRight = client.right;
+        // The message, the link's and the tape's state, then the key panes.
+        constexpr std::size_t nParts = kFirstKeyPane + kKeyPanes.size();
+        int widths[nParts] = {};
+        widths[kLinkPane] = TextWidth(m_strLinkStatus);
+        widths[kTapePane] = TextWidth(m_strTapeStatus);
+        for (std::size_t i = 0; i < kKeyPanes.size(); ++i)
+            widths[kFirstKeyPane + i] = m_keyPaneWidth[i];
+        int edges[nParts];
         // The size grip takes the right corner.
-        nRight -= GetSystemMetrics(SM_CXVSCROLL);
-        for (std::size_t i = kKeyPanes.size(); i > 0; --i) {
+        int nRight = client.right - GetSystemMetrics(SM_CXVSCROLL);
+        for (std::size_t i = nParts - 1; i > 0; --i) {
             edges[i] = nRight;
-            nRight -= m_keyPaneWidth[i - 1];
+            nRight -= widths[i];
         }
-        edges[kKeyPanes.size()] = -1;
+        edges[nParts - 1] = -1;
         edges[0] = std::max(nRight, 0);
-        SendMessageW(m_hwndStatusBar, SB_SETPARTS, std::size(edges),
-                     reinterpret_cast<LPARAM>(edges));
+        SendMessageW(m_hwndStatusBar, SB_SETPARTS, nParts, reinterpret_cast<LPARAM>(edges));
+        SendMessageW(m_hwndStatusBar, SB_SETTEXTW, kLinkPane,
+                     reinterpret_cast<LPARAM>(m_strLinkStatus.c_str()));
+        SendMessageW(m_hwndStatusBar, SB_SETTEXTW, kTapePane,
+                     reinterpret_cast<LPARAM>(m_strTapeStatus.c_str()));
+        for (std::size_t i = 0; i < kKeyPanes.size(); ++i)
+            SendMessageW(m_hwndStatusBar, SB_SETTEXTW, kFirstKeyPane + i,
+                         reinterpret_cast<LPARAM>(m_keyPaneText[i].c_str()));
         if (IsWindowVisible(m_hwndStatusBar)) {
             RECT bar{};
             GetWindowRect(m_hwndStatusBar, &bar);
@@ -321,7 +349,7 @@ void CMainFrame::UpdateKeyPanes() {
         if (text == m_keyPaneText[i])
             continue;
         m_keyPaneText[i] = std::move(text);
-        SendMessageW(m_hwndStatusBar, SB_SETTEXTW, i + 1,
+        SendMessageW(m_hwndStatusBar, SB_SETTEXTW, kFirstKeyPane + i,
                      reinterpret_cast<LPARAM>(m_keyPaneText[i].c_str()));
     }
 }
@@ -423,6 +451,7 @@ void CMainFrame::ShowLinkLost(const std::string& strReason) {
     m_strLinkLost = Text(res::IDS_PORT_LOST);
     if (!strReason.empty())
         m_strLinkLost += L" (" + Wide(strReason) + L")";
+    m_strLinkLost += L" " + Text(res::IDS_PORT_REOPEN_HINT);
     if (!m_bInMenu)
         ShowIdleMessage();
 }

@@ -67,6 +67,9 @@ class CMainFrame {
     // opens again.
     void ShowLinkLost(const std::string& strReason);
     void ClearLinkLost();
+    // The link's state (what to type on the PC-8801, or that there is no
+    // port; empty while the line is lost) and the tape's, in panes of their own.
+    void SetStatusTexts(const std::wstring& strLink, const std::wstring& strTape);
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
@@ -89,6 +92,8 @@ class CMainFrame {
     // The message pane's resting text: "レディ", or the lost link in red.
     void ShowIdleMessage();
     void UpdateKeyPanes();
+    // The width of a pane for the text, in the status bar's font; 0 for none.
+    int TextWidth(const std::wstring& text) const;
     void ToggleBar(HWND hwndBar);
 
     HWND m_hwnd = nullptr;
@@ -107,6 +112,8 @@ class CMainFrame {
     std::wstring m_strLinkLost;    // what the message pane says in red; empty while the link is up
     std::wstring m_keyPaneText[4]; // what the key panes show now
     int m_keyPaneWidth[4] = {};
+    std::wstring m_strLinkStatus;
+    std::wstring m_strTapeStatus;
     bool m_bInMenu = false;
     bool m_bShowingLinkLost = false; // the message pane shows m_strLinkLost, in red
 };

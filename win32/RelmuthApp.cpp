@@ -6,6 +6,7 @@
 #include "res/Menu.h"
 #include "res/Version.h"
 #include "res/WideText.h"
+#include "session/StatusText.h"
 #include "win32/Dialogs.h"
 #include "win32/MainFrame.h"
 #include "win32/RelmuthView.h"
@@ -110,6 +111,8 @@ void CRelmuthApp::OnIdle() {
     if (!m_pMainWnd || MainHwnd() == nullptr)
         return;
     m_pMainWnd->SetDocumentTitle(m_doc.GetTitle(), m_doc.IsModified());
+    m_pMainWnd->SetStatusTexts(Wide(LinkStatusText(m_pView->GetSession().GetLinkState())),
+                               Wide(TapeStatusText(m_doc, m_pView->GetSelectedRow())));
     m_pMainWnd->OnIdle();
 }
 

@@ -108,13 +108,16 @@ void CRelmuthView::OnInitialUpdate() {
     Resync();
     if (!m_bFirstUpdateDone) {
         m_bFirstUpdateDone = true;
-        if (!OpenStartPort() && !RunCommSettingsLoop(nullptr)) {
+        const PortChoice choice =
+            OpenStartPort() ? PortChoice::opened : RunCommSettingsLoop(nullptr, true);
+        if (choice == PortChoice::cancelled) {
             m_bClosing = true;
             PostMessageW(FrameHwnd(), WM_CLOSE, 0, 0);
             return;
         }
         EnsureColumns();
-        m_frame.ClearLinkLost();
+        if (choice == PortChoice::opened)
+            m_frame.ClearLinkLost();
     }
     m_session.InstallReceiver();
 }
@@ -129,13 +132,16 @@ bool CRelmuthView::OpenStartPort() {
     return false;
 }
 
-bool CRelmuthView::RunCommSettingsLoop(HWND hwndOwner) {
+CRelmuthView::PortChoice CRelmuthView::RunCommSettingsLoop(HWND hwndOwner, bool bOfferNoPort) {
     for (;;) {
-        CCommSettingsDlg dlg; // a new one each time: "COM1" and "9600" again
-        if (dlg.DoModal(hwndOwner) != IDOK)
-            return false;
+        CCommSettingsDlg dlg(bOfferNoPort); // a new one each time: "COM1" and "9600" again
+        const INT_PTR nResult = dlg.DoModal(hwndOwner);
+        if (nResult == CCommSettingsDlg::kContinueWithoutPort)
+            return PortChoice::none;
+        if (nResult != IDOK)
+            return PortChoice::cancelled;
         if (m_session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()))
-            return true;
+            return PortChoice::opened;
         ShowPortUnusableMessage(hwndOwner, dlg.GetPortName(), m_session.GetOpenError());
     }
 }
@@ -311,7 +317,7 @@ void CRelmuthView::OnCommSettings() {
     // The chosen port may be the one open now: it is let go first.
     if (!m_session.OpenPort(first.GetDevicePath(), first.GetBaudFlag())) {
         ShowPortUnusableMessage(FrameHwnd(), first.GetPortName(), m_session.GetOpenError());
-        if (!RunCommSettingsLoop(FrameHwnd())) {
+        if (RunCommSettingsLoop(FrameHwnd()) != PortChoice::opened) {
             // No port now: said where a lost line is said, until one opens.
             m_frame.ShowLinkLost(m_session.GetOpenError().strReason);
             return;

@@ -92,8 +92,10 @@ class CRelmuthView final : public CDocumentView,
     void InsertRow(int nIndex, const CRowTexts& texts);
     void SetRowTexts(int nIndex, const CRowTexts& texts);
     bool HasColumns() const;
-    // Asks for a port until one opens; false when the user cancelled.
-    bool RunCommSettingsLoop(HWND hwndOwner);
+    // Asks for a port until one opens, the user cancels, or (when offered)
+    // goes on without one.
+    enum class PortChoice { opened, none, cancelled };
+    PortChoice RunCommSettingsLoop(HWND hwndOwner, bool bOfferNoPort = false);
     bool OpenStartPort();
     void OnSendProgram();
     void OnCommSettings();

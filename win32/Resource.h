@@ -26,3 +26,4 @@
 #define IDC_ABOUT_ICON 1006
 #define IDC_ABOUT_VERSION 1002 // the About box's version line (its own dialog)
 #define IDC_ABOUT_NOTICE 1008
+#define IDC_NO_PORT 1009 // settings at start-up: "ポートなしで続ける"

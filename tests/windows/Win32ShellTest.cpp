@@ -223,7 +223,8 @@ TEST(Win32Shell, TheStatusBarSaysTheLineWentAwayUntilAPortOpens) {
     ASSERT_TRUE(frame.Create());
     EXPECT_EQ(StatusText(frame), L"レディ");
     frame.ShowLinkLost("cable pulled");
-    EXPECT_EQ(StatusText(frame), L"シリアルポートとの接続が切れました。 (cable pulled)");
+    EXPECT_EQ(StatusText(frame), L"シリアルポートとの接続が切れました。 (cable pulled) "
+                                 L"送信 > 通信ポートの設定 で開き直せます。");
     frame.ClearLinkLost();
     EXPECT_EQ(StatusText(frame), L"レディ");
 }
