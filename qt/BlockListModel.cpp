@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/BlockListModel.h"
 
+#include <QApplication>
+#include <QStyle>
+
 #include "res/UiText.h"
+#include "session/StatusText.h"
 
 namespace {
 
@@ -22,8 +26,19 @@ int CBlockListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CBlockListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= columnCount() ||
+    if (!index.isValid() || index.column() >= columnCount() ||
         static_cast<std::size_t>(index.row()) >= m_doc.m_blocks.size())
+        return {};
+    if (index.column() == 0 && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+        // A block with damaged bytes carries a mark on its row.
+        const std::string note = RowDamageText(m_doc, static_cast<std::size_t>(index.row()));
+        if (note.empty())
+            return {};
+        if (role == Qt::ToolTipRole)
+            return QString::fromStdString(note);
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    }
+    if (role != Qt::DisplayRole)
         return {};
     const CRowTexts texts =
         GetRowTexts(m_doc, m_doc.m_blocks[static_cast<std::size_t>(index.row())]);

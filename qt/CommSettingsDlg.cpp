@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/CommSettingsDlg.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,8 +18,8 @@
 
 namespace {
 
-// Enough for "COM1" and a short device name; longer entries still show in
-// full in the opened list.
+// At least enough for "COM1" and a short device name; the box grows to the
+// longest entry.
 constexpr int kPortListVisibleChars = 12;
 
 QString FromStd(const std::string& s) {
@@ -34,8 +36,9 @@ std::vector<CSerialDeviceInfo> PresentSerialDevices() {
 
 } // namespace
 
-CCommSettingsDlg::CCommSettingsDlg(QWidget* parent)
-    : QDialog(parent), m_ports(CurrentPortEntries(PresentSerialDevices())) {
+CCommSettingsDlg::CCommSettingsDlg(QWidget* parent, bool bOfferNoPort)
+    : QDialog(parent), m_bOfferNoPort(bOfferNoPort),
+      m_ports(CurrentPortEntries(PresentSerialDevices())) {
     setWindowTitle(res::Text(res::IDD_COMM_SETTINGS));
     createControls();
     showChoice();
@@ -43,14 +46,20 @@ CCommSettingsDlg::CCommSettingsDlg(QWidget* parent)
 
 void CCommSettingsDlg::createControls() {
     m_portList = new QComboBox;
+    // A device path may be typed too (a link such as relmuth-pc88 --link
+    // makes); a typed text is no new entry.
+    m_portList->setEditable(true);
+    m_portList->setInsertPolicy(QComboBox::NoInsert);
+    int nLongest = kPortListVisibleChars;
     for (const CPortEntry& entry : m_ports) {
+        nLongest = std::max(nLongest, static_cast<int>(FromStd(entry.strLabel).size()));
         m_portList->addItem(FromStd(entry.strLabel));
         // Where the entry leads, for the long names the list cuts short.
         m_portList->setItemData(m_portList->count() - 1,
                                 FromStd(PortDevicePathFromName(entry.strName)), Qt::ToolTipRole);
     }
     m_portList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_portList->setMinimumContentsLength(kPortListVisibleChars);
+    m_portList->setMinimumContentsLength(nLongest);
     m_portList->view()->setMinimumWidth(m_portList->view()->sizeHintForColumn(0) +
                                         m_portList->view()->frameWidth() * 2);
 
@@ -69,6 +78,12 @@ void CCommSettingsDlg::createControls() {
     auto* cancelButton = new QPushButton(res::Text(res::IDS_BUTTON_CANCEL));
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
+    QPushButton* noPortButton = nullptr;
+    if (m_bOfferNoPort) {
+        noPortButton = new QPushButton(res::Text(res::IDS_BUTTON_NO_PORT));
+        connect(noPortButton, &QPushButton::clicked, this, [this] { done(kContinueWithoutPort); });
+    }
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(portLabel, 0, 0);
     layout->addWidget(m_portList, 1, 0, Qt::AlignTop);
@@ -76,6 +91,8 @@ void CCommSettingsDlg::createControls() {
     layout->addWidget(m_baudList, 1, 1, Qt::AlignTop);
     layout->addWidget(okButton, 0, 2);
     layout->addWidget(cancelButton, 1, 2, Qt::AlignTop);
+    if (noPortButton != nullptr)
+        layout->addWidget(noPortButton, 2, 2, Qt::AlignTop);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -91,11 +108,22 @@ void CCommSettingsDlg::showEvent(QShowEvent* event) {
 
 void CCommSettingsDlg::accept() {
     m_nPortIndex = m_portList->currentIndex();
+    const QString text = m_portList->currentText().trimmed();
+    m_strTyped.clear();
+    if (m_nPortIndex < 0 || text != m_portList->itemText(m_nPortIndex)) {
+        const int nFound = m_portList->findText(text);
+        if (nFound >= 0)
+            m_nPortIndex = nFound;
+        else if (!text.isEmpty())
+            m_strTyped = text.toStdString();
+    }
     m_nBaudIndex = m_baudList->currentIndex();
     QDialog::accept();
 }
 
 std::string CCommSettingsDlg::GetPortName() const {
+    if (!m_strTyped.empty())
+        return m_strTyped;
     if (m_nPortIndex < 0 || m_nPortIndex >= static_cast<int>(m_ports.size()))
         return m_ports.front().strName;
     return m_ports[static_cast<std::size_t>(m_nPortIndex)].strName;

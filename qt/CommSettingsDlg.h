@@ -31,15 +31,19 @@ class CCommSettingsDlg : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CCommSettingsDlg(QWidget* parent = nullptr);
+    // What exec() returns for "ポートなしで続ける", offered when bOfferNoPort.
+    static constexpr int kContinueWithoutPort = 2;
+
+    explicit CCommSettingsDlg(QWidget* parent = nullptr, bool bOfferNoPort = false);
 
     // The selected entries of the two lists: the dialog shows them when it
     // opens, and OK reads the user's choice back into them.
     int m_nPortIndex = kDefaultPortIndex;
     int m_nBaudIndex = kDefaultBaudIndex;
 
-    // The chosen port as the user knows it ("COM1", "/dev/ttyUSB0"), the
-    // device `CCommPort::Open` is given for it, and the chosen speed flag.
+    // The chosen port as the user knows it ("COM1", "/dev/ttyUSB0", or a
+    // path typed into the box), the device `CCommPort::Open` is given for
+    // it, and the chosen speed flag.
     std::string GetPortName() const;
     std::string GetDevicePath() const;
     unsigned GetBaudFlag() const;
@@ -53,6 +57,8 @@ class CCommSettingsDlg : public QDialog {
     void createControls();
     void showChoice();
 
+    bool m_bOfferNoPort;
+    std::string m_strTyped; // the box's text on OK, when it is none of the entries
     std::vector<CPortEntry> m_ports;
     QComboBox* m_portList = nullptr;
     QComboBox* m_baudList = nullptr;

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/CommandLine.h"
 
-#include <QCommandLineParser>
 #include <QFile>
 
 #include <cstring>
-
-#include "serial/CommSettings.h"
+#include <string>
+#include <vector>
 
 const char* const kRelmuthHelp =
     "Usage: relmuth [FILE] [--port PORT] [--baud N]\n"
@@ -39,52 +38,13 @@ CCommandLineAction FindInfoRequest(int argc, char** argv) {
 
 CCommandLineAction ParseCommandLine(const QStringList& args, CCommandLineInfo& info,
                                     QString& strError) {
-    QCommandLineParser parser;
-    const QCommandLineOption portOption(QStringLiteral("port"), {}, QStringLiteral("PORT"));
-    const QCommandLineOption baudOption(QStringLiteral("baud"), {}, QStringLiteral("N"));
-    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption versionOption(QStringLiteral("version"));
-    parser.addOptions({portOption, baudOption, helpOption, versionOption});
-    parser.addPositionalArgument(QStringLiteral("FILE"), {});
-    if (!parser.parse(args)) {
-        strError = parser.errorText();
-        return CCommandLineAction::usageError;
-    }
-    if (parser.isSet(helpOption))
-        return CCommandLineAction::help;
-    if (parser.isSet(versionOption))
-        return CCommandLineAction::version;
-
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        strError = QStringLiteral("only one tape file can be opened");
-        return CCommandLineAction::usageError;
-    }
-    info = {};
-    if (!files.isEmpty())
-        info.strFileName = QFile::encodeName(files.constFirst()).toStdString();
-
-    unsigned nBaudFlag = BaudFlagFromRate(9600);
-    if (parser.isSet(baudOption)) {
-        bool bNumber = false;
-        const int nRate = parser.value(baudOption).toInt(&bNumber);
-        nBaudFlag = bNumber ? BaudFlagFromRate(nRate) : 0;
-        if (nBaudFlag == 0) {
-            strError = QStringLiteral("the speed must be 1200, 2400, 4800, 9600 or 19200");
-            return CCommandLineAction::usageError;
-        }
-        if (!parser.isSet(portOption)) {
-            strError = QStringLiteral("--baud is the speed for --port");
-            return CCommandLineAction::usageError;
-        }
-    }
-    if (parser.isSet(portOption)) {
-        const QString port = parser.value(portOption);
-        if (port.isEmpty()) {
-            strError = QStringLiteral("--port needs a port name");
-            return CCommandLineAction::usageError;
-        }
-        info.port = CStartPort{port.toLocal8Bit().toStdString(), nBaudFlag};
-    }
-    return CCommandLineAction::run;
+    // File names as the file system spells them; a port name as the
+    // locale does.
+    std::vector<std::string> rest;
+    for (qsizetype i = 1; i < args.size(); ++i)
+        rest.push_back(QFile::encodeName(args.at(i)).toStdString());
+    std::string error;
+    const CCommandLineAction action = ParseCommandLine(rest, info, error);
+    strError = QString::fromStdString(error);
+    return action;
 }

@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window program's command line: relmuth [FILE] [--port PORT] [--baud N].
+// The window program's command line: relmuth [FILE] [--port PORT] [--baud N],
+// read by the parser both window programs share (session/CommandLine.h).
 #pragma once
 
 #include <QStringList>
 
-#include <optional>
-#include <string>
-
-#include "qt/RelmuthView.h"
-
-struct CCommandLineInfo {
-    std::string strFileName;        // a tape file to open at start; empty for a new tape
-    std::optional<CStartPort> port; // --port: opened at start instead of asking
-};
-
-enum class CCommandLineAction { run, help, version, usageError };
+#include "session/CommandLine.h"
 
 // Reads the arguments (the program's name first, Qt's own options already
 // taken out). On a usage error, strError says what is wrong.

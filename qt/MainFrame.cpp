@@ -144,6 +144,10 @@ void CMainFrame::createToolBars() {
 void CMainFrame::createStatusBar() {
     m_messagePane = new QLabel(res::Text(res::AFX_IDS_IDLEMESSAGE));
     statusBar()->addWidget(m_messagePane, 1);
+    m_linkPane = new QLabel;
+    statusBar()->addPermanentWidget(m_linkPane);
+    m_tapePane = new QLabel;
+    statusBar()->addPermanentWidget(m_tapePane);
     // The key panes keep the width of their text while blank.
     auto keyPane = [this](res::StringId nId) {
         auto* pane = new QLabel;
@@ -277,6 +281,7 @@ void CMainFrame::ShowLinkLost(const QString& strReason) {
     QString text = res::Text(res::IDS_PORT_LOST);
     if (!strReason.isEmpty())
         text += QStringLiteral(" (%1)").arg(strReason);
+    text += QLatin1Char(' ') + res::Text(res::IDS_PORT_REOPEN_HINT);
     m_messagePane->setText(text);
     m_messagePane->setStyleSheet(QStringLiteral("color: red"));
 }
@@ -285,6 +290,20 @@ void CMainFrame::ClearLinkLost() {
     m_bLinkLost = false;
     m_messagePane->setText(res::Text(res::AFX_IDS_IDLEMESSAGE));
     m_messagePane->setStyleSheet(QString());
+}
+
+void CMainFrame::SetStatusTexts(const QString& strLink, const QString& strTape) {
+    m_linkPane->setText(strLink);
+    m_linkPane->setVisible(!strLink.isEmpty());
+    m_tapePane->setText(strTape);
+}
+
+QString CMainFrame::GetLinkStatusText() const {
+    return m_linkPane->text();
+}
+
+QString CMainFrame::GetTapeStatusText() const {
+    return m_tapePane->text();
 }
 
 QString CMainFrame::GetIdleText() const {

@@ -52,6 +52,10 @@ class CMainFrame : public QMainWindow {
     // opens again.
     void ShowLinkLost(const QString& strReason);
     void ClearLinkLost();
+    // The panes beside the messages: the link's state and the tape's.
+    void SetStatusTexts(const QString& strLink, const QString& strTape);
+    QString GetLinkStatusText() const;
+    QString GetTapeStatusText() const;
     QString GetIdleText() const;
 
   signals:
@@ -84,6 +88,8 @@ class CMainFrame : public QMainWindow {
     QToolBar* m_toolBar = nullptr;
     QDockWidget* m_blockPane = nullptr;
     QLabel* m_messagePane = nullptr;
+    QLabel* m_linkPane = nullptr;
+    QLabel* m_tapePane = nullptr;
     QLabel* m_kanaPane = nullptr;
     QLabel* m_capsPane = nullptr;
     QLabel* m_numPane = nullptr;

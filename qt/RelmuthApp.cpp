@@ -18,6 +18,7 @@
 #include "res/UiIcons.h"
 #include "res/UiText.h"
 #include "res/Version.h"
+#include "session/StatusText.h"
 #include "tape/TapeFileName.h"
 
 namespace {
@@ -149,6 +150,10 @@ void CRelmuthApp::OnIdle() {
     if (!m_pMainWnd)
         return;
     m_pMainWnd->SetDocumentTitle(DecodeName(m_doc.GetTitle()), m_doc.IsModified());
+    if (m_pView != nullptr)
+        m_pMainWnd->SetStatusTexts(
+            QString::fromStdString(LinkStatusText(m_pView->GetSession().GetLinkState())),
+            QString::fromStdString(TapeStatusText(m_doc, m_pView->GetSelectedRow())));
     m_pMainWnd->OnUpdateCmdUi();
 }
 

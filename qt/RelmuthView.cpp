@@ -61,7 +61,7 @@ CRelmuthView::CRelmuthView(CRelmuthDoc& doc, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true); // the file name takes the window's width
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -96,12 +96,15 @@ void CRelmuthView::OnInitialUpdate() {
     emit commandStateChanged();
     if (!m_bFirstUpdateDone) {
         m_bFirstUpdateDone = true;
-        if (!OpenStartPort() && !RunCommSettingsLoop(nullptr)) {
+        const PortChoice choice =
+            OpenStartPort() ? PortChoice::opened : RunCommSettingsLoop(nullptr, true);
+        if (choice == PortChoice::cancelled) {
             emit closeRequested();
             return;
         }
         InsertColumns();
-        emit portOpened();
+        if (choice == PortChoice::opened)
+            emit portOpened();
     }
     m_session.InstallReceiver();
     emit commandStateChanged();
@@ -118,13 +121,17 @@ bool CRelmuthView::OpenStartPort() {
     return false;
 }
 
-bool CRelmuthView::RunCommSettingsLoop(QWidget* parent) {
+CRelmuthView::PortChoice CRelmuthView::RunCommSettingsLoop(QWidget* parent, bool bOfferNoPort) {
     for (;;) {
-        CCommSettingsDlg dlg(parent); // a new one each time: "COM1" and "9600" again
-        if (dlg.exec() != QDialog::Accepted)
-            return false;
+        // A new one each time: "COM1" and "9600" again.
+        CCommSettingsDlg dlg(parent, bOfferNoPort);
+        const int nResult = dlg.exec();
+        if (nResult == CCommSettingsDlg::kContinueWithoutPort)
+            return PortChoice::none;
+        if (nResult != QDialog::Accepted)
+            return PortChoice::cancelled;
         if (m_session.OpenPort(dlg.GetDevicePath(), dlg.GetBaudFlag()))
-            return true;
+            return PortChoice::opened;
         ShowPortUnusableMessage(parent, dlg.GetPortName(), m_session.GetOpenError());
     }
 }
@@ -283,7 +290,7 @@ void CRelmuthView::OnCommSettings() {
     // The chosen device may be the one open now: it is let go first.
     if (!m_session.OpenPort(first.GetDevicePath(), first.GetBaudFlag())) {
         ShowPortUnusableMessage(window(), first.GetPortName(), m_session.GetOpenError());
-        if (!RunCommSettingsLoop(window())) {
+        if (RunCommSettingsLoop(window()) != PortChoice::opened) {
             // No port now: said where a lost line is said, until one opens.
             emit linkLost(QString::fromStdString(m_session.GetOpenError().strReason));
             return;

@@ -17,17 +17,12 @@
 #include <string>
 
 #include "session/BlockRows.h"
+#include "session/CommandLine.h"
 #include "session/CommandTarget.h"
 #include "session/TapeSession.h"
 
 class CBlockListModel;
 class CRecvProgressDlg;
-
-// A port named on the command line: "COMn" or a device path, and the speed flag.
-struct CStartPort {
-    std::string strName;
-    unsigned nBaudFlag = 0;
-};
 
 // The system clipboard as plain text. The update rule of Paste reads it
 // after every selection change; on X11 each read asks the program that owns
@@ -102,6 +97,8 @@ class CRelmuthView : public QTreeView,
     // A port has been opened (again).
     void portOpened();
     // The user cancelled the settings dialog at start-up: the program ends.
+    // (Going on without a port is no cancel: the program runs, sending and
+    // receiving wait for 通信ポートの設定.)
     void closeRequested();
 
   protected:
@@ -111,8 +108,10 @@ class CRelmuthView : public QTreeView,
                           const QItemSelection& deselected) override;
 
   private:
-    // Asks for a port until one opens; false when the user cancelled.
-    bool RunCommSettingsLoop(QWidget* parent);
+    // Asks for a port until one opens, or the user goes on without one
+    // (offered at start-up only) or cancels.
+    enum class PortChoice { opened, none, cancelled };
+    PortChoice RunCommSettingsLoop(QWidget* parent, bool bOfferNoPort = false);
     bool OpenStartPort();
     void InsertColumns();
     void OnSendProgram();

@@ -71,6 +71,7 @@ constexpr std::array kStrings{
                                 "テープはそのままです。"},
     Entry{IDS_LOADER_HINT, "PC-8801 で LOAD \"COM:N71XN\" と入力してから送信してください"},
     Entry{IDS_NO_PORT, "ポートなし: 送信と受信は 通信ポートの設定 で開くまで使えません"},
+    Entry{IDS_PORT_REOPEN_HINT, "送信 > 通信ポートの設定 で開き直せます。"},
     Entry{IDS_PORT_PC88_LINK, "仮想 PC-8801 (relmuth-pc88)"},
     Entry{IDS_RECORDING_RATE_TOO_LOW,
           "録音のサンプリング周波数が低すぎます。8000 Hz 以上で録音してください。"},

@@ -77,6 +77,7 @@ enum StringId : unsigned {
     IDS_TRANSFER_CUT_OFF = 40024,     // the line went away in the middle of a transfer
     IDS_LOADER_HINT = 40025,          // status bar: what to type on the PC-8801 before sending
     IDS_NO_PORT = 40026,              // status bar: the program runs without a port
+    IDS_PORT_REOPEN_HINT = 40027,     // status bar, after a lost line: where to open one again
     // Cassette recordings.
     IDS_RECORDING_RATE_TOO_LOW = 40030, // sample rate under 8000 Hz
     IDS_RECORDING_CANCELLED = 40031,    // the user stopped a decode

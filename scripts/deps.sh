@@ -20,7 +20,7 @@ RELMUTH_PACKAGES=(
 # the window program's tests and pictures, with the Japanese font.
 RELMUTH_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev googletest
-  wine wine64 zip nsis librsvg2-bin python3 xvfb fonts-ipafont-gothic
+  wine wine64 zip nsis librsvg2-bin python3 xvfb xauth fonts-ipafont-gothic
 )
 
 relmuth_install_deps() {

@@ -71,6 +71,13 @@ status=0
 (cd "$work" && wine "$win/tests/windows/win_platform_tests.exe") >"$work/platform.log" 2>&1 || status=$?
 tail -3 "$work/platform.log"; [ "$status" -eq 0 ] || cat "$work/platform.log" >&2
 check "file and safe save tests" "$status"
+status=0
+# The window program's parts make real windows: on a virtual display.
+(cd "$work" && xvfb-run -a -s "-screen 0 800x600x24" wine "$win/tests/windows/win_shell_tests.exe") \
+   >"$work/shell.log" 2>&1 || status=$?
+grep -E '^\[ +(PASSED|FAILED) ' "$work/shell.log" || true
+[ "$status" -eq 0 ] || cat "$work/shell.log" >&2
+check "window program tests" "$status"
 
 echo "== The COM port over a pseudo-terminal"
 # A fresh line and peer for each try. Under heavy load the port has been

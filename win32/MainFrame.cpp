@@ -103,7 +103,7 @@ bool CMainFrame::Create() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFrameClassName;
-    if (RegisterClassExW(&wc) == 0)
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return false;
     if (!CreateMenuBar() || !CreateAccelerators())
         return false;
@@ -136,7 +136,7 @@ bool CMainFrame::CreateMenuBar() {
     return m_hFileMenu != nullptr;
 }
 
-bool CMainFrame::CreateAccelerators() {
+std::vector<ACCEL> MainAcceleratorEntries() {
     // The table's keys, and the key each menu text shows, once each.
     std::vector<ACCEL> table;
     for (const res::Accelerator& accel : res::MainAccelerators())
@@ -147,6 +147,11 @@ bool CMainFrame::CreateAccelerators() {
                 AddAccelerator(table, key, item.nCommand);
         }
     }
+    return table;
+}
+
+bool CMainFrame::CreateAccelerators() {
+    std::vector<ACCEL> table = MainAcceleratorEntries();
     m_hAccel = CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
     return m_hAccel != nullptr;
 }
@@ -221,6 +226,7 @@ bool CMainFrame::CreateStatusBar() {
         GetModuleHandleW(nullptr), nullptr);
     if (m_hwndStatusBar == nullptr)
         return false;
+    SetWindowSubclass(m_hwndStatusBar, StatusBarProc, 1, reinterpret_cast<DWORD_PTR>(this));
     // Each key pane keeps the width of its text while blank.
     HDC hdc = GetDC(m_hwndStatusBar);
     const HGDIOBJ hOldFont =
@@ -428,29 +434,45 @@ void CMainFrame::ClearLinkLost() {
 }
 
 void CMainFrame::SetMessageText(const std::wstring& text) {
+    if (text != m_strLinkLost)
+        m_bShowingLinkLost = false;
     SendMessageW(m_hwndStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    InvalidateRect(m_hwndStatusBar, nullptr, TRUE);
 }
 
 void CMainFrame::ShowIdleMessage() {
-    if (m_strLinkLost.empty()) {
-        SetMessageText(Text(res::AFX_IDS_IDLEMESSAGE));
-        SendMessageW(m_hwndStatusBar, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(L""));
-        return;
-    }
-    // Drawn in red by the frame (WM_DRAWITEM); the tip holds the same text
-    // for whoever reads the pane.
-    SendMessageW(m_hwndStatusBar, SB_SETTEXTW, SBT_OWNERDRAW, 0);
-    SendMessageW(m_hwndStatusBar, SB_SETTIPTEXTW, 0,
-                 reinterpret_cast<LPARAM>(m_strLinkLost.c_str()));
+    m_bShowingLinkLost = !m_strLinkLost.empty();
+    SetMessageText(m_bShowingLinkLost ? m_strLinkLost : Text(res::AFX_IDS_IDLEMESSAGE));
 }
 
-void CMainFrame::OnDrawStatusItem(const DRAWITEMSTRUCT& item) {
-    RECT rect = item.rcItem;
+LRESULT CALLBACK CMainFrame::StatusBarProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR, DWORD_PTR pThis) {
+    const LRESULT result = DefSubclassProc(hwnd, nMsg, wParam, lParam);
+    auto* self = reinterpret_cast<CMainFrame*>(pThis);
+    if (nMsg == WM_PAINT && self->m_bShowingLinkLost)
+        self->DrawLinkLost();
+    else if (nMsg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, StatusBarProc, 1);
+    return result;
+}
+
+void CMainFrame::DrawLinkLost() {
+    // The pane keeps its text, as the status bar drew it, for whoever
+    // reads it; it is drawn again over that, in red.
+    RECT rect{};
+    SendMessageW(m_hwndStatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&rect));
+    InflateRect(&rect, -1, -1);
+    HDC hdc = GetDC(m_hwndStatusBar);
+    FillRect(hdc, &rect, GetSysColorBrush(COLOR_BTNFACE));
+    const HGDIOBJ hOldFont =
+        SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageW(m_hwndStatusBar, WM_GETFONT, 0, 0)));
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(0xFF, 0, 0));
     rect.left += 2;
-    SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, RGB(0xFF, 0, 0));
-    DrawTextW(item.hDC, m_strLinkLost.c_str(), static_cast<int>(m_strLinkLost.size()), &rect,
+    DrawTextW(hdc, m_strLinkLost.c_str(), static_cast<int>(m_strLinkLost.size()), &rect,
               DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    SelectObject(hdc, hOldFont);
+    ReleaseDC(m_hwndStatusBar, hdc);
 }
 
 void CMainFrame::OnInitMenuPopup(HMENU hMenu) {
@@ -558,14 +580,6 @@ LRESULT CMainFrame::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
-    case WM_DRAWITEM: {
-        const auto* pItem = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (pItem->hwndItem == m_hwndStatusBar) {
-            OnDrawStatusItem(*pItem);
-            return TRUE;
-        }
-        break;
-    }
     case WM_TIMER:
         if (wParam == kKeyStateTimerId) {
             UpdateKeyPanes();

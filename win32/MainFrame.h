@@ -20,6 +20,10 @@
 class CCmdTarget;
 class CRelmuthView;
 
+// The frame's keys: those of the accelerator table and of the menu texts,
+// each key once, in table order.
+std::vector<ACCEL> MainAcceleratorEntries();
+
 class CMainFrame {
   public:
     CMainFrame();
@@ -31,6 +35,7 @@ class CMainFrame {
     // could not be made.
     bool Create();
     HWND GetHwnd() const { return m_hwnd; }
+    HMENU GetFileMenu() const { return m_hFileMenu; }
 
     // The view fills the window and is the first command target; the
     // application is the last.
@@ -75,7 +80,9 @@ class CMainFrame {
     void OnMenuSelect(UINT nItem, UINT nFlags, HMENU hMenu);
     LRESULT OnNotify(NMHDR* pHeader);
     void OnDropFiles(HDROP hDrop);
-    void OnDrawStatusItem(const DRAWITEMSTRUCT& item);
+    static LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR nId, DWORD_PTR pThis);
+    void DrawLinkLost();
     bool OnFrameCmdMsg(unsigned nId);
     bool OnFrameUpdateCmdUi(unsigned nId, bool& bEnable) const;
     void SetMessageText(const std::wstring& text);
@@ -101,4 +108,5 @@ class CMainFrame {
     std::wstring m_keyPaneText[4]; // what the key panes show now
     int m_keyPaneWidth[4] = {};
     bool m_bInMenu = false;
+    bool m_bShowingLinkLost = false; // the message pane shows m_strLinkLost, in red
 };

@@ -18,7 +18,7 @@
 //   tool bar          class "ToolbarWindow32", control id 0xE800 (59392)
 //   status bar        class "msctls_statusbar32", control id 0xE801 (59393),
 //                     5 parts: message ("レディ", a prompt, or in red the lost
-//                     link, then also its tool tip), カナ, CAP, NUM, SCRL
+//                     link), カナ, CAP, NUM, SCRL (SB_GETTEXT reads each)
 //   dialogs           class "#32770", titled by the string of their number:
 //                     通信パラメータの設定 (133: combo boxes 1001 port and 1002
 //                     speed, OK 1, ｷｬﾝｾﾙ 2), プログラム送信 (131, modal: bar

@@ -113,7 +113,7 @@ void CRelmuthView::OnInitialUpdate() {
             PostMessageW(FrameHwnd(), WM_CLOSE, 0, 0);
             return;
         }
-        InsertColumns();
+        EnsureColumns();
         m_frame.ClearLinkLost();
     }
     m_session.InstallReceiver();
@@ -145,7 +145,9 @@ bool CRelmuthView::HasColumns() const {
     return header != nullptr && Header_GetItemCount(header) > 0;
 }
 
-void CRelmuthView::InsertColumns() {
+void CRelmuthView::EnsureColumns() {
+    if (HasColumns())
+        return;
     ListView_SetExtendedListViewStyleEx(m_hwnd, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     const int nUnit = LOWORD(GetDialogBaseUnits());
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
@@ -315,8 +317,7 @@ void CRelmuthView::OnCommSettings() {
             return;
         }
     }
-    if (!HasColumns())
-        InsertColumns();
+    EnsureColumns();
     m_session.InstallReceiver();
     m_frame.ClearLinkLost();
 }

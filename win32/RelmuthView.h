@@ -48,6 +48,9 @@ class CRelmuthView final : public CDocumentView,
     // (IsClosing then says so).
     void OnInitialUpdate();
     bool IsClosing() const { return m_bClosing; }
+    // The four columns, full-row selection, and every row again with all
+    // its texts; once, when a port is first open.
+    void EnsureColumns();
 
     // The window goes: the port is closed and an open progress dialog deleted.
     void OnDestroy();
@@ -88,7 +91,6 @@ class CRelmuthView final : public CDocumentView,
     void Resync();
     void InsertRow(int nIndex, const CRowTexts& texts);
     void SetRowTexts(int nIndex, const CRowTexts& texts);
-    void InsertColumns();
     bool HasColumns() const;
     // Asks for a port until one opens; false when the user cancelled.
     bool RunCommSettingsLoop(HWND hwndOwner);

@@ -66,6 +66,7 @@ class DialogsTest : public QObject {
   private slots:
     void settingsDialogStartsAfreshEveryTime();
     void settingsDialogOpensTheChosenDevice();
+    void settingsDialogTakesATypedPathAndOffersGoingOnWithoutAPort();
     void unusablePortMessageGivesTheReason();
     void receiveProgressPercentages();
     void receiveCancelPostsToTheViewAndStaysOpen();
@@ -132,6 +133,35 @@ struct CHeldPort : CSessionOwner {
 };
 
 } // namespace
+
+void DialogsTest::settingsDialogTakesATypedPathAndOffersGoingOnWithoutAPort() {
+    {
+        // A path typed into the port box is the port, as it is written; the
+        // box is wide enough for its longest entry.
+        CCommSettingsDlg dlg;
+        QComboBox* ports = dlg.findChildren<QComboBox*>()[0];
+        QVERIFY(ports->isEditable());
+        int nLongest = 0;
+        for (int i = 0; i < ports->count(); ++i)
+            nLongest = std::max(nLongest, static_cast<int>(ports->itemText(i).size()));
+        QVERIFY(ports->minimumContentsLength() >= nLongest);
+        QVERIFY(ButtonWithText(&dlg, res::IDS_BUTTON_NO_PORT) == nullptr);
+        ports->setEditText(QStringLiteral(" /dev/ttyUSB3 "));
+        dlg.accept();
+        QCOMPARE(dlg.GetPortName(), std::string("/dev/ttyUSB3"));
+        QCOMPARE(dlg.GetDevicePath(), std::string("/dev/ttyUSB3"));
+        // An entry's text typed again is that entry.
+        ports->setEditText(QStringLiteral("COM2"));
+        dlg.accept();
+        QCOMPARE(dlg.GetDevicePath(), std::string("/dev/ttyS1"));
+    }
+    // At start-up: "ポートなしで続ける" ends the dialog with a result of its own.
+    CCommSettingsDlg start(nullptr, true);
+    CModalAnswer answer(
+        [](QWidget* modal) { ButtonWithText(modal, res::IDS_BUTTON_NO_PORT)->click(); });
+    QCOMPARE(start.exec(), CCommSettingsDlg::kContinueWithoutPort);
+    QVERIFY(answer.Answered() && !answer.TimedOut());
+}
 
 void DialogsTest::settingsDialogOpensTheChosenDevice() {
     // The virtual PC-8801 is the last entry while its link leads to its

@@ -2,7 +2,9 @@
 // The serial side of the window program, end to end over a pseudo-terminal:
 // the test writes what Grebe would send on the master side, or reads what
 // the program sends there.
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ProgramFixture.h"
@@ -94,6 +96,7 @@ class ReceiveSendTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(program.Frame().GetIdleText().startsWith(
                                      QString::fromUtf8("シリアルポートとの接続が切れました。 (")),
                                  kPatienceMs);
+        QVERIFY(program.Frame().GetIdleText().endsWith(res::Text(res::IDS_PORT_REOPEN_HINT)));
     }
 
     void aLineLostInMidBlockClosesTheDialogSaysSoAndSendingWaits() {
@@ -143,6 +146,49 @@ class ReceiveSendTest : public QObject {
         QVERIFY(program.View().GetCommPort().IsOpen());
         QVERIFY(program.View().HasColumns());
         QVERIFY(program.Frame().isVisible());
+    }
+
+    void withoutAPortTheTapeOpensAndSendingWaitsForOne() {
+        QTemporaryDir dir;
+        const QString tape = dir.filePath("tape.kxm");
+        {
+            CRelmuthDoc doc;
+            doc.ReplaceTape({CTapeBlock{kGoodBytes, 1200}});
+            QVERIFY(doc.OnSaveDocument(tape.toStdString()));
+        }
+        CRelmuthApp app;
+        CCommandLineInfo info;
+        info.strFileName = tape.toStdString();
+        info.port = CStartPort{"/dev/relmuth-no-such-port", BAUD_9600};
+        CModalAnswers answers({Press(QMessageBox::Ok), [](QWidget* modal) {
+                                   for (auto* button : modal->findChildren<QPushButton*>())
+                                       if (button->text() == res::Text(res::IDS_BUTTON_NO_PORT))
+                                           button->click();
+                               }});
+        QVERIFY(app.InitInstance(info));
+        QCOMPARE(answers.Count(), 2);
+        QVERIFY(app.GetMainFrame()->isVisible());
+        QVERIFY(app.GetView()->HasColumns());
+        QCOMPARE(app.GetView()->GetRowCount(), 1);
+        QCOMPARE(app.GetMainFrame()->GetLinkStatusText(), res::Text(res::IDS_NO_PORT));
+        QCOMPARE(app.GetMainFrame()->GetTapeStatusText(),
+                 QString::fromUtf8("1 ブロック, 3 バイト"));
+        app.GetMainFrame()->OnUpdateCmdUi();
+        QVERIFY(!app.GetMainFrame()->GetCommandAction(res::ID_SEND_PROGRAM)->isEnabled());
+        QVERIFY(app.GetMainFrame()->GetCommandAction(res::ID_COMM_SETTINGS)->isEnabled());
+        QVERIFY(app.GetMainFrame()->GetCommandAction(res::ID_FILE_SAVE)->isEnabled());
+    }
+
+    void anOpenLineSaysWhatToTypeOnThePc8801() {
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        QCOMPARE(program.Frame().GetLinkStatusText(),
+                 QString::fromUtf8("PC-8801 で LOAD \"COM:N71XN\" と入力してから送信してください"));
+        program.View().SelectRow(0);
+        QVERIFY(program.pty.Write(kGoodTransfer));
+        QTRY_COMPARE_WITH_TIMEOUT(program.View().GetRowCount(), 1, kPatienceMs);
+        QCOMPARE(program.Frame().GetTapeStatusText(),
+                 QString::fromUtf8("ブロック 1  1 ブロック, 3 バイト"));
     }
 
     void aMissingPortShowsTheMessageThenTheDialog() {

@@ -164,6 +164,58 @@ class TapeFormatsTest : public QObject {
         QCOMPARE(Contents(wav), original);
     }
 
+    void aRawSaveSaysWhatItLosesFirstAndAnEmptyRecordingIsRefused() {
+        QTemporaryDir dir;
+        const QString cas = Saved(dir, "fast.cas", {});
+        CStartedProgram program;
+        QVERIFY(program.Start());
+        CRelmuthDoc& doc = program.Doc();
+        doc.SetPathName(cas.toStdString());
+        doc.ReplaceTape({TapeOfEveryKind()[2]}); // 1200 baud
+        const auto click = [](res::StringId nButton, QString& text, QString& details) {
+            return [nButton, &text, &details](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box != nullptr);
+                text = box->text();
+                details = box->informativeText();
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == res::Text(nButton))
+                        button->click();
+            };
+        };
+        QString text;
+        QString details;
+        {
+            // Another format: the save dialog, here cancelled; nothing written.
+            CModalAnswers answers({click(res::IDS_BUTTON_OTHER_FORMAT, text, details), Reject()});
+            program.Command(res::ID_FILE_SAVE).trigger();
+            QCOMPARE(answers.Count(), 2);
+            QCOMPARE(answers.Texts()[1], QString("QFileDialog"));
+        }
+        QCOMPARE(text, res::Text(res::IDS_SAVE_LOSSES));
+        QVERIFY2(details.contains(QString::fromUtf8("600 ボー")), qPrintable(details));
+        QCOMPARE(Contents(cas), QByteArray());
+        QVERIFY(doc.IsModified());
+        {
+            CModalAnswers answers({click(res::IDS_BUTTON_SAVE_ANYWAY, text, details)});
+            program.Command(res::ID_FILE_SAVE).trigger();
+            QCOMPARE(answers.Count(), 1);
+        }
+        QVERIFY(!Contents(cas).isEmpty());
+        QVERIFY(!doc.IsModified());
+
+        // A sound file without a sample is no tape: said, and the tape stays.
+        const QString silent = dir.filePath("silent.wav");
+        QVERIFY(QFile(silent).open(QIODevice::WriteOnly));
+        CModalAnswers answers({Press(QMessageBox::Ok)});
+        QCOMPARE(program.app.OpenDocumentFile(silent.toStdString()),
+                 CRelmuthApp::OpenResult::failed);
+        QCOMPARE(answers.Count(), 1);
+        QVERIFY(answers.Texts()[0].contains(res::Text(res::IDS_RECORDING_NO_BLOCKS)));
+        QCOMPARE(doc.m_blocks, std::vector<CTapeBlock>{TapeOfEveryKind()[2]});
+        QCOMPARE(doc.GetPathName(), cas.toStdString());
+    }
+
     void damagedBytesAreListedWhenTheRecordingOpens() {
         // One data block with a stretch of its signal replaced by noise.
         ByteArray body(kDataLeadCount, kDataLeadByte);

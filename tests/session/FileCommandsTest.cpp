@@ -12,6 +12,7 @@
 #include "../ScratchFolder.h"
 #include "res/RecentFileName.h"
 #include "session/FileCommands.h"
+#include "session/StatusText.h"
 #include "session/TapeSession.h"
 #include "tape/SaveLosses.h"
 
@@ -271,6 +272,36 @@ TEST_F(FileCommands, NewAsksForAModifiedTapeAndSaveWritesItFirst) {
     CRelmuthDoc saved(nullptr, TapeFormats());
     ASSERT_TRUE(saved.OnOpenDocument(PathOf("mine.kxm")));
     EXPECT_EQ(saved.m_blocks, (std::vector<CTapeBlock>{kSlow, kFast}));
+}
+
+} // namespace
+
+namespace {
+
+// A KXM image keeps the marks: opened again, the rows carry them and the
+// View menu's report lists them, block by block.
+TEST_F(FileCommands, MarksOpenedFromAKxmImageMarkTheirRowsAndAreReportedAgain) {
+    const CDamageMark mark{1, 1, 2, DamageKind::framing, 1500};
+    {
+        CRelmuthDoc source(nullptr, TapeFormats());
+        source.ReplaceTape({kSlow, kFast}, {mark});
+        ASSERT_TRUE(source.OnSaveDocument(PathOf("marked.kxm")));
+    }
+    bool bEnable = true;
+    EXPECT_TRUE(files.OnUpdateCmdUi(res::ID_VIEW_DAMAGE_REPORT, bEnable));
+    EXPECT_FALSE(bEnable);
+    ASSERT_EQ(files.OpenDocumentFile(PathOf("marked.kxm")), CFileCommands::OpenResult::opened);
+    EXPECT_EQ(owner.events, (std::vector<std::string>{"replaced"})); // no recording: no report
+    EXPECT_EQ(RowDamageText(doc, 0), "");
+    EXPECT_EQ(RowDamageText(doc, 1), "読み取れなかったバイト: 2");
+    EXPECT_TRUE(files.OnUpdateCmdUi(res::ID_VIEW_DAMAGE_REPORT, bEnable));
+    EXPECT_TRUE(bEnable);
+    EXPECT_TRUE(session.OnCmdMsg(res::ID_VIEW_DAMAGE_REPORT));
+    EXPECT_EQ(owner.damageLines, std::vector<std::string>{DescribeDamageMark(mark)});
+
+    // The mark goes with its block.
+    doc.EraseBlock(0);
+    EXPECT_EQ(RowDamageText(doc, 0), "読み取れなかったバイト: 2");
 }
 
 } // namespace

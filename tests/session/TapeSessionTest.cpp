@@ -17,6 +17,7 @@
 #include "../serial/FakeSerialDevice.h"
 #include "../serial/WaitFor.h"
 #include "session/SendLoader.h"
+#include "session/StatusText.h"
 #include "session/TapeSession.h"
 
 namespace {
@@ -274,6 +275,25 @@ TEST_F(TapeSession, CancellingTheSendDropsWhatIsNotSent) {
     const Bytes written = line->Written();
     EXPECT_LE(written.size(), CCommPort::kChunkSize);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), text.begin()));
+}
+
+} // namespace
+
+namespace {
+
+// What the status bar says of the link and of the tape.
+TEST(StatusText, TheLinkSaysWhatToTypeOrThatThereIsNoPortAndTheTapeItsCountAndSize) {
+    EXPECT_EQ(LinkStatusText(LinkState::open),
+              "PC-8801 で LOAD \"COM:N71XN\" と入力してから送信してください");
+    EXPECT_EQ(LinkStatusText(LinkState::closed), res::LoadString(res::IDS_NO_PORT));
+    EXPECT_EQ(LinkStatusText(LinkState::lost), ""); // the message pane says it
+
+    CRelmuthDoc doc;
+    EXPECT_EQ(TapeStatusText(doc, -1), "0 ブロック, 0 バイト");
+    doc.ReplaceTape({CTapeBlock{ByteArray(1000, 0x41), 600}, CTapeBlock{ByteArray(234, 0), 1200}});
+    EXPECT_EQ(TapeStatusText(doc, -1), "2 ブロック, 1,234 バイト");
+    EXPECT_EQ(TapeStatusText(doc, 1), "ブロック 2  2 ブロック, 1,234 バイト");
+    EXPECT_EQ(TapeStatusText(doc, 2), "2 ブロック, 1,234 バイト");
 }
 
 } // namespace

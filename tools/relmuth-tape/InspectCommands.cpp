@@ -10,6 +10,7 @@
 
 #include "inspect/BasicCruncher.h"
 #include "inspect/BlockView.h"
+#include "res/SystemReasons.h"
 #include "tape/BlockInfo.h"
 #include "tools/relmuth-tape/CliHost.h"
 #include "tools/relmuth-tape/Commands.h"
@@ -60,7 +61,7 @@ const char* KindName(EBlockView view) {
 bool ReadText(const std::string& path, std::string& bytes) {
     std::FILE* f = path == kStandardStream ? stdin : OpenStdio(path, "rb");
     if (f == nullptr) {
-        PrintError("relmuth-tape: " + path + ": " + std::strerror(errno));
+        PrintError("relmuth-tape: " + path + ": " + res::ErrnoReasonText(errno));
         return false;
     }
     char buffer[64 * 1024];
@@ -69,7 +70,7 @@ bool ReadText(const std::string& path, std::string& bytes) {
         bytes.append(buffer, n);
     const bool bOk = !std::ferror(f);
     if (!bOk)
-        PrintError("relmuth-tape: " + path + ": " + std::strerror(errno));
+        PrintError("relmuth-tape: " + path + ": " + res::ErrnoReasonText(errno));
     if (f != stdin)
         std::fclose(f);
     return bOk;
