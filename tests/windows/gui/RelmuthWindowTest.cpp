@@ -273,8 +273,8 @@ TEST_F(RelmuthWindow, TheFarEndClosingShowsTheLostLink) {
         },
         30s))
         << Utf8(StatusTexts(hStatus).empty() ? L"" : StatusTexts(hStatus)[0]);
-    // Drawn by the frame, in red.
-    EXPECT_TRUE(IsStatusPaneOwnerDrawn(hStatus, 0));
+    // In red, over the pane's own drawing.
+    EXPECT_TRUE(WaitFor([&] { return IsStatusPaneRed(hStatus, 0); }));
 }
 
 TEST_F(RelmuthWindow, ClosingAChangedTapeAsksToSaveAndNoLeavesTheFile) {

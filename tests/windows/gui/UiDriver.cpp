@@ -334,6 +334,25 @@ bool IsStatusPaneOwnerDrawn(HWND hStatus, int nPart) {
     return (HIWORD(SendMessageW(hStatus, SB_GETTEXTLENGTHW, nPart, 0)) & SBT_OWNERDRAW) != 0;
 }
 
+bool IsStatusPaneRed(HWND hStatus, int nPart) {
+    CRemoteBuffer buffer(hStatus, sizeof(RECT));
+    RECT rect{};
+    if (!buffer.IsValid() ||
+        !SendMessageW(hStatus, SB_GETRECT, nPart, reinterpret_cast<LPARAM>(buffer.Address())) ||
+        !buffer.Read(0, &rect, sizeof rect))
+        return false;
+    MapWindowPoints(hStatus, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    HDC hScreen = GetDC(nullptr);
+    bool bRed = false;
+    for (int y = rect.top; y < rect.bottom && !bRed; ++y)
+        for (int x = rect.left; x < rect.right && !bRed; ++x) {
+            const COLORREF color = GetPixel(hScreen, x, y);
+            bRed = GetRValue(color) > 0xC0 && GetGValue(color) < 0x60 && GetBValue(color) < 0x60;
+        }
+    ReleaseDC(nullptr, hScreen);
+    return bRed;
+}
+
 namespace {
 
 // GDI+ for the PNG encoder, for as long as the object lives.

@@ -78,6 +78,8 @@ std::vector<int> ListSelection(HWND hList);
 // The status bar's panes; for a pane its owner draws, its tip.
 std::vector<std::wstring> StatusTexts(HWND hStatus);
 bool IsStatusPaneOwnerDrawn(HWND hStatus, int nPart);
+// Whether the pane shows red on the screen (a text drawn in red).
+bool IsStatusPaneRed(HWND hStatus, int nPart);
 
 // The window as it is on the screen, with its frame, as a PNG file.
 bool SavePicture(HWND hWnd, const std::wstring& strPath);
