@@ -101,6 +101,10 @@ class CCassetteDecoder {
     std::size_t GetFaultCount() const { return m_records.GetFaultCount(); }
     std::size_t GetCleanCount() const { return m_records.GetCleanCount(); }
 
+    // Each byte framed goes to the observer too, with its cells (none: not
+    // told). The observer must outlive the decoder.
+    void SetCellObserver(CByteCellObserver* pObserver) { m_records.SetCellObserver(pObserver); }
+
   private:
     CSignalConditioner m_conditioner; // samples to half-periods
     CToneRunTracker m_tones;          // half-periods to runs of one tone

@@ -31,18 +31,11 @@ void CRecordAssembler::OnBlockStart(double tEdge, double dLeader, int nBaud) {
     m_bytes.clear();
     m_faults.clear();
     m_confidence.clear();
-    m_cells.clear();
 }
 
 void CRecordAssembler::OnLostByte(double t) {
+    ObserveCells(nullptr, t);
     AppendByte(0, t, 0, ByteFault::lost);
-    if (m_bCells) {
-        CBitCells cells{};
-        for (int i = 0; i <= kBitsPerByte; ++i)
-            cells.edges[i] = t + i * m_dBit;
-        std::fill(std::begin(cells.undecided), std::end(cells.undecided), true);
-        m_cells.push_back(cells);
-    }
 }
 
 void CRecordAssembler::OnByte(const CFramedByte& byte) {
@@ -65,16 +58,16 @@ void CRecordAssembler::OnByte(const CFramedByte& byte) {
     if (bClean)
         CheckGrid(tEdge, byte.dBit);
     const std::size_t nFaults = m_faults.size();
+    ObserveCells(&byte.cells, tEdge);
     AppendByte(byte.nValue, tEdge, bClean ? Confidence(byte.Margin()) : 0,
                byte.IsUndecided() ? ByteFault::undecided : ByteFault::framing);
     if (!bClean)
         AddAlternatives(m_faults[nFaults], byte.cells);
-    if (m_bCells)
-        m_cells.push_back(byte.cells);
     m_tLastByteEnd = byte.End();
     m_tLastByteStart = tEdge;
     if (bClean) {
         m_tAnchor = m_tLastByteEnd;
+        m_tAnchorStart = tEdge;
         m_nAnchor = m_bytes.size();
     }
 }
@@ -83,8 +76,6 @@ void CRecordAssembler::OnBlockEnd() {
     m_bInRecord = false;
     if (!m_bytes.empty()) {
         const std::uint32_t nStart = Ticks(m_tRecordStart);
-        if (m_bCells)
-            m_sink.OnRecordCells(m_cells);
         m_sink.OnRecord(nStart, Ticks(m_tLastByteEnd) - nStart, m_nBaud, m_bytes, m_faults,
                         m_confidence);
         m_tGapFrom = m_tLastByteEnd;
@@ -92,7 +83,6 @@ void CRecordAssembler::OnBlockEnd() {
     m_bytes.clear();
     m_faults.clear();
     m_confidence.clear();
-    m_cells.clear();
 }
 
 void CRecordAssembler::Finish(double tEnd) {
@@ -116,9 +106,19 @@ void CRecordAssembler::CheckGrid(double tEdge, double tb) {
     const long nSlip = n - static_cast<long>(nSince);
     if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= kSlipPhase)
         return;
-    CByteFaultAt& first = m_faults[m_faults.size() - nSince];
-    first.fault = ByteFault::slip;
-    first.nSlip = static_cast<int>(nSlip);
+    const std::size_t nFirst = m_faults.size() - nSince;
+    m_faults[nFirst].fault = ByteFault::slip;
+    m_faults[nFirst].nSlip = static_cast<int>(nSlip);
+    if (nSlip != 0 && m_nAnchor != 0 && m_confidence[m_nAnchor - 1] != 0) {
+        // The clean byte before the bytes went out of step may itself hold
+        // the splice (the rest of it read clearly from the bytes after):
+        // it is named too, with no other reading to offer.
+        m_faults.insert(m_faults.begin() + static_cast<std::ptrdiff_t>(nFirst),
+                        CByteFaultAt{m_nAnchor - 1, m_tAnchorStart, ByteFault::undecided});
+        m_confidence[m_nAnchor - 1] = 0;
+        ++m_nFaults;
+        --m_nClean;
+    }
 }
 
 void CRecordAssembler::AddAlternatives(CByteFaultAt& fault, const CBitCells& cells) {
@@ -155,6 +155,19 @@ void CRecordAssembler::AppendByte(std::uint8_t byte, double t, std::uint8_t nCon
     m_bytes.push_back(byte);
     m_confidence.push_back(nConfidence);
     ++m_nBytes;
+}
+
+void CRecordAssembler::ObserveCells(const CBitCells* pCells, double t) {
+    if (m_pCellObserver == nullptr)
+        return;
+    CByteCells out{m_bytes.size(), m_nBaud, {}, {}, {}, pCells == nullptr};
+    for (int i = 0; i <= kBitsPerByte; ++i)
+        out.edges[i] = pCells != nullptr ? pCells->edges[i] : t + i * m_dBit;
+    for (int i = 0; i < kBitsPerByte; ++i) {
+        out.bits[i] = pCells != nullptr && pCells->bits[i];
+        out.margins[i] = pCells != nullptr ? pCells->margin[i] : 0.0;
+    }
+    m_pCellObserver->OnByteCells(out);
 }
 
 void CRecordAssembler::EmitGap(TapeGap kind, double t0, double t1) {

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "audio/ByteCells.h"
 #include "audio/ByteFramer.h"
 #include "tape/TapeRecords.h"
 
@@ -52,19 +53,15 @@ class CDecodedRecordSink {
                           std::span<const std::uint8_t> bytes, std::span<const CByteFaultAt> faults,
                           std::span<const std::uint8_t> confidence) = 0;
     virtual void OnGap(TapeGap /*kind*/, std::uint32_t /*nStart*/, std::uint32_t /*nDuration*/) {}
-    // A sink that wants to know where each byte lies in the recording
-    // says so once, when the decoder is made; it then gets, just before
-    // each OnRecord, the cells of every byte of the record as framed (in
-    // seconds; a lost byte's counted in whole bit periods from where it
-    // should start, every bit undecided).
-    virtual bool WantsCells() const { return false; }
-    virtual void OnRecordCells(std::span<const CBitCells> /*cells*/) {}
 };
 
 class CRecordAssembler final : public CByteFramerSink {
   public:
-    explicit CRecordAssembler(CDecodedRecordSink& sink)
-        : m_sink(sink), m_bCells(sink.WantsCells()) {}
+    explicit CRecordAssembler(CDecodedRecordSink& sink) : m_sink(sink) {}
+
+    // Each byte appended goes to the observer too, with its cells (none:
+    // not told). The observer must outlive the assembler.
+    void SetCellObserver(CByteCellObserver* pObserver) { m_pCellObserver = pObserver; }
 
     void OnBlockStart(double tEdge, double dLeader, int nBaud) override;
     void OnLostByte(double t) override;
@@ -87,10 +84,13 @@ class CRecordAssembler final : public CByteFramerSink {
     void AppendByte(std::uint8_t byte, double t, std::uint8_t nConfidence, ByteFault fault);
     void CheckGrid(double tEdge, double tb);
     static void AddAlternatives(CByteFaultAt& fault, const CBitCells& cells);
+    // Tells the observer of the byte about to be appended; no cells: a
+    // byte lost, a frame of the last bit period from t.
+    void ObserveCells(const CBitCells* pCells, double t);
     void EmitGap(TapeGap kind, double t0, double t1);
 
     CDecodedRecordSink& m_sink;
-    const bool m_bCells;
+    CByteCellObserver* m_pCellObserver = nullptr;
     bool m_bInRecord = false;
     int m_nBaud = 0;
     double m_tRecordStart = 0;
@@ -101,8 +101,8 @@ class CRecordAssembler final : public CByteFramerSink {
     std::vector<std::uint8_t> m_bytes;
     std::vector<CByteFaultAt> m_faults;
     std::vector<std::uint8_t> m_confidence;
-    std::vector<CBitCells> m_cells;
     double m_tAnchor = 0;      // where the last clean byte of the record ended
+    double m_tAnchorStart = 0; // and where it began
     std::size_t m_nAnchor = 0; // bytes of the record up to it
     std::size_t m_nBytes = 0;
     std::size_t m_nFaults = 0;

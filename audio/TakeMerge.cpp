@@ -29,6 +29,10 @@ constexpr int kCleanMatch = 2, kMatch = 1, kCleanMismatch = -3, kGap = -2;
 constexpr std::size_t kGapSight = 2;
 constexpr int kCleanWeight = 2, kDamagedWeight = 1;
 
+// A block is doubtful throughout when every take that holds it has one of
+// this many of its bytes damaged.
+constexpr std::size_t kGarbageShare = 4;
+
 std::uint64_t WindowAt(const ByteArray& bytes, std::size_t i) {
     std::uint64_t w = 0;
     for (std::size_t k = 0; k < kWindow; ++k)
@@ -463,6 +467,27 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             for (std::size_t m = 0; m < members.size(); ++m)
                 if (readings[m].nByte >= 0)
                     next[m] = static_cast<std::size_t>(readings[m].nByte) + 1;
+        }
+        const bool bGarbage = std::all_of(members.begin(), members.end(), [&](const CMember& m) {
+            return static_cast<std::size_t>(damaged(m)) * kGarbageShare >=
+                   std::max<std::size_t>(m.pData->size(), 1);
+        });
+        if (bGarbage) {
+            // A block that every take holding it read with much of it
+            // damaged: most likely read at the wrong speed or from noise,
+            // what it holds as clean is no better. Every byte of it stays
+            // doubtful.
+            std::erase_if(result.damage, [&](const CDamagedByte& d) { return d.nBlock == nBlock; });
+            for (std::size_t k = 0; k < out.m_data.size(); ++k) {
+                const auto it = damageOf[pivot.nTake].find({pivot.nBlock, k});
+                CDamagedByte d = it != damageOf[pivot.nTake].end()
+                                     ? *it->second
+                                     : CDamagedByte{nBlock, k, 0.0, ByteFault::undecided};
+                d.nBlock = nBlock;
+                d.nOffset = k;
+                result.damage.push_back(d);
+            }
+            info.nMended = 0;
         }
         result.blocks.push_back(std::move(out));
         result.merged.push_back(std::move(info));

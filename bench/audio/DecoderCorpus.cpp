@@ -10,6 +10,10 @@
 //
 // "named" is the bytes named per try, of 498 in the tape.
 //
+// With MERGE=1 each try is two takes of the tape, spoiled alike with
+// seeds of their own (the damage falls elsewhere), decoded and merged: the
+// merged tape is judged.
+//
 //   audio_corpus [TRIES] [CLASS...]      WHY=1 says what made a try silent
 #include <sndfile.h>
 #include <unistd.h>
@@ -23,6 +27,7 @@
 #include <string>
 
 #include "Signals.h"
+#include "audio/TakeMerge.h"
 
 using namespace signals;
 
@@ -303,6 +308,16 @@ const Class kClasses[] = {
      }},
 };
 
+// One take decoded, with its bytes' confidence.
+CTake DecodeTake(const Try& t) {
+    CRecordingDecoder decoder(t.rate, 1, {});
+    decoder.Feed(t.x.data(), t.x.size());
+    std::vector<CTapeBlock> blocks;
+    std::vector<CBlockQuality> quality;
+    std::vector<CDamagedByte> damage = decoder.Finish(blocks, &quality);
+    return TakeFromRecording(std::move(blocks), std::move(damage), quality);
+}
+
 enum Outcome { exact, reported, silent };
 
 bool Why() {
@@ -394,6 +409,7 @@ Outcome Judge(const std::vector<CTapeBlock>& got, const std::vector<CDamagedByte
 int main(int argc, char** argv) {
     const int nTries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
     std::set<std::string> only(argv + std::min(argc, 2), argv + argc);
+    const bool bMerge = std::getenv("MERGE") != nullptr;
     std::printf("%-12s %6s %9s %7s %7s %9s   %s\n", "class", "exact", "reported", "silent", "named",
                 "x real", "what");
     int totals[3] = {};
@@ -409,9 +425,17 @@ int main(int argc, char** argv) {
             const Try t = c.make(tape, seed);
             const auto start = std::chrono::steady_clock::now();
             std::vector<CTapeBlock> blocks;
-            const auto damage = Decode(t.x, t.rate, blocks);
+            std::vector<CDamagedByte> damage;
+            if (bMerge) {
+                const CTake takes[] = {DecodeTake(t), DecodeTake(c.make(tape, seed + 1000))};
+                CMergeResult merged = MergeTakes(takes);
+                blocks = std::move(merged.blocks);
+                damage = std::move(merged.damage);
+            } else {
+                damage = Decode(t.x, t.rate, blocks);
+            }
             busy += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            seconds += double(t.x.size()) / t.rate;
+            seconds += double(t.x.size()) / t.rate * (bMerge ? 2 : 1);
             if (Why())
                 std::printf("  %s seed %u: %zu blocks, %zu named\n", c.name, seed, blocks.size(),
                             damage.size());

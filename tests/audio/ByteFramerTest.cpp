@@ -138,7 +138,6 @@ struct CRecord {
     int nBaud;
     std::vector<std::uint8_t> bytes, confidence;
     std::vector<CByteFaultAt> faults;
-    std::vector<CBitCells> cells;
 };
 
 class CRecordLog final : public CDecodedRecordSink {
@@ -151,36 +150,36 @@ class CRecordLog final : public CDecodedRecordSink {
                            nBaud,
                            {bytes.begin(), bytes.end()},
                            {confidence.begin(), confidence.end()},
-                           {faults.begin(), faults.end()},
-                           std::move(m_cells)});
+                           {faults.begin(), faults.end()}});
     }
     void OnGap(TapeGap kind, std::uint32_t nStart, std::uint32_t nDuration) override {
         gaps.push_back({kind, nStart, nDuration});
     }
-    bool WantsCells() const override { return true; }
-    void OnRecordCells(std::span<const CBitCells> cells) override {
-        m_cells.assign(cells.begin(), cells.end());
-    }
-
     struct Gap {
         TapeGap kind;
         std::uint32_t nStart, nDuration;
     };
     std::vector<CRecord> records;
     std::vector<Gap> gaps;
+};
 
-  private:
-    std::vector<CBitCells> m_cells;
+// Where each byte lies, as an observer of the cells is told.
+class CCellLog final : public CByteCellObserver {
+  public:
+    void OnByteCells(const CByteCells& c) override { cells.push_back(c); }
+    std::vector<CByteCells> cells;
 };
 
 constexpr double kFrame = 11.0 / 1200;
 
 // Clean bytes make one record with their ticks, the gaps before (outer up
 // to the leader, the leader inner) and after, each byte's confidence from
-// its margin, and their cells for a sink that asks.
+// its margin, and where each lies for an observer of the cells.
 TEST(RecordAssembler, CleanBytesMakeARecordBetweenItsGaps) {
     CRecordLog log;
+    CCellLog where;
     CRecordAssembler records(log);
+    records.SetCellObserver(&where);
     records.OnBlockStart(1.0, 0.5, 1200);
     records.OnByte(Framed(0x41, 1.0));
     records.OnByte(Framed(0x42, 1.0 + kFrame, 1.0 / 1200, 0.5));
@@ -194,8 +193,11 @@ TEST(RecordAssembler, CleanBytesMakeARecordBetweenItsGaps) {
     EXPECT_EQ(r.bytes, (std::vector<std::uint8_t>{0x41, 0x42}));
     EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{230, 128}));
     EXPECT_TRUE(r.faults.empty());
-    ASSERT_EQ(r.cells.size(), 2u);
-    EXPECT_DOUBLE_EQ(r.cells[1].edges[0], 1.0 + kFrame);
+    ASSERT_EQ(where.cells.size(), 2u);
+    EXPECT_EQ(where.cells[1].nIndex, 1u);
+    EXPECT_EQ(where.cells[1].nBaud, 1200);
+    EXPECT_DOUBLE_EQ(where.cells[1].edges[0], 1.0 + kFrame);
+    EXPECT_FALSE(where.cells[1].bLost);
     ASSERT_EQ(log.gaps.size(), 3u);
     EXPECT_EQ(log.gaps[0].kind, TapeGap::outer);
     EXPECT_EQ(log.gaps[0].nDuration, 2400u);
@@ -207,10 +209,13 @@ TEST(RecordAssembler, CleanBytesMakeARecordBetweenItsGaps) {
 
 // A faulty byte is kept with the readings of its weakest bits; a clean
 // byte a frame later than the faulty ones before it fill says a byte is
-// missing there; a jump names the byte before it; a lost byte is 0.
+// missing there, and names the clean byte before them; a jump names the
+// byte before it; a lost byte is 0.
 TEST(RecordAssembler, FaultsSlipsJumpsAndLostBytesAreNamed) {
     CRecordLog log;
+    CCellLog where;
     CRecordAssembler records(log);
+    records.SetCellObserver(&where);
     records.OnBlockStart(0.0, 0.1, 1200);
     records.OnByte(Framed(0x10, 0.0));
     CFramedByte weak = Framed(0x20, kFrame);
@@ -227,26 +232,31 @@ TEST(RecordAssembler, FaultsSlipsJumpsAndLostBytesAreNamed) {
     ASSERT_EQ(log.records.size(), 1u);
     const CRecord& r = log.records[0];
     EXPECT_EQ(r.bytes, (std::vector<std::uint8_t>{0x10, 0x20, 0x30, 0x40, 0x00}));
-    EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{230, 0, 0, 230, 0}));
-    ASSERT_EQ(r.faults.size(), 3u);
-    EXPECT_EQ(r.faults[0].nIndex, 1u);
-    EXPECT_EQ(r.faults[0].fault, ByteFault::slip);
-    EXPECT_EQ(r.faults[0].nSlip, 1);
-    EXPECT_EQ(r.faults[0].nAlternatives, 3);
-    EXPECT_EQ(r.faults[0].alternatives[0], 0x24);
-    EXPECT_EQ(r.faults[0].alternatives[1], 0x00);
-    EXPECT_EQ(r.faults[0].alternatives[2], 0x04);
-    EXPECT_EQ(r.faults[1].nIndex, 2u);
+    EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{0, 0, 0, 230, 0}));
+    ASSERT_EQ(r.faults.size(), 4u);
+    // The clean byte before the step is named too: it may hold the splice.
+    EXPECT_EQ(r.faults[0].nIndex, 0u);
+    EXPECT_EQ(r.faults[0].fault, ByteFault::undecided);
+    EXPECT_EQ(r.faults[0].nAlternatives, 0);
+    EXPECT_EQ(r.faults[1].nIndex, 1u);
     EXPECT_EQ(r.faults[1].fault, ByteFault::slip);
-    EXPECT_EQ(r.faults[1].nSlip, 0);
-    EXPECT_EQ(r.faults[2].nIndex, 4u);
-    EXPECT_EQ(r.faults[2].fault, ByteFault::lost);
+    EXPECT_EQ(r.faults[1].nSlip, 1);
+    EXPECT_EQ(r.faults[1].nAlternatives, 3);
+    EXPECT_EQ(r.faults[1].alternatives[0], 0x24);
+    EXPECT_EQ(r.faults[1].alternatives[1], 0x00);
+    EXPECT_EQ(r.faults[1].alternatives[2], 0x04);
+    EXPECT_EQ(r.faults[2].nIndex, 2u);
+    EXPECT_EQ(r.faults[2].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[2].nSlip, 0);
+    EXPECT_EQ(r.faults[3].nIndex, 4u);
+    EXPECT_EQ(r.faults[3].fault, ByteFault::lost);
     EXPECT_EQ(records.GetByteCount(), 5u);
-    EXPECT_EQ(records.GetFaultCount(), 3u);
-    EXPECT_EQ(records.GetCleanCount(), 2u);
-    ASSERT_EQ(r.cells.size(), 5u);
-    EXPECT_TRUE(r.cells[4].undecided[0]);
-    EXPECT_DOUBLE_EQ(r.cells[4].edges[11], 6.4 * kFrame);
+    EXPECT_EQ(records.GetFaultCount(), 4u);
+    EXPECT_EQ(records.GetCleanCount(), 1u);
+    ASSERT_EQ(where.cells.size(), 5u);
+    EXPECT_TRUE(where.cells[4].bLost);
+    EXPECT_EQ(where.cells[4].nIndex, 4u);
+    EXPECT_DOUBLE_EQ(where.cells[4].edges[11], 6.4 * kFrame);
 }
 
 } // namespace

@@ -343,9 +343,14 @@ TEST(Recording, CutInsideABlockIsToldAsBytesMissingOrExtra) {
         SCOPED_TRACE(cut);
         ASSERT_EQ(blocks.size(), tape.size());
         ASSERT_FALSE(damage.empty());
-        EXPECT_EQ(damage[0].fault, ByteFault::slip) << DescribeDamage(damage[0]);
-        EXPECT_EQ(damage[0].nBlock, 0u);
-        EXPECT_NEAR(static_cast<double>(damage[0].nOffset), 16 + 12, 1.0);
+        // The slip, perhaps after the clean byte before it, named as well.
+        const auto slip = std::find_if(damage.begin(), damage.end(), [](const CDamagedByte& d) {
+            return d.fault == ByteFault::slip;
+        });
+        ASSERT_NE(slip, damage.end());
+        EXPECT_LE(slip - damage.begin(), 1) << DescribeDamage(damage[0]);
+        EXPECT_EQ(slip->nBlock, 0u);
+        EXPECT_NEAR(static_cast<double>(slip->nOffset), 16 + 12, 1.0);
         const ByteArray& got = blocks[0].m_data;
         const ByteArray& want = tape[0].m_data;
         const std::size_t nTail = got.size() - damage.back().nOffset - 1;
