@@ -233,7 +233,7 @@ TEST_F(FileCommands, ARawSaveSaysWhatItLosesAndTheUserMayChooseAnotherFormat) {
 TEST_F(FileCommands, TheRecentFileListKeepsFourNewestFirstAndShowsThemShortened) {
     const std::string deep =
         "/home/user/cassettes/from-the-attic/box-three/side-a/games/relmuth-rescue.kxm";
-    for (const std::string& path : {"/t/a.kxm", "/t/b.kxm", "/t/c.kxm", "/t/d.kxm", "/t/b.kxm"})
+    for (const char* path : {"/t/a.kxm", "/t/b.kxm", "/t/c.kxm", "/t/d.kxm", "/t/b.kxm"})
         files.AddToRecentFileList(path);
     files.AddToRecentFileList(deep);
     const std::vector<std::string> want{deep, "/t/b.kxm", "/t/d.kxm", "/t/c.kxm"};
