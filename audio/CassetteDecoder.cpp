@@ -138,6 +138,7 @@ void CCassetteDecoder::Process(bool bFinal) {
                 if (none > 0.5 * tb && mark < kMinLeader) {
                     // Data again after a long loss, without a leader: the
                     // block was cut. Say so, and go on in a new one.
+                    ObserveCells(nullptr, m_tLastByteEnd, tb);
                     AppendByte(0, m_tLastByteEnd, 0, ByteFault::lost);
                     m_bResumeWithoutLeader = true;
                 }
@@ -194,9 +195,11 @@ void CCassetteDecoder::Process(bool bFinal) {
         }
         if (cells.bits[0])
             cells.undecided[0] = true;
-        for (std::size_t i = 0; i < nLost; ++i)
-            AppendByte(0, m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb, 0,
-                       ByteFault::lost);
+        for (std::size_t i = 0; i < nLost; ++i) {
+            const double t = m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb;
+            ObserveCells(nullptr, t, tb);
+            AppendByte(0, t, 0, ByteFault::lost);
+        }
 
         std::uint8_t byte = 0;
         bool bUndecided = HasBadSample(tEdge, cells.edges[kBitsPerByte]);
@@ -234,6 +237,7 @@ void CCassetteDecoder::Process(bool bFinal) {
         if (bClean)
             CheckGrid(tEdge, tb);
         const std::size_t nFaults = m_faults.size();
+        ObserveCells(&cells, tEdge, tb);
         AppendByte(byte, tEdge, bClean ? Confidence(margin) : 0,
                    bUndecided ? ByteFault::undecided : ByteFault::framing);
         if (!bClean)
@@ -555,6 +559,19 @@ void CCassetteDecoder::AppendByte(std::uint8_t byte, double t, std::uint8_t nCon
     m_bytes.push_back(byte);
     m_confidence.push_back(nConfidence);
     ++m_nBytes;
+}
+
+void CCassetteDecoder::ObserveCells(const Cells* pCells, double t, double tb) {
+    if (m_pCellObserver == nullptr)
+        return;
+    CByteCells out{m_bytes.size(), m_nBaud, {}, {}, {}, pCells == nullptr};
+    for (int i = 0; i <= kBitsPerByte; ++i)
+        out.edges[i] = pCells != nullptr ? pCells->edges[i] : t + i * tb;
+    for (int i = 0; i < kBitsPerByte; ++i) {
+        out.bits[i] = pCells != nullptr && pCells->bits[i];
+        out.margins[i] = pCells != nullptr ? pCells->margin[i] : 0.0;
+    }
+    m_pCellObserver->OnByteCells(out);
 }
 
 void CCassetteDecoder::DropRunsBefore(double t) {

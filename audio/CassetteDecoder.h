@@ -81,6 +81,7 @@
 #include <span>
 #include <vector>
 
+#include "audio/ByteCells.h"
 #include "audio/SignalConditioner.h"
 #include "audio/ToneRuns.h"
 #include "tape/TapeRecords.h"
@@ -136,6 +137,10 @@ class CCassetteDecoder {
     std::size_t GetFaultCount() const { return m_nFaults; }
     std::size_t GetCleanCount() const { return m_nClean; }
 
+    // Each byte framed goes to the observer too, with its cells (none: not
+    // told). The observer must outlive the decoder.
+    void SetCellObserver(CByteCellObserver* pObserver) { m_pCellObserver = pObserver; }
+
   private:
     using Tone = CarrierTone;
     using Run = CToneRun;
@@ -166,9 +171,13 @@ class CCassetteDecoder {
     static void AddAlternatives(CByteFaultAt& fault, const Cells& cells);
     static std::uint8_t Confidence(double margin);
     void DropRunsBefore(double t);
+    // Tells the observer of the byte about to be appended; no cells: a
+    // byte lost, a frame of bit period tb from t.
+    void ObserveCells(const Cells* pCells, double t, double tb);
     void EmitGap(TapeGap kind, double t0, double t1);
 
     CDecodedRecordSink& m_sink;
+    CByteCellObserver* m_pCellObserver = nullptr;
 
     // Stage 1: samples to half-periods.
     CSignalConditioner m_conditioner;
