@@ -47,6 +47,7 @@ void CRelmuthDoc::Serialize(CArchive& ar, CTapeReading& reading) {
 
 void CRelmuthDoc::TakeReading(CTapeReading& reading) {
     DeleteContents();
+    m_history.Clear();
     m_tape = std::move(reading.m_blocks);
     m_marks = std::move(reading.m_marks);
 }
@@ -68,6 +69,7 @@ bool CRelmuthDoc::OnNewDocument() {
 
 void CRelmuthDoc::ResetToNew() {
     DeleteContents();
+    m_history.Clear();
     m_tape.shrink_to_fit();
     m_bModified = false;
     m_strPathName.clear();
@@ -241,6 +243,7 @@ void CRelmuthDoc::AppendBlock(CTapeBlock block) {
 void CRelmuthDoc::InsertBlock(std::size_t nIndex, CTapeBlock block) {
     if (nIndex > m_tape.size())
         return;
+    m_history.Clear();
     m_tape.insert(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex), std::move(block));
     for (CDamageMark& mark : m_marks) {
         if (mark.nBlock >= nIndex)
@@ -252,6 +255,7 @@ void CRelmuthDoc::InsertBlock(std::size_t nIndex, CTapeBlock block) {
 void CRelmuthDoc::EraseBlock(std::size_t nIndex) {
     if (nIndex >= m_tape.size())
         return;
+    m_history.Clear();
     m_tape.erase(m_tape.begin() + static_cast<std::ptrdiff_t>(nIndex));
     RemoveBlockMarks(m_marks, nIndex);
     Changed({CDocUpdate::removed, nIndex});
@@ -260,6 +264,7 @@ void CRelmuthDoc::EraseBlock(std::size_t nIndex) {
 void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
     if (nFrom >= m_tape.size() || nTo >= m_tape.size() || nFrom == nTo)
         return;
+    m_history.Clear();
     // One neighbour at a time, so that the marks follow every block.
     for (std::size_t i = nFrom; i != nTo; i = nTo > nFrom ? i + 1 : i - 1) {
         const std::size_t j = nTo > nFrom ? i + 1 : i - 1;
@@ -272,13 +277,43 @@ void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
 void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
     if (nIndex >= m_tape.size())
         return;
+    m_history.Clear();
     m_tape[nIndex] = std::move(block);
     std::erase_if(m_marks, [nIndex](const CDamageMark& mark) { return mark.nBlock == nIndex; });
     Changed({CDocUpdate::replaced, nIndex});
 }
 
 void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks) {
+    m_history.Clear();
     m_tape = std::move(blocks);
     m_marks = std::move(marks);
     Changed({CDocUpdate::reset});
+}
+
+void CRelmuthDoc::ReplaceByte(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue) {
+    if (m_history.ReplaceByte({m_tape, m_marks}, nBlock, nOffset, nValue))
+        Changed({CDocUpdate::replaced, nBlock});
+}
+
+bool CRelmuthDoc::Undo() {
+    const auto places = m_history.GetNextUndo();
+    if (!places || !m_history.Undo({m_tape, m_marks}))
+        return false;
+    Restored(*places);
+    return true;
+}
+
+bool CRelmuthDoc::Redo() {
+    const auto places = m_history.GetNextRedo();
+    if (!places || !m_history.Redo({m_tape, m_marks}))
+        return false;
+    Restored(*places);
+    return true;
+}
+
+void CRelmuthDoc::Restored(const CTapeHistory::CEditPlaces& places) {
+    if (places.kind == CTapeHistory::byte)
+        Changed({CDocUpdate::replaced, places.nAt});
+    else
+        Changed({CDocUpdate::reset});
 }

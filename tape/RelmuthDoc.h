@@ -16,6 +16,7 @@
 #include "tape/TapeBlock.h"
 #include "tape/TapeFileName.h"
 #include "tape/TapeFormats.h"
+#include "tape/TapeHistory.h"
 
 class CRelmuthDoc;
 
@@ -145,6 +146,16 @@ class CRelmuthDoc {
     void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
     // Another tape as a whole, with its marks (a reset).
     void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
+    // Byte nOffset of block nBlock becomes nValue (another reading of a
+    // damaged byte) and is marked no more; undone by Undo, marks and all.
+    void ReplaceByte(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue);
+
+    // Undo and redo of the edits that keep a history; false when there is
+    // nothing to take back (put back), or the tape no longer has its places.
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
+    bool Undo();
+    bool Redo();
 
   private:
     void ResetToNew();
@@ -155,9 +166,12 @@ class CRelmuthDoc {
 
     void TakeReading(CTapeReading& reading);
     void Changed(const CDocUpdate& update);
+    // The views told what an undo or redo of these places changed.
+    void Restored(const CTapeHistory::CEditPlaces& places);
 
     std::vector<CTapeBlock> m_tape;
     CDamageMarks m_marks;
+    CTapeHistory m_history;
     CDocumentHost* m_pHost;
     const CTapeFormats& m_formats;
     std::vector<CDocumentView*> m_views;
