@@ -41,6 +41,8 @@ constexpr std::array kViewMenu{
     MenuItem{ID_VIEW_TOOLBAR, "ツールバー(&T)"},
     MenuItem{ID_VIEW_STATUS_BAR, "ステータスバー(&S)"},
     MenuItem{ID_VIEW_BLOCK_PANE, "ブロックの内容(&B)"},
+    kSeparator,
+    MenuItem{ID_VIEW_WAVEFORM, "波形を表示(&W)..."},
 };
 
 constexpr std::array kHelpMenu{
