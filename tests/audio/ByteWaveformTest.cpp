@@ -8,8 +8,6 @@
 
 #include "Signals.h"
 #include "audio/ByteWaveform.h"
-#include "audio/WaveWriter.h"
-#include "tape/Archive.h"
 
 using namespace signals;
 
@@ -44,12 +42,8 @@ double CellEdge(std::size_t k, int i, int nBaud) {
 }
 
 // The samples as a 16-bit WAV file, and as that file reads back.
-ByteArray WaveFile(Samples& x) {
-    ByteArray file;
-    CMemoryArchive out(file);
-    CWaveWriter writer(out, kRate, x.size());
-    writer.Write(x.data(), x.size());
-    writer.Finish();
+ByteArray WaveFileOf(Samples& x) {
+    const ByteArray file = WaveFile(x, kRate);
     for (float& v : x)
         v = std::round(std::clamp(v, -1.0f, 1.0f) * 32767.0f) / 32768.0f;
     return file;
@@ -80,7 +74,7 @@ TEST(ByteWaveform, ShowsTheSpoiledByteAmongItsNeighboursWithItsReadings) {
     const auto to = static_cast<std::size_t>(CellEdge(6, 4, kBaudFast));
     std::fill(x.begin() + static_cast<std::ptrdiff_t>(from),
               x.begin() + static_cast<std::ptrdiff_t>(to), 0.0f);
-    const ByteArray file = WaveFile(x);
+    const ByteArray file = WaveFileOf(x);
 
     const auto wave = ReadByteWaveform(file, {}, 0, 6);
     ASSERT_TRUE(wave);
@@ -140,7 +134,7 @@ TEST(ByteWaveform, FindsABodyByteAfterItsHeaderAndNoByteBeyondTheTape) {
     const auto to = static_cast<std::size_t>(CellEdge(20, 3, kBaudFast));
     std::fill(x.begin() + static_cast<std::ptrdiff_t>(from),
               x.begin() + static_cast<std::ptrdiff_t>(to), 0.0f);
-    const ByteArray file = WaveFile(x);
+    const ByteArray file = WaveFileOf(x);
 
     const auto wave = ReadByteWaveform(file, {}, 0, 20);
     ASSERT_TRUE(wave);

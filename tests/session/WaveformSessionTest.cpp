@@ -9,9 +9,7 @@
 
 #include "../ScratchFolder.h"
 #include "../audio/Signals.h"
-#include "audio/WaveWriter.h"
 #include "session/TapeSession.h"
-#include "tape/Archive.h"
 
 namespace {
 
@@ -65,14 +63,8 @@ void WriteSpoiledRecording(const std::string& strPath) {
             sink.OnGap(TapeGap::inner, 7200 + n1 + n2, 2400);
         },
         44100, 4800);
-    const double cell = 44100.0 / kBaudFast;
-    const auto from = static_cast<std::ptrdiff_t>(1.5 * 44100 + (4 * 11 + 3) * cell);
-    std::fill(x.begin() + from, x.begin() + from + static_cast<std::ptrdiff_t>(cell), 0.0f);
-    ByteArray file;
-    CMemoryArchive out(file);
-    CWaveWriter writer(out, 44100, x.size());
-    writer.Write(x.data(), x.size());
-    writer.Finish();
+    signals::Silence(x, 1.5 + (4 * 11 + 3) / double(kBaudFast), 1.0 / kBaudFast);
+    const ByteArray file = signals::WaveFile(x);
     std::ofstream(strPath, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()),
                static_cast<std::streamsize>(file.size()));
