@@ -57,7 +57,9 @@ const std::vector<MenuTable> kMenus = {
     {"表示(&V)",
      {{"ツールバー(&T)", res::ID_VIEW_TOOLBAR},
       {"ステータスバー(&S)", res::ID_VIEW_STATUS_BAR},
-      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE}}},
+      {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE},
+      {nullptr, 0},
+      {"波形を表示(&W)...", res::ID_VIEW_WAVEFORM}}},
     {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", res::ID_APP_ABOUT}}},
 };
 
