@@ -30,13 +30,19 @@ QString Binary(std::uint8_t value) {
 } // namespace
 
 CWaveformView::CWaveformView(const CByteWaveform& wave, QWidget* parent)
-    : QWidget(parent), m_wave(wave) {
+    : QWidget(parent), m_wave(wave),
+      m_nShownValue(wave.nShown < wave.bytes.size() ? wave.bytes[wave.nShown].nValue : 0) {
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 }
 
 QSize CWaveformView::sizeHint() const {
     return {760, 220};
+}
+
+void CWaveformView::SetShownValue(std::uint8_t nValue) {
+    m_nShownValue = nValue;
+    update();
 }
 
 void CWaveformView::paintEvent(QPaintEvent*) {
@@ -80,7 +86,7 @@ void CWaveformView::paintEvent(QPaintEvent*) {
         }
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QRectF(frame.left(), plot.bottom(), frame.width(), line * kLabelRows),
-                         Qt::AlignCenter, Hex(byte.nValue));
+                         Qt::AlignCenter, Hex(j == m_wave.nShown ? m_nShownValue : byte.nValue));
     }
 
     QPainterPath path;
@@ -97,7 +103,8 @@ CWaveformDlg::CWaveformDlg(CTapeSession& session, std::size_t nBlock, std::size_
       m_wave(std::move(wave)) {
     setWindowTitle(res::Text(res::IDS_WAVEFORM_TITLE).arg(nBlock).arg(nOffset));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new CWaveformView(m_wave, this), 1);
+    m_view = new CWaveformView(m_wave, this);
+    layout->addWidget(m_view, 1);
     m_state = new QLabel(this);
     m_state->setWordWrap(true);
     layout->addWidget(m_state);
@@ -134,6 +141,7 @@ void CWaveformDlg::Refresh() {
             state = QString::fromStdString(DescribeDamageMark(mark));
     }
     m_state->setText(state);
+    m_view->SetShownValue(nNow);
 
     const int nCurrent = m_readings->currentRow();
     const QSignalBlocker blocker(m_readings);

@@ -25,12 +25,15 @@ class CWaveformView : public QWidget {
   public:
     explicit CWaveformView(const CByteWaveform& wave, QWidget* parent = nullptr);
     QSize sizeHint() const override;
+    // The value the tape holds for the byte shown, drawn under it.
+    void SetShownValue(std::uint8_t nValue);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     const CByteWaveform& m_wave;
+    std::uint8_t m_nShownValue;
 };
 
 class CWaveformDlg : public QDialog {
@@ -53,6 +56,7 @@ class CWaveformDlg : public QDialog {
     const std::size_t m_nBlock;
     const std::size_t m_nOffset;
     const CByteWaveform m_wave;
+    CWaveformView* m_view = nullptr;
     QLabel* m_state = nullptr;
     QListWidget* m_readings = nullptr;
     QPushButton* m_pick = nullptr;
