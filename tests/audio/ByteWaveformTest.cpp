@@ -147,3 +147,34 @@ TEST(ByteWaveform, FindsABodyByteAfterItsHeaderAndNoByteBeyondTheTape) {
     EXPECT_FALSE(ReadByteWaveform(file, {}, 0, bytes.size()));
     EXPECT_FALSE(ReadByteWaveform(file, {}, 1, 0));
 }
+
+// A dropout in the middle of a block: the bytes where the signal was lost
+// are drawn where they should lie, one frame each, with their value
+// unknown and no other reading; the clean bytes after them keep their
+// offsets and their place on the signal.
+TEST(ByteWaveform, LostBytesLieWhereTheyShouldAndKeepTheOffsetsAfterThem) {
+    ByteArray bytes;
+    for (int i = 0; i < 40; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(i * 13 + 5));
+    Samples x = WriteBlock(bytes, kBaudFast);
+    const double byte = 11.0 / kBaudFast;
+    Gain(x, kDataStart + 20 * byte, kDataStart + 24 * byte, 0.005);
+    const ByteArray file = WaveFileOf(x);
+
+    const auto lost = ReadByteWaveform(file, {}, 0, 22);
+    ASSERT_TRUE(lost);
+    const CWaveformByte& shown = lost->bytes[lost->nShown];
+    EXPECT_TRUE(shown.bLost);
+    EXPECT_EQ(shown.fault, ByteFault::lost);
+    EXPECT_EQ(lost->readings, std::vector<std::uint8_t>{0});
+    for (int i = 0; i <= kBitsPerByte; ++i)
+        EXPECT_NEAR(shown.cells[i], CellEdge(22, i, kBaudFast) - double(lost->nFirstSample),
+                    kEdgeLag + 0.1 * kRate / kBaudFast);
+
+    const auto after = ReadByteWaveform(file, {}, 0, 30);
+    ASSERT_TRUE(after);
+    const CWaveformByte& clean = after->bytes[after->nShown];
+    EXPECT_EQ(clean.nValue, bytes[30]);
+    EXPECT_EQ(clean.fault, std::nullopt);
+    EXPECT_NEAR(clean.cells[0], CellEdge(30, 0, kBaudFast) - double(after->nFirstSample), kEdgeLag);
+}
