@@ -39,3 +39,27 @@ std::vector<std::size_t> MarkedBytesOf(std::span<const CDamageMark> marks, std::
     }
     return offsets;
 }
+
+std::optional<CTapePlace> NextMarkedByte(std::span<const CDamageMark> marks, std::size_t nBlock,
+                                         std::size_t nOffset, bool bForward) {
+    std::optional<CTapePlace> best;
+    auto before = [](const CTapePlace& a, const CTapePlace& b) {
+        return a.nBlock != b.nBlock ? a.nBlock < b.nBlock : a.nOffset < b.nOffset;
+    };
+    const CTapePlace from{nBlock, nOffset};
+    for (const CDamageMark& mark : marks) {
+        if (mark.nCount == 0)
+            continue;
+        const CTapePlace first{mark.nBlock, mark.nOffset};
+        const CTapePlace last{mark.nBlock, mark.nOffset + mark.nCount - 1};
+        // The mark's byte nearest past the place, if any lies past it.
+        std::optional<CTapePlace> near;
+        if (bForward && before(from, last))
+            near = before(from, first) ? first : CTapePlace{nBlock, nOffset + 1};
+        else if (!bForward && before(first, from))
+            near = before(last, from) ? last : CTapePlace{nBlock, nOffset - 1};
+        if (near && (!best || (bForward ? before(*near, *best) : before(*best, *near))))
+            best = near;
+    }
+    return best;
+}

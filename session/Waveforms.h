@@ -37,3 +37,15 @@ std::optional<CDecodedPlace> FindDecodedByte(std::span<const CDamageMark> marks,
 
 // The offsets of the marked bytes of a block, in order.
 std::vector<std::size_t> MarkedBytesOf(std::span<const CDamageMark> marks, std::size_t nBlock);
+
+// A byte of the tape: its block and offset.
+struct CTapePlace {
+    std::size_t nBlock;
+    std::size_t nOffset;
+    friend bool operator==(const CTapePlace&, const CTapePlace&) = default;
+};
+
+// The marked byte after (before) byte nOffset of block nBlock, in block and
+// offset order over the whole tape; nothing past the last (first) one.
+std::optional<CTapePlace> NextMarkedByte(std::span<const CDamageMark> marks, std::size_t nBlock,
+                                         std::size_t nOffset, bool bForward);

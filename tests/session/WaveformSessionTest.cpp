@@ -13,6 +13,27 @@
 
 namespace {
 
+// Stepping through the marked bytes of the tape, forward and back, across
+// blocks and through a run; nothing past either end.
+TEST(Waveforms, NextMarkedByteStepsThroughEveryMarkedByteInTapeOrder) {
+    const CDamageMarks marks{{2, 0, 1, DamageKind::lost, 0},
+                             {0, 5, 3, DamageKind::undecided, 0},
+                             {0, 1, 1, DamageKind::framing, 0}};
+    std::vector<CTapePlace> forward;
+    for (auto at = NextMarkedByte(marks, 0, 0, true); at;
+         at = NextMarkedByte(marks, at->nBlock, at->nOffset, true))
+        forward.push_back(*at);
+    EXPECT_EQ(forward, (std::vector<CTapePlace>{{0, 1}, {0, 5}, {0, 6}, {0, 7}, {2, 0}}));
+    std::vector<CTapePlace> back;
+    for (auto at = NextMarkedByte(marks, 3, 0, false); at;
+         at = NextMarkedByte(marks, at->nBlock, at->nOffset, false))
+        back.push_back(*at);
+    EXPECT_EQ(back, (std::vector<CTapePlace>{{2, 0}, {0, 7}, {0, 6}, {0, 5}, {0, 1}}));
+    EXPECT_EQ(NextMarkedByte(marks, 0, 6, false), (CTapePlace{0, 5}));
+    EXPECT_EQ(NextMarkedByte(marks, 1, 99, true), (CTapePlace{2, 0}));
+    EXPECT_EQ(NextMarkedByte({}, 0, 0, true), std::nullopt);
+}
+
 class CWaveOwner : public CSessionOwner {
   public:
     std::vector<std::string> events;
