@@ -26,6 +26,7 @@ struct CBitCells {
     bool bits[kBitsPerByte];        // the tone that filled most of the cell: mark is 1
     bool undecided[kBitsPerByte];   // no tone filled it clearly
     double margin[kBitsPerByte];    // how clearly one tone filled it, 0 to 1
+    bool bLost = false;             // no signal: the cells are where the byte should be
 };
 
 // A byte as framed.

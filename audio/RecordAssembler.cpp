@@ -41,6 +41,7 @@ void CRecordAssembler::OnLostByte(double t) {
         for (int i = 0; i <= kBitsPerByte; ++i)
             cells.edges[i] = t + i * m_dBit;
         std::fill(std::begin(cells.undecided), std::end(cells.undecided), true);
+        cells.bLost = true;
         m_cells.push_back(cells);
     }
 }

@@ -56,7 +56,7 @@ class CDecodedRecordSink {
     // says so once, when the decoder is made; it then gets, just before
     // each OnRecord, the cells of every byte of the record as framed (in
     // seconds; a lost byte's counted in whole bit periods from where it
-    // should start, every bit undecided).
+    // should start, every bit undecided, and marked lost).
     virtual bool WantsCells() const { return false; }
     virtual void OnRecordCells(std::span<const CBitCells> /*cells*/) {}
 };
