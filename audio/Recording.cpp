@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "audio/CassetteEncoder.h"
 #include "audio/SoundFile.h"
@@ -16,8 +17,17 @@ constexpr std::size_t kChunkFrames = 16384;
 
 // Blocks by the one block-building rule, with the faults of each record
 // moved to the block and offset where its bytes went.
-class CRecordingBuilder final : public CDecodedRecordSink {
+class CRecordingBuilder final : public CDecodedRecordSink, public CByteCellObserver {
   public:
+    // The cells of the bytes [nFrom, nTo) of block nBlock are kept.
+    void KeepCells(std::size_t nBlock, std::size_t nFrom, std::size_t nTo) {
+        m_keep = Keep{nBlock, nFrom, nTo};
+    }
+    void OnByteCells(const CByteCells& cells) override {
+        if (m_keep)
+            m_pending.push_back(cells);
+    }
+
     void OnRecord(std::uint32_t nStart, std::uint32_t nDuration, int nBaud,
                   std::span<const std::uint8_t> bytes, std::span<const CByteFaultAt> faults,
                   std::span<const std::uint8_t> confidence) override {
@@ -37,8 +47,17 @@ class CRecordingBuilder final : public CDecodedRecordSink {
             m_builder.OnData(nStart, nDuration, nBaud, bytes);
         }
         const std::size_t nBase = m_blocks.size() != nBefore ? 0 : nOldSize;
+        std::vector<CByteCells> pending = std::move(m_pending);
+        m_pending.clear();
         if (m_blocks.empty())
             return;
+        // The record's bytes go where its faults go.
+        for (const CByteCells& cells : pending) {
+            const CPlacedCells placed{m_blocks.size() - 1, nBase + cells.nIndex, cells};
+            if (placed.nBlock == m_keep->nBlock && placed.nOffset >= m_keep->nFrom &&
+                placed.nOffset < m_keep->nTo)
+                m_kept.push_back(placed);
+        }
         m_sums.resize(m_blocks.size());
         Sums& sums = m_sums.back();
         sums.confidence.resize(nBase);
@@ -72,8 +91,14 @@ class CRecordingBuilder final : public CDecodedRecordSink {
 
     std::vector<CTapeBlock> m_blocks;
     std::vector<CDamagedByte> m_damage;
+    std::vector<CPlacedCells> m_kept;
 
   private:
+    struct Keep {
+        std::size_t nBlock, nFrom, nTo;
+    };
+    std::optional<Keep> m_keep;
+    std::vector<CByteCells> m_pending; // of the record under way
     struct Sums {
         double dTotal = 0;
         std::uint8_t nWeakest = 255;
@@ -249,6 +274,7 @@ std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blo
         if (pBest == nullptr || candidate->IsBetterThan(*pBest))
             pBest = candidate.get();
     }
+    m_pChosen = pBest;
     if (pQuality != nullptr) {
         const std::vector<CBlockQuality> quality = pBest->builder.Qualities();
         pQuality->insert(pQuality->end(), quality.begin(), quality.end());
@@ -260,6 +286,22 @@ std::vector<CDamagedByte> CRecordingDecoder::Finish(std::vector<CTapeBlock>& blo
     for (CTapeBlock& block : pBest->builder.m_blocks)
         blocks.push_back(std::move(block));
     return damage;
+}
+
+void CRecordingDecoder::KeepCells(std::size_t nBlock, std::size_t nFrom, std::size_t nTo) {
+    for (const auto& candidate : m_candidates) {
+        candidate->builder.KeepCells(nBlock, nFrom, nTo);
+        candidate->decoder->SetCellObserver(&candidate->builder);
+    }
+}
+
+const std::vector<CPlacedCells>& CRecordingDecoder::GetKeptCells() const {
+    static const std::vector<CPlacedCells> none;
+    return m_pChosen != nullptr ? m_pChosen->builder.m_kept : none;
+}
+
+int CRecordingDecoder::GetChosenChannel() const {
+    return m_pChosen != nullptr ? m_pChosen->nChannel : 0;
 }
 
 std::vector<CDamagedByte> ReadRecording(CSoundFileReader& reader, const CRecordingOptions& options,

@@ -60,6 +60,14 @@ struct CBlockQuality {
     friend bool operator==(const CBlockQuality&, const CBlockQuality&) = default;
 };
 
+// A byte's cells where the decoding placed the byte: its block and offset,
+// counted as Finish appends the blocks.
+struct CPlacedCells {
+    std::size_t nBlock;
+    std::size_t nOffset;
+    CByteCells cells;
+};
+
 // Decodes frames of samples as they come (interleaved, -1.0 to 1.0), each
 // channel that may be the better one by a decoder of its own.
 class CRecordingDecoder {
@@ -78,10 +86,20 @@ class CRecordingDecoder {
     std::vector<CDamagedByte> Finish(std::vector<CTapeBlock>& blocks,
                                      std::vector<CBlockQuality>* pQuality = nullptr);
 
+    // Before the first Feed: keeps the cells of the bytes from offset
+    // nFrom up to nTo of block nBlock (as Finish counts them), on every
+    // channel tried.
+    void KeepCells(std::size_t nBlock, std::size_t nFrom, std::size_t nTo);
+    // After Finish: the kept cells of the channel chosen, in offset order,
+    // and that channel (-1: the mix of all).
+    const std::vector<CPlacedCells>& GetKeptCells() const;
+    int GetChosenChannel() const;
+
   private:
     struct Candidate;
     int m_nChannels;
     std::vector<std::unique_ptr<Candidate>> m_candidates;
+    const Candidate* m_pChosen = nullptr;
     std::vector<float> m_mix;
 };
 

@@ -220,7 +220,15 @@ void CRelmuthApp::ShowRecordingDamage(const std::vector<std::string>& damage) {
                     res::Text(res::IDS_RECORDING_DAMAGED), QMessageBox::Ok, m_pMainWnd.get());
     box.setInformativeText(shown);
     box.setDetailedText(lines.join(QLatin1Char('\n')));
+    // The first damaged byte on the recording's signal, when it can be read again.
+    CTapeSession& session = m_pView->GetSession();
+    const CDamageMarks& marks = m_doc.m_damageMarks;
+    QPushButton* pWaveform = nullptr;
+    if (!marks.empty() && session.CanShowWaveform(marks.front().nBlock, marks.front().nOffset))
+        pWaveform = box.addButton(res::Text(res::IDS_WAVEFORM_SHOW), QMessageBox::ActionRole);
     box.exec();
+    if (pWaveform != nullptr && box.clickedButton() == pWaveform)
+        session.ShowWaveform(marks.front().nBlock, marks.front().nOffset);
 }
 
 void CRelmuthApp::OnTapeReplaced() {

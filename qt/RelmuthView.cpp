@@ -12,6 +12,7 @@
 #include "qt/RecvProgressDlg.h"
 #include "qt/SendProgressDlg.h"
 #include "qt/ViewEvents.h"
+#include "qt/WaveformDlg.h"
 #include "res/UiText.h"
 #include "serial/PortNames.h"
 #include "session/SendLoader.h"
@@ -217,6 +218,13 @@ void CRelmuthView::SelectBlock(std::size_t nIndex) {
 
 void CRelmuthView::OnLinkLost(const CCommError& error) {
     emit linkLost(QString::fromStdString(error.strReason));
+}
+
+void CRelmuthView::ShowWaveform(std::size_t nBlock, std::size_t nOffset,
+                                const CByteWaveform& wave) {
+    CWaveformDlg dlg(m_session, nBlock, nOffset, wave, window());
+    dlg.exec();
+    emit commandStateChanged();
 }
 
 bool CRelmuthView::OnCmdMsg(unsigned nId) {

@@ -84,6 +84,7 @@ class CRelmuthView : public QTreeView,
     void SelectBlock(std::size_t nIndex) override;
     // CSessionOwner
     void OnLinkLost(const CCommError& error) override;
+    void ShowWaveform(std::size_t nBlock, std::size_t nOffset, const CByteWaveform& wave) override;
 
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;

@@ -47,6 +47,7 @@ constexpr std::array kViewMenu{
     MenuItem{ID_VIEW_BLOCK_PANE, "ブロックの内容(&B)"},
     kSeparator,
     MenuItem{ID_VIEW_DAMAGE_REPORT, "読み取れなかったバイト(&D)..."},
+    MenuItem{ID_VIEW_WAVEFORM, "波形を表示(&W)..."},
 };
 
 constexpr std::array kHelpMenu{

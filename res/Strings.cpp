@@ -21,6 +21,8 @@ constexpr std::array kStrings{
     Entry{ID_VIEW_DAMAGE_REPORT,
           "読み取れなかったバイトの一覧をもう一度表示\n読み取れなかったバイト"},
     Entry{ID_COMM_SETTINGS, "通信ポートとボーレートを選び直して開く\n通信ポートの設定"},
+    Entry{ID_VIEW_WAVEFORM,
+          "選択したブロックの読めなかったバイトを、録音の波形の上で見て読みを選ぶ\n波形を表示"},
 
     Entry{AFX_IDS_APP_TITLE, "Relmuth"},
     Entry{AFX_IDS_IDLEMESSAGE, "レディ"},
@@ -170,6 +172,15 @@ constexpr std::array kStrings{
     Entry{IDS_PANE_RECORDS_CUT,
           "レコードが %1 で途切れています。その前までのコードを表示しています。"},
     Entry{IDS_PANE_RECORDING_DAMAGE, "録音から読めなかったバイト %1 個を色で示しています。"},
+    Entry{IDS_WAVEFORM_TITLE, "波形 - ブロック %1、%2 バイト目"},
+    Entry{IDS_WAVEFORM_CLEAN, "このバイトの読みは選ばれています。"},
+    Entry{IDS_WAVEFORM_READING_NOW, "%1 (%2) いまの読み"},
+    Entry{IDS_WAVEFORM_READING_OTHER, "%1 (%2) ほかの読み"},
+    Entry{IDS_WAVEFORM_PICK, "この読みにする(&R)"},
+    Entry{IDS_WAVEFORM_UNAVAILABLE,
+          "このバイトの波形を録音から読み直せません。録音のファイルが移されたか変えられたか、"
+          "このバイトに読めなかった印がありません。"},
+    Entry{IDS_WAVEFORM_SHOW, "波形を表示(&W)..."},
 };
 
 // Two texts under one id would hide one of them: every id is listed once.

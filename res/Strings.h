@@ -22,6 +22,8 @@ enum StringId : unsigned {
     ID_COMM_SETTINGS = 32774,      // pick the serial port again while running
     ID_VIEW_BLOCK_PANE = 32775,    // show or hide the pane of the selected block's contents
     ID_VIEW_DAMAGE_REPORT = 32776, // the list of the tape's damaged bytes, shown again
+    ID_VIEW_WAVEFORM = 32777,      // the recording's signal under the selected block's first
+                                   // damaged byte
     ID_FILE_MERGE_TAKE = 32790,    // merge another recording of the same tape into the open one
 
     // Application and file dialog texts.
@@ -169,6 +171,16 @@ enum StringId : unsigned {
     IDS_PANE_BAD_CHECK = 40156,
     IDS_PANE_RECORDS_CUT = 40157,
     IDS_PANE_RECORDING_DAMAGE = 40158, // %1 bytes the recording's decoder marked, highlighted
+    // The waveform of a damaged byte: its title (%1 block, %2 offset), what
+    // it says of a byte marked no more and of each reading (%1 hex, %2
+    // bits), its button, and why it cannot be shown.
+    IDS_WAVEFORM_TITLE = 40180,
+    IDS_WAVEFORM_CLEAN = 40182,         // the byte is marked no more
+    IDS_WAVEFORM_READING_NOW = 40183,   // the reading the tape holds
+    IDS_WAVEFORM_READING_OTHER = 40184, // another reading the decoder weighed
+    IDS_WAVEFORM_PICK = 40185,          // the button that takes the reading chosen
+    IDS_WAVEFORM_UNAVAILABLE = 40186,   // the byte is not marked, or its recording cannot be read
+    IDS_WAVEFORM_SHOW = 40187,          // the damage list's button that opens the waveform
 };
 
 // The text for an id; empty for an id that has no text.

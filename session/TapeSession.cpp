@@ -86,8 +86,14 @@ bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& r
     // once the caller has put the new tape in place.
     m_bHolding = true;
     m_pReading = &reading;
+    m_bReset = false;
     const bool bOpened = m_doc.OnOpenDocument(strPathName, reading);
     m_pReading = nullptr;
+    // The recording stays at hand for the waveforms of its damaged bytes.
+    if (bOpened && IsRecordingName(strPathName))
+        m_recordingSource = CRecordingSource{strPathName, reading.m_options};
+    else if (m_bReset)
+        m_recordingSource.reset();
     m_bHolding = false;
     if (std::exchange(m_bReceivedWhileHeld, false) && m_poster.received)
         m_poster.received();
@@ -110,6 +116,10 @@ void CTapeSession::TakeFile(const std::string& strPathName, CRecordingReading& r
     m_pReading = &reading;
     m_doc.TakeTapeFile(strPathName, reading);
     m_pReading = nullptr;
+    if (IsRecordingName(strPathName))
+        m_recordingSource = CRecordingSource{strPathName, reading.m_options};
+    else
+        m_recordingSource.reset();
 }
 
 bool CTapeSession::MergeTake(const std::string& strPathName, CRecordingReading& reading,
@@ -139,8 +149,11 @@ void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {
     if (update.kind != CDocUpdate::reset)
         return;
     m_recordingDamage.clear();
+    m_bReset = true;
     if (m_pReading != nullptr)
         m_recordingDamage = std::move(m_pReading->m_damage);
+    else
+        m_recordingSource.reset();
 }
 
 int CTapeSession::StartSendLoader() {
@@ -164,7 +177,58 @@ void CTapeSession::CancelSend() {
     m_port.ClearSendQueue();
 }
 
+bool CTapeSession::CanShowWaveform(std::size_t nBlock, std::size_t nOffset) const {
+    return m_recordingSource &&
+           FindDecodedByte(m_doc.m_damageMarks, m_recordingDamage, nBlock, nOffset).has_value();
+}
+
+std::optional<CByteWaveform> CTapeSession::ReadWaveform(std::size_t nBlock,
+                                                        std::size_t nOffset) const {
+    if (!m_recordingSource)
+        return std::nullopt;
+    const auto place = FindDecodedByte(m_doc.m_damageMarks, m_recordingDamage, nBlock, nOffset);
+    if (!place)
+        return std::nullopt;
+    try {
+        auto wave = ReadByteWaveform(m_recordingSource->strPath, m_recordingSource->options,
+                                     place->nBlock, place->nOffset);
+        // A recording changed since it was opened may hold other bytes there.
+        if (!wave || wave->readings.empty() || nBlock >= m_doc.m_blocks.size() ||
+            wave->readings.front() != m_doc.m_blocks[nBlock].m_data[nOffset])
+            return std::nullopt;
+        return wave;
+    } catch (const CRelmuthException&) {
+        return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+void CTapeSession::ShowWaveform(std::size_t nBlock, std::size_t nOffset) {
+    const auto wave = ReadWaveform(nBlock, nOffset);
+    if (!wave) {
+        m_owner.ShowMessage(res::IDS_WAVEFORM_UNAVAILABLE);
+        return;
+    }
+    m_owner.ShowWaveform(nBlock, nOffset, *wave);
+}
+
+void CTapeSession::PickReading(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue) {
+    m_doc.ReplaceByte(nBlock, nOffset, nValue);
+}
+
+std::optional<std::size_t> CTapeSession::SelectedMarkedByte() const {
+    const int nRow = m_pRows != nullptr ? m_pRows->GetSelectedRow() : -1;
+    if (nRow < 0 || !m_recordingSource)
+        return std::nullopt;
+    const auto offsets = MarkedBytesOf(m_doc.m_damageMarks, static_cast<std::size_t>(nRow));
+    if (offsets.empty())
+        return std::nullopt;
+    return offsets.front();
+}
+
 void CTapeSession::AttachEditing(CBlockRows& rows, CClipboard& clipboard) {
+    m_pRows = &rows;
     m_pEdit = std::make_unique<CEditCommands>(m_doc, rows, clipboard, m_receive);
 }
 
@@ -177,6 +241,11 @@ CFileCommands& CTapeSession::AttachFileCommands(CFileOwner& owner) {
 bool CTapeSession::OnCmdMsg(unsigned nId) {
     if (m_pFile && m_pFile->OnCmdMsg(nId))
         return true;
+    if (nId == res::ID_VIEW_WAVEFORM) {
+        if (const auto nOffset = SelectedMarkedByte())
+            ShowWaveform(static_cast<std::size_t>(m_pRows->GetSelectedRow()), *nOffset);
+        return true;
+    }
     if (!m_pEdit)
         return false;
     switch (nId) {
@@ -213,6 +282,10 @@ bool CTapeSession::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
     switch (nId) {
     case res::ID_SEND_PROGRAM:
         bEnable = m_linkState == LinkState::open;
+        return true;
+    case res::ID_VIEW_WAVEFORM:
+        // A block with a marked byte, from a recording at hand.
+        bEnable = SelectedMarkedByte().has_value();
         return true;
     default:
         break;

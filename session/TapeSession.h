@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/ByteWaveform.h"
 #include "audio/RecordingFormats.h"
 #include "audio/TakeMerge.h"
 #include "serial/CommPort.h"
@@ -26,6 +27,7 @@
 #include "session/EditCommands.h"
 #include "session/FileCommands.h"
 #include "session/ReceiveContext.h"
+#include "session/Waveforms.h"
 #include "tape/RelmuthDoc.h"
 
 // The serial link as the user sees it.
@@ -41,6 +43,10 @@ class CSessionOwner : public CReceiveUi {
   public:
     // The line went away, and why (the system's text).
     virtual void OnLinkLost(const CCommError& error) = 0;
+    // Show the waveform of byte nOffset of block nBlock of the tape, with
+    // its readings to pick from (through PickReading).
+    virtual void ShowWaveform(std::size_t /*nBlock*/, std::size_t /*nOffset*/,
+                              const CByteWaveform& /*wave*/) {}
 };
 
 // How the port's threads reach the owner's thread: each function only
@@ -139,6 +145,23 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
         return m_recordingDamage;
     }
 
+    // --- The waveform of a damaged byte (block and offset of the tape as
+    // it is now), read again from the recording the tape was opened from.
+    const std::optional<CRecordingSource>& GetRecordingSource() const {
+        return m_recordingSource;
+    }
+    // Whether the byte is marked and its recording known.
+    bool CanShowWaveform(std::size_t nBlock, std::size_t nOffset) const;
+    // The byte's waveform; nothing when it cannot be shown, or the
+    // recording can no longer be read as it was.
+    std::optional<CByteWaveform> ReadWaveform(std::size_t nBlock, std::size_t nOffset) const;
+    // Reads the waveform and has the owner show it; when there is none, the
+    // owner shows why.
+    void ShowWaveform(std::size_t nBlock, std::size_t nOffset);
+    // The user picked another reading for the byte: an edit of the tape,
+    // which takes its mark and is undone like any other.
+    void PickReading(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue);
+
     // --- Sending the loader.
     // Queues the loader on the port; its size in bytes, 0 when nothing was
     // sent (no port open, or a loader without its end).
@@ -173,6 +196,8 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
   private:
     void OnUpdate(CDocumentView* pSender, const CDocUpdate& update) override;
     bool Opened(bool bOpened);
+    // The first marked byte of the selected block, when its recording is known.
+    std::optional<std::size_t> SelectedMarkedByte() const;
 
     CRelmuthDoc& m_doc;
     CSessionOwner& m_owner;
@@ -187,6 +212,9 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     bool m_bReceivedWhileHeld = false;
     CRecordingReading* m_pReading = nullptr; // the file being read into the document
     std::vector<CDamagedByte> m_recordingDamage;
+    std::optional<CRecordingSource> m_recordingSource; // of the tape as opened
+    bool m_bReset = false;                             // the tape was replaced while reading
+    CBlockRows* m_pRows = nullptr;
 
     int m_nSendTotal = 0; // bytes of the send under way
 };

@@ -2,10 +2,12 @@
 #include "tape/DamageMarks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
 #include "res/FormatString.h"
+#include "tape/TapeRecords.h"
 
 namespace {
 
@@ -87,6 +89,32 @@ void SwapBlockMarks(CDamageMarks& marks, std::size_t i, std::size_t j) {
             mark.nBlock = j;
         else if (mark.nBlock == j)
             mark.nBlock = i;
+    }
+}
+
+void UnmarkByte(CDamageMarks& marks, std::size_t nBlock, std::size_t nOffset, int nBaud) {
+    for (auto it = marks.begin(); it != marks.end(); ++it) {
+        const CDamageMark mark = *it;
+        if (mark.nBlock != nBlock || nOffset < mark.nOffset ||
+            nOffset >= mark.nOffset + mark.nCount)
+            continue;
+        const std::size_t nBefore = nOffset - mark.nOffset;
+        const std::size_t nAfter = mark.nCount - nBefore - 1;
+        const double dMillisPerByte = 1000.0 * TicksPerByte(nBaud) / kTicksPerSecond;
+        const double dAfter = mark.nMillis + static_cast<double>(nBefore + 1) * dMillisPerByte;
+        const CDamageMark after{nBlock, nOffset + 1, nAfter, mark.kind,
+                                static_cast<std::uint32_t>(std::min(
+                                    std::llround(dAfter), static_cast<long long>(kMaxField)))};
+        if (nBefore == 0 && nAfter == 0) {
+            marks.erase(it);
+        } else if (nBefore == 0) {
+            *it = after;
+        } else {
+            it->nCount = nBefore;
+            if (nAfter != 0)
+                marks.insert(it + 1, after);
+        }
+        return;
     }
 }
 

@@ -54,6 +54,11 @@ void RemoveBlockMarks(CDamageMarks& marks, std::size_t nBlock);
 // After blocks i and j changed places.
 void SwapBlockMarks(CDamageMarks& marks, std::size_t i, std::size_t j);
 
+// Byte nOffset of block nBlock is marked no more: a mark of it alone goes,
+// a mark around it is cut in two. The part after it starts where its
+// first byte lies in the recording, bytes of nBaud following back to back.
+void UnmarkByte(CDamageMarks& marks, std::size_t nBlock, std::size_t nOffset, int nBaud);
+
 // The marks that fit the tape, sorted by block and offset: marks of a
 // block the tape does not have, or reaching past its end, are left out, so
 // that a file never points at bytes it does not hold.

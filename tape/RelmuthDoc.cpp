@@ -297,22 +297,31 @@ void CRelmuthDoc::MoveBlock(std::size_t nFrom, std::size_t nTo) {
 }
 
 bool CRelmuthDoc::Undo() {
+    const auto places = m_history.GetNextUndo();
     const std::vector<CTapeBlock> before = m_tape;
-    if (!m_history.Undo(Contents()))
+    if (!places || !m_history.Undo(Contents()))
         return false;
-    HistoryChanged(before);
+    HistoryChanged(*places, before);
     return true;
 }
 
 bool CRelmuthDoc::Redo() {
+    const auto places = m_history.GetNextRedo();
     const std::vector<CTapeBlock> before = m_tape;
-    if (!m_history.Redo(Contents()))
+    if (!places || !m_history.Redo(Contents()))
         return false;
-    HistoryChanged(before);
+    HistoryChanged(*places, before);
     return true;
 }
 
-void CRelmuthDoc::HistoryChanged(const std::vector<CTapeBlock>& before) {
+void CRelmuthDoc::HistoryChanged(const CTapeHistory::CEditPlaces& places,
+                                 const std::vector<CTapeBlock>& before) {
+    // A byte's reading changes its block's marks even where its value
+    // stays the same: the block is told of as replaced.
+    if (places.kind == CTapeHistory::byte) {
+        UpdateAllViews(nullptr, {CDocUpdate::replaced, places.nAt});
+        return;
+    }
     // An edit changes one stretch of the tape: the blocks before it and
     // after it are the same, so the views are told of that stretch alone.
     std::size_t nFirst = 0;
@@ -333,6 +342,8 @@ void CRelmuthDoc::HistoryChanged(const std::vector<CTapeBlock>& before) {
 void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
     if (nIndex >= m_tape.size())
         return;
+    // A byte edit of the old bytes undone on the new ones would corrupt them.
+    m_history.Clear();
     m_tape[nIndex] = std::move(block);
     std::erase_if(m_marks, [nIndex](const CDamageMark& mark) { return mark.nBlock == nIndex; });
     Changed({CDocUpdate::replaced, nIndex});
@@ -343,4 +354,9 @@ void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks
     m_tape = std::move(blocks);
     m_marks = std::move(marks);
     Changed({CDocUpdate::reset});
+}
+
+void CRelmuthDoc::ReplaceByte(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue) {
+    if (m_history.ReplaceByte(Contents(), nBlock, nOffset, nValue))
+        UpdateAllViews(nullptr, {CDocUpdate::replaced, nBlock});
 }

@@ -124,7 +124,8 @@ class CRelmuthDoc {
     void TakeTapeFile(const std::string& strPathName, CTapeReading& reading);
 
     // The program around the document (the one given at construction
-    // until another takes its place).
+    // until another takes its place), where it reports what failed (none
+    // for a document without one).
     CDocumentHost* GetHost() const { return m_pHost; }
     void SetHost(CDocumentHost* pHost) { m_pHost = pHost; }
 
@@ -170,10 +171,14 @@ class CRelmuthDoc {
     bool CanRedo() const { return m_history.CanRedo(); }
     bool Undo();
     bool Redo();
-    // The block's bytes change: its marks go.
+    // The block's bytes change: its marks go, and so does the undo history.
     void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
     // Another tape as a whole, with its marks (a reset).
     void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
+    // Byte nOffset of block nBlock becomes nValue (another reading of a
+    // damaged byte) and is marked no more; an edit of the history, which
+    // Undo takes back, marks and all.
+    void ReplaceByte(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue);
 
   private:
     void ResetToNew();
@@ -189,7 +194,8 @@ class CRelmuthDoc {
     void Changed(const CDocUpdate& update);
     // An edit of the history was applied: the views are told what differs
     // from the tape before it.
-    void HistoryChanged(const std::vector<CTapeBlock>& before);
+    void HistoryChanged(const CTapeHistory::CEditPlaces& places,
+                        const std::vector<CTapeBlock>& before);
     CTapeContents Contents() { return {m_tape, m_marks}; }
 
     std::vector<CTapeBlock> m_tape;

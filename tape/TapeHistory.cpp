@@ -63,7 +63,7 @@ void PutIn(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock>& blocks,
 bool CTapeHistory::Remove(CTapeContents tape, std::size_t nAt) {
     if (nAt >= tape.blocks.size())
         return false;
-    CEdit edit{CEdit::remove, nAt, 1, {}, {}};
+    CEdit edit{remove, nAt, 1, {}, {}};
     TakeOut(tape, nAt, 1, edit.blocks, edit.marks);
     Record(std::move(edit));
     return true;
@@ -72,7 +72,7 @@ bool CTapeHistory::Remove(CTapeContents tape, std::size_t nAt) {
 bool CTapeHistory::Insert(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock> blocks) {
     if (nAt > tape.blocks.size() || blocks.empty())
         return false;
-    CEdit edit{CEdit::insert, nAt, blocks.size(), std::move(blocks), {}};
+    CEdit edit{insert, nAt, blocks.size(), std::move(blocks), {}};
     PutIn(tape, nAt, edit.blocks, edit.marks);
     Record(std::move(edit));
     return true;
@@ -81,7 +81,19 @@ bool CTapeHistory::Insert(CTapeContents tape, std::size_t nAt, std::vector<CTape
 bool CTapeHistory::Swap(CTapeContents tape, std::size_t i, std::size_t j) {
     if (i >= tape.blocks.size() || j >= tape.blocks.size() || i == j)
         return false;
-    CEdit edit{CEdit::swap, i, j, {}, {}};
+    CEdit edit{swap, i, j, {}, {}};
+    Apply(tape, edit, true);
+    Record(std::move(edit));
+    return true;
+}
+
+bool CTapeHistory::ReplaceByte(CTapeContents tape, std::size_t nBlock, std::size_t nOffset,
+                               std::uint8_t nValue) {
+    if (nBlock >= tape.blocks.size() || nOffset >= tape.blocks[nBlock].m_data.size())
+        return false;
+    // The edit holds the value and marks to come, and swaps them in.
+    CEdit edit{byte, nBlock, nOffset, {}, MarksOfBlock(tape.marks, nBlock), nValue};
+    UnmarkByte(edit.marks, nBlock, nOffset, tape.blocks[nBlock].m_nBaud);
     Apply(tape, edit, true);
     Record(std::move(edit));
     return true;
@@ -94,14 +106,17 @@ void CTapeHistory::Record(CEdit edit) {
     m_done.push_back(std::move(edit));
 }
 
-bool CTapeHistory::Fits(const CEdit& edit, bool bForward, std::size_t nBlocks) {
+bool CTapeHistory::Fits(const CEdit& edit, bool bForward, const std::vector<CTapeBlock>& blocks) {
+    const std::size_t nBlocks = blocks.size();
     switch (edit.kind) {
-    case CEdit::swap:
+    case byte:
+        return edit.nAt < nBlocks && edit.nCount < blocks[edit.nAt].m_data.size();
+    case swap:
         return edit.nAt < nBlocks && edit.nCount < nBlocks;
-    case CEdit::insert:
+    case insert:
         // Forward the blocks go in at nAt; backward they are taken out there.
         return bForward ? edit.nAt <= nBlocks : edit.nAt + edit.nCount <= nBlocks;
-    case CEdit::remove:
+    case remove:
         return bForward ? edit.nAt + edit.nCount <= nBlocks : edit.nAt <= nBlocks;
     }
     return false;
@@ -109,14 +124,24 @@ bool CTapeHistory::Fits(const CEdit& edit, bool bForward, std::size_t nBlocks) {
 
 void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
     switch (edit.kind) {
-    case CEdit::swap:
+    case swap:
         std::swap(tape.blocks[edit.nAt], tape.blocks[edit.nCount]);
         SwapBlockMarks(tape.marks, edit.nAt, edit.nCount);
         SortMarks(tape.marks);
         return;
-    case CEdit::insert:
-    case CEdit::remove:
-        if ((edit.kind == CEdit::insert) == bForward)
+    case byte: {
+        // Both ways the same: the tape's value and marks for the edit's.
+        std::swap(tape.blocks[edit.nAt].m_data[edit.nCount], edit.nByte);
+        CDamageMarks others = MarksOfBlock(tape.marks, edit.nAt);
+        std::erase_if(tape.marks, [&](const CDamageMark& mark) { return mark.nBlock == edit.nAt; });
+        tape.marks.insert(tape.marks.end(), edit.marks.begin(), edit.marks.end());
+        SortMarks(tape.marks);
+        edit.marks = std::move(others);
+        return;
+    }
+    case insert:
+    case remove:
+        if ((edit.kind == insert) == bForward)
             PutIn(tape, edit.nAt, edit.blocks, edit.marks);
         else
             TakeOut(tape, edit.nAt, edit.nCount, edit.blocks, edit.marks);
@@ -127,7 +152,7 @@ void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
 bool CTapeHistory::Undo(CTapeContents tape) {
     if (m_done.empty())
         return false;
-    if (!Fits(m_done.back(), false, tape.blocks.size())) {
+    if (!Fits(m_done.back(), false, tape.blocks)) {
         Clear();
         m_nSavedAt = kUnreachable; // whatever the tape is now, it is no saved one
         return false;
@@ -141,7 +166,7 @@ bool CTapeHistory::Undo(CTapeContents tape) {
 bool CTapeHistory::Redo(CTapeContents tape) {
     if (m_undone.empty())
         return false;
-    if (!Fits(m_undone.back(), true, tape.blocks.size())) {
+    if (!Fits(m_undone.back(), true, tape.blocks)) {
         Clear();
         m_nSavedAt = kUnreachable;
         return false;
@@ -150,6 +175,18 @@ bool CTapeHistory::Redo(CTapeContents tape) {
     m_done.push_back(std::move(m_undone.back()));
     m_undone.pop_back();
     return true;
+}
+
+std::optional<CTapeHistory::CEditPlaces> CTapeHistory::GetNextUndo() const {
+    if (m_done.empty())
+        return std::nullopt;
+    return CEditPlaces{m_done.back().kind, m_done.back().nAt, m_done.back().nCount};
+}
+
+std::optional<CTapeHistory::CEditPlaces> CTapeHistory::GetNextRedo() const {
+    if (m_undone.empty())
+        return std::nullopt;
+    return CEditPlaces{m_undone.back().kind, m_undone.back().nAt, m_undone.back().nCount};
 }
 
 void CTapeHistory::OnSaved() {

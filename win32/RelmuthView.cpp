@@ -292,14 +292,16 @@ bool CRelmuthView::OnCmdMsg(unsigned nId) {
     case res::ID_COMM_SETTINGS:
         OnCommSettings();
         return true;
+    case res::ID_VIEW_WAVEFORM:
+        return true; // the waveform is the Linux program's
     default:
         return m_session.OnCmdMsg(nId);
     }
 }
 
 bool CRelmuthView::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
-    if (nId == res::ID_COMM_SETTINGS) {
-        bEnable = true;
+    if (nId == res::ID_COMM_SETTINGS || nId == res::ID_VIEW_WAVEFORM) {
+        bEnable = nId == res::ID_COMM_SETTINGS;
         return true;
     }
     return m_session.OnUpdateCmdUi(nId, bEnable);

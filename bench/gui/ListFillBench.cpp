@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> open, paint, fill;
     for (int run = 0; run < nRuns; ++run) {
-        app.OnFileNew();
+        app.GetFileCommands().OnFileNew();
         QApplication::processEvents();
         QElapsedTimer timer;
         timer.start();

@@ -13,6 +13,8 @@
 
 #include "audio/CassetteEncoder.h"
 #include "audio/Recording.h"
+#include "audio/WaveWriter.h"
+#include "tape/Archive.h"
 #include "tape/TapeRecords.h"
 
 namespace signals {
@@ -199,6 +201,24 @@ inline Samples ChangeSpeed(const Samples& x, double speed, double depth = 0, dou
 inline void Map(Samples& x, const std::function<float(float, std::size_t)>& f) {
     for (std::size_t i = 0; i < x.size(); ++i)
         x[i] = f(x[i], i);
+}
+
+// The samples as a 16-bit mono WAV file, as our writer writes one.
+inline ByteArray WaveFile(const Samples& x, int rate = 44100) {
+    ByteArray file;
+    CMemoryArchive out(file);
+    CWaveWriter writer(out, rate, x.size());
+    writer.Write(x.data(), x.size());
+    writer.Finish();
+    return file;
+}
+
+// A stretch of the signal silent, as a dropout of a cell or two makes it.
+inline void Silence(Samples& x, double t0, double seconds, int rate = 44100) {
+    const auto a = std::min(x.size(), static_cast<std::size_t>(t0 * rate));
+    const auto b = std::min(x.size(), static_cast<std::size_t>((t0 + seconds) * rate));
+    std::fill(x.begin() + static_cast<std::ptrdiff_t>(a),
+              x.begin() + static_cast<std::ptrdiff_t>(b), 0.0f);
 }
 
 // Decodes samples in memory (interleaved when channels > 1).

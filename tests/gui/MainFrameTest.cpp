@@ -64,7 +64,8 @@ const std::vector<MenuTable> kMenus = {
       {"ステータスバー(&S)", res::ID_VIEW_STATUS_BAR},
       {"ブロックの内容(&B)", res::ID_VIEW_BLOCK_PANE},
       {nullptr, 0},
-      {"読み取れなかったバイト(&D)...", res::ID_VIEW_DAMAGE_REPORT}}},
+      {"読み取れなかったバイト(&D)...", res::ID_VIEW_DAMAGE_REPORT},
+      {"波形を表示(&W)...", res::ID_VIEW_WAVEFORM}}},
     {"ヘルプ(&H)", {{"Relmuth のバージョン情報(&A)...", res::ID_APP_ABOUT}}},
 };
 

@@ -217,6 +217,30 @@ TEST(DamageMarks, EditsTakeTheMarksWithTheirBlocks) {
     EXPECT_EQ(MarkedByteCount(marks), 3u);
 }
 
+// A byte given another reading leaves its mark: a mark of it alone goes, a
+// run loses its first or last byte, or is cut in two, the part after the
+// byte starting where that byte lies in the recording (9.17 ms a byte at
+// 1200 baud, 18.33 at 600, counted from the mark's own whole milliseconds).
+TEST(DamageMarks, UnmarkedByteLeavesItsMarkOrCutsItsRunInTwo) {
+    CDamageMarks marks{Mark(0, 4, 1, DamageKind::framing, 100),
+                       Mark(1, 10, 6, DamageKind::lost, 2000),
+                       Mark(1, 20, 1, DamageKind::undecided, 3000)};
+    UnmarkByte(marks, 0, 4, kBaudFast);
+    UnmarkByte(marks, 1, 10, kBaudFast); // the first of the run
+    UnmarkByte(marks, 1, 15, kBaudFast); // the last
+    UnmarkByte(marks, 1, 12, kBaudFast); // inside: 11 | 13 14
+    UnmarkByte(marks, 1, 19, kBaudFast); // no mark there
+    UnmarkByte(marks, 2, 0, kBaudFast);
+    EXPECT_EQ(marks, (CDamageMarks{Mark(1, 11, 1, DamageKind::lost, 2009),
+                                   Mark(1, 13, 2, DamageKind::lost, 2027),
+                                   Mark(1, 20, 1, DamageKind::undecided, 3000)}));
+
+    CDamageMarks slow{Mark(0, 0, 3, DamageKind::undecided, 0)};
+    UnmarkByte(slow, 0, 1, kBaudSlow);
+    EXPECT_EQ(slow, (CDamageMarks{Mark(0, 0, 1, DamageKind::undecided, 0),
+                                  Mark(0, 2, 1, DamageKind::undecided, 37)}));
+}
+
 TEST(DamageMarks, ReportLinesForOneByteAndForARun) {
     EXPECT_EQ(DescribeDamageMark(Mark(2, 17, 1, DamageKind::framing, 75004)),
               "ブロック 2、17 バイト目 (録音の 1:15.004): ストップビットが不正");

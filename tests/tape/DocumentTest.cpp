@@ -377,6 +377,57 @@ TEST_F(Document, EveryEditKeepsMarksWithTheirBlocksAndTellsTheViewsWhatChanged) 
                                                      {CDocUpdate::inserted, 3}}));
 }
 
+// Another reading for a damaged byte: the byte changes, its mark goes, the
+// views are told the block holds other bytes; undo brings the byte and its
+// mark back, redo takes them again, in one history with the block edits.
+// New bytes for a block, and every open, forget the history.
+TEST_F(Document, ReplacedByteLeavesItsMarkUntilUndone) {
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    const CDamageMarks marks{{0, 1, 1, DamageKind::framing, 5},
+                             {1, 0, 2, DamageKind::undecided, 9}};
+    doc.ReplaceTape({Block(Bytes({1, 2, 3})), Block(Bytes({4, 5}), 1200)}, marks);
+    doc.SetModifiedFlag(false);
+
+    doc.ReplaceByte(1, 0, 0x44);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_blocks[1].m_data, Bytes({0x44, 5}));
+    EXPECT_EQ(doc.m_damageMarks, (CDamageMarks{{0, 1, 1, DamageKind::framing, 5},
+                                               {1, 1, 1, DamageKind::undecided, 18}}));
+    EXPECT_EQ(view.rows, doc.m_blocks);
+    ASSERT_TRUE(doc.CanUndo());
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks[1].m_data, Bytes({4, 5}));
+    EXPECT_EQ(doc.m_damageMarks, marks);
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.m_blocks[1].m_data, Bytes({0x44, 5}));
+    EXPECT_EQ(view.rows, doc.m_blocks);
+    EXPECT_EQ(view.updates, (std::vector<CDocUpdate>{{CDocUpdate::reset},
+                                                     {CDocUpdate::replaced, 1},
+                                                     {CDocUpdate::replaced, 1},
+                                                     {CDocUpdate::replaced, 1}}));
+
+    doc.ReplaceByte(0, 9, 0); // no such byte
+    EXPECT_EQ(view.updates.size(), 4u);
+    // One history with the block edits: a move after it is undone first.
+    doc.MoveBlock(0, 1);
+    ASSERT_TRUE(doc.Undo());
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks[1].m_data, Bytes({4, 5}));
+    EXPECT_EQ(doc.m_damageMarks, marks);
+    ASSERT_TRUE(doc.Redo());
+    // New bytes for the block: the byte's old value would go into them.
+    doc.ReplaceBlock(1, Block(Bytes({7, 8})));
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_FALSE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks[1].m_data, Bytes({7, 8}));
+    doc.ReplaceByte(0, 0, 0);
+    ASSERT_TRUE(doc.OnSaveDocument(PathOf("byte.kxm")));
+    ASSERT_TRUE(doc.OnOpenDocument(PathOf("byte.kxm")));
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_FALSE(doc.Undo());
+}
+
 TEST_F(Document, ViewsShowTheTapeAfterEveryOpenAndNew) {
     CRelmuthDoc doc(&host);
     ListViewFake view(doc);

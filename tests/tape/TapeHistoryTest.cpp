@@ -30,14 +30,16 @@ TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
     Tape tape = FourBlocks();
     CTapeHistory history;
     const std::function<bool()> edits[] = {
-        [&] { return history.Swap(tape.Contents(), 1, 0); }, // move up
-        [&] { return history.Remove(tape.Contents(), 0); },  // delete a marked block
-        [&] { return history.Swap(tape.Contents(), 1, 2); }, // move down onto marks
+        [&] { return history.Swap(tape.Contents(), 1, 0); },              // move up
+        [&] { return history.Remove(tape.Contents(), 0); },               // delete a marked block
+        [&] { return history.ReplaceByte(tape.Contents(), 2, 5, 0xEE); }, // a marked byte
+        [&] { return history.Swap(tape.Contents(), 1, 2); },              // move down onto marks
         [&] { return history.Insert(tape.Contents(), 3, {Block(Pattern(2, 9))}); }, // paste
         [&] { return history.Remove(tape.Contents(), 1); },
         [&] {
             return history.Insert(tape.Contents(), 1, {Block(Pattern(7, 5)), Block({})});
         },
+        [&] { return history.ReplaceByte(tape.Contents(), 0, 2, 0x11); }, // an unmarked byte
     };
     std::vector<Tape> states{tape};
     for (const auto& edit : edits) {
@@ -45,6 +47,9 @@ TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
         states.push_back(tape);
     }
     EXPECT_EQ(states[2].marks, (CDamageMarks{Mark(2, 5)})); // the marks went with their block
+    EXPECT_TRUE(states[3].marks.empty()); // and the byte given another reading its mark
+    EXPECT_EQ(states[3].blocks[2].m_data[5], 0xEE);
+    EXPECT_EQ(states[8].blocks[0].m_data[2], 0x11);
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_TRUE(history.Undo(tape.Contents()));
@@ -113,6 +118,20 @@ TEST(TapeHistory, ModifiedFollowsThePointWhereTheTapeWasSaved) {
     EXPECT_FALSE(history.CanRedo());
 }
 
+// Undo and redo say which edit they take back or put back next.
+TEST(TapeHistory, NextUndoAndRedoNameTheirEditAndItsPlaces) {
+    Tape tape = FourBlocks();
+    CTapeHistory history;
+    EXPECT_EQ(history.GetNextUndo(), std::nullopt);
+    history.Swap(tape.Contents(), 2, 3);
+    history.ReplaceByte(tape.Contents(), 1, 3, 0);
+    using Places = CTapeHistory::CEditPlaces;
+    EXPECT_EQ(history.GetNextUndo(), (Places{CTapeHistory::byte, 1, 3}));
+    history.Undo(tape.Contents());
+    EXPECT_EQ(history.GetNextUndo(), (Places{CTapeHistory::swap, 2, 3}));
+    EXPECT_EQ(history.GetNextRedo(), (Places{CTapeHistory::byte, 1, 3}));
+}
+
 TEST(TapeHistory, PlacesTheTapeDoesNotHaveAreNoEdit) {
     Tape tape = FourBlocks();
     CTapeHistory history;
@@ -121,6 +140,8 @@ TEST(TapeHistory, PlacesTheTapeDoesNotHaveAreNoEdit) {
     EXPECT_FALSE(history.Swap(tape.Contents(), 2, 2));
     EXPECT_FALSE(history.Insert(tape.Contents(), 5, {Block({})}));
     EXPECT_FALSE(history.Insert(tape.Contents(), 0, {}));
+    EXPECT_FALSE(history.ReplaceByte(tape.Contents(), 4, 0, 1));
+    EXPECT_FALSE(history.ReplaceByte(tape.Contents(), 0, 3, 1));
     EXPECT_EQ(tape, FourBlocks());
     EXPECT_FALSE(history.CanUndo());
     EXPECT_FALSE(history.IsModified());
