@@ -304,4 +304,30 @@ TEST_F(FileCommands, MarksOpenedFromAKxmImageMarkTheirRowsAndAreReportedAgain) {
     EXPECT_EQ(RowDamageText(doc, 0), "読み取れなかったバイト: 2");
 }
 
+// Merging another take is a File command: the other file is picked, the
+// tape takes the bytes it reads cleanly, and the message says how many
+// were mended. A file that cannot be read leaves the tape as it was.
+TEST_F(FileCommands, MergingAnotherTakeMendsTheMarkedByteAndSaysSo) {
+    const CTapeBlock spoilt{{0x01, 0xFF, 0x03}, 1200};
+    doc.ReplaceTape({spoilt}, {{0, 1, 1, DamageKind::framing, 100}});
+    const std::string other = SaveTape("other.kxm", {kFast});
+
+    owner.fileNames = {PathOf("missing.kxm")};
+    EXPECT_TRUE(session.OnCmdMsg(res::ID_FILE_MERGE_TAKE));
+    ASSERT_EQ(owner.events.size(), 2u);
+    EXPECT_EQ(owner.events[1].rfind("message ", 0), 0u);
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{spoilt});
+
+    owner.events.clear();
+    owner.fileNames = {other};
+    EXPECT_TRUE(session.OnCmdMsg(res::ID_FILE_MERGE_TAKE));
+    EXPECT_EQ(owner.events,
+              (std::vector<std::string>{"open " + Text(res::IDS_MERGE_TITLE) + " ", "replaced",
+                                        "message 別の録音と照合しました。1 バイトを補い、0 "
+                                        "バイトが未確定のまま残っています。"}));
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{kFast});
+    EXPECT_TRUE(doc.m_damageMarks.empty());
+    EXPECT_TRUE(doc.IsModified());
+}
+
 } // namespace

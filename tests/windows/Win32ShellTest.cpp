@@ -77,6 +77,7 @@ TEST(Win32Shell, RecentFilesStandWhereThePlaceholderWas) {
         {res::ID_FILE_OPEN, "開く(&O)...\tCtrl+O", false},
         {res::ID_FILE_SAVE, "上書き保存(&S)\tCtrl+S", false},
         {res::ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", false},
+        {res::ID_FILE_MERGE_TAKE, "別の録音と照合(&M)...", false},
         {0, "", false},
         {res::ID_FILE_MRU_FILE1, "最新のファイル", false},
         {0, "", false},
@@ -86,13 +87,13 @@ TEST(Win32Shell, RecentFilesStandWhereThePlaceholderWas) {
 
     frame.SetRecentFiles({"&1 C:\\tapes\\a.kxm", "&2 C:\\b&&c.t88"});
     std::vector<CMenuRow> with = before;
-    with[5] = {res::ID_FILE_MRU_FILE1, "&1 C:\\tapes\\a.kxm", false};
-    with.insert(with.begin() + 6, {res::ID_FILE_MRU_FILE1 + 1, "&2 C:\\b&&c.t88", false});
+    with[6] = {res::ID_FILE_MRU_FILE1, "&1 C:\\tapes\\a.kxm", false};
+    with.insert(with.begin() + 7, {res::ID_FILE_MRU_FILE1 + 1, "&2 C:\\b&&c.t88", false});
     EXPECT_EQ(MenuRows(frame.GetFileMenu()), with);
 
     frame.SetRecentFiles({});
     std::vector<CMenuRow> emptied = before;
-    emptied[5].bGrayed = true; // shown grayed until there is a recent file
+    emptied[6].bGrayed = true; // shown grayed until there is a recent file
     EXPECT_EQ(MenuRows(frame.GetFileMenu()), emptied);
 }
 
