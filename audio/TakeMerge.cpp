@@ -250,11 +250,19 @@ CTake TakeFromRecording(std::vector<CTapeBlock> blocks, std::vector<CDamagedByte
     return take;
 }
 
-CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks) {
+CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks,
+                    std::span<const CBlockNote> notes) {
     CTake take;
     take.blocks = std::move(blocks);
-    for (const CTapeBlock& block : take.blocks)
-        take.confidence.emplace_back(block.m_data.size(), kImageConfidence);
+    for (std::size_t i = 0; i < take.blocks.size(); ++i) {
+        std::vector<std::uint8_t> c(take.blocks[i].m_data.size(), kImageConfidence);
+        // A byte the decoder damaged and the user picked a reading for since
+        // is no longer marked: as sure as an image's.
+        if (i < notes.size() && notes[i].confidence.size() == c.size())
+            for (std::size_t k = 0; k < c.size(); ++k)
+                c[k] = notes[i].confidence[k] != 0 ? notes[i].confidence[k] : kImageConfidence;
+        take.confidence.push_back(std::move(c));
+    }
     for (const CDamageMark& mark : MarksThatFit(marks, take.blocks)) {
         const ByteFault fault = mark.kind == DamageKind::framing ? ByteFault::framing
                                 : mark.kind == DamageKind::lost  ? ByteFault::lost
@@ -341,6 +349,8 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
         out.m_nBaud = takes[pivot.nTake].blocks[pivot.nBlock].m_nBaud;
         CMergedBlock info;
         info.fromTake = group.member;
+        std::vector<std::uint8_t> outConfidence;
+        std::vector<long> saidBy; // the take of each doubtful byte's reading, -1 for none
         std::vector<std::size_t> next(members.size(), 0); // each member's next byte
 
         // Decides one place of the block from each member's reading.
@@ -405,6 +415,10 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             }
             const std::size_t nOffset = out.m_data.size();
             out.m_data.push_back(value);
+            outConfidence.push_back(
+                bClean ? static_cast<std::uint8_t>(
+                             std::max(1, clean[value].second / std::max(1, clean[value].first)))
+                       : 0);
             if (bClean) {
                 if (bAnyGap || bAnyDamaged)
                     ++info.nMended;
@@ -414,14 +428,18 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             // readings (and that take's own alternatives) beside it.
             CDamagedByte d{nBlock, nOffset, 0.0, ByteFault::undecided};
             const CDamagedByte* pFrom = nullptr;
+            long nFromTake = -1;
             for (std::size_t m = 0; m < members.size() && pFrom == nullptr; ++m) {
                 if (readings[m].nByte < 0)
                     continue;
                 const auto it = damageOf[members[m].nTake].find(
                     {members[m].nBlock, static_cast<std::size_t>(readings[m].nByte)});
-                if (it != damageOf[members[m].nTake].end())
+                if (it != damageOf[members[m].nTake].end()) {
                     pFrom = it->second;
+                    nFromTake = static_cast<long>(members[m].nTake);
+                }
             }
+            saidBy.push_back(nFromTake);
             if (pFrom != nullptr) {
                 d.dSeconds = pFrom->dSeconds;
                 d.fault = pFrom->fault == ByteFault::slip ? ByteFault::undecided : pFrom->fault;
@@ -488,7 +506,16 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
                 result.damage.push_back(d);
             }
             info.nMended = 0;
+            std::fill(outConfidence.begin(), outConfidence.end(), std::uint8_t{0});
+            saidBy.assign(1, static_cast<long>(pivot.nTake));
         }
+        info.nSaidBy = static_cast<long>(pivot.nTake);
+        if (!saidBy.empty()) {
+            const bool bOne = std::all_of(saidBy.begin(), saidBy.end(),
+                                          [&](long t) { return t == saidBy.front(); });
+            info.nSaidBy = bOne ? saidBy.front() : -1;
+        }
+        result.confidence.push_back(std::move(outConfidence));
         result.blocks.push_back(std::move(out));
         result.merged.push_back(std::move(info));
     }
