@@ -32,6 +32,9 @@ constexpr int kCleanWeight = 2, kDamagedWeight = 1;
 // A block is doubtful throughout when every take that holds it has one of
 // this many of its bytes damaged.
 constexpr std::size_t kGarbageShare = 4;
+// Blocks whose lengths differ by up to one part in this many may be one
+// block read mostly damaged in a take.
+constexpr std::size_t kLengthSlack = 8;
 
 std::uint64_t WindowAt(const ByteArray& bytes, std::size_t i) {
     std::uint64_t w = 0;
@@ -71,17 +74,43 @@ double Similarity(const ByteArray& a, const ByteArray& b) {
     return std::max(same, static_cast<double>(nFound) / static_cast<double>(nWindows));
 }
 
+// Whether a take read this much of a block damaged that it most likely read
+// it at the wrong speed or from noise: what it holds as clean is no better.
+bool MostlyDamaged(const std::vector<std::uint8_t>& confidence) {
+    const auto nDamaged =
+        static_cast<std::size_t>(std::count(confidence.begin(), confidence.end(), 0));
+    return nDamaged * kGarbageShare >= std::max<std::size_t>(confidence.size(), 1);
+}
+
+// Two blocks one of which a take read mostly damaged: their bytes cannot
+// agree, but where their lengths do, they are likely one block, and are
+// taken for one unless a better pairing is there.
+bool LikelyTheSameBlock(const ByteArray& a, const std::vector<std::uint8_t>& ca, const ByteArray& b,
+                        const std::vector<std::uint8_t>& cb) {
+    const std::size_t nLonger = std::max(a.size(), b.size());
+    const std::size_t nShorter = std::min(a.size(), b.size());
+    return nShorter != 0 && (nLonger - nShorter) * kLengthSlack <= nLonger &&
+           (MostlyDamaged(ca) || MostlyDamaged(cb));
+}
+
 // For each block of other, the block of ref it is (or -1): the pairs in
 // order that agree most in all.
-std::vector<long> MatchBlocks(const std::vector<CTapeBlock>& ref,
-                              const std::vector<CTapeBlock>& other) {
+std::vector<long> MatchBlocks(const CTake& refTake, const CTake& otherTake) {
+    const std::vector<CTapeBlock>& ref = refTake.blocks;
+    const std::vector<CTapeBlock>& other = otherTake.blocks;
     const std::size_t n = ref.size(), m = other.size();
     std::vector<double> score((n + 1) * (m + 1), 0.0);
     std::vector<double> sim(n * m);
     auto at = [m](std::size_t i, std::size_t j) { return i * (m + 1) + j; };
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < m; ++j)
-            sim[i * m + j] = Similarity(ref[i].m_data, other[j].m_data);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < m; ++j) {
+            double& s = sim[i * m + j];
+            s = Similarity(ref[i].m_data, other[j].m_data);
+            if (s < kSameBlock && LikelyTheSameBlock(ref[i].m_data, refTake.confidence[i],
+                                                     other[j].m_data, otherTake.confidence[j]))
+                s = kSameBlock;
+        }
+    }
     for (std::size_t i = 1; i <= n; ++i) {
         for (std::size_t j = 1; j <= m; ++j) {
             double best = std::max(score[at(i - 1, j)], score[at(i, j - 1)]);
@@ -294,7 +323,7 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
         groups.back().member[0] = static_cast<long>(i);
     }
     for (std::size_t t = 1; t < nTakes; ++t) {
-        const std::vector<long> match = MatchBlocks(takes[0].blocks, takes[t].blocks);
+        const std::vector<long> match = MatchBlocks(takes[0], takes[t]);
         double after = -1.0;
         double step = 0;
         for (std::size_t j = 0; j < match.size(); ++j) {
@@ -326,6 +355,18 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
                 continue;
             const auto b = static_cast<std::size_t>(group.member[t]);
             members.push_back({t, b, &takes[t].blocks[b].m_data, &takes[t].confidence[b]});
+        }
+        // A member read mostly damaged has no clean say beside one that
+        // was not: its bytes count as damaged.
+        std::vector<std::vector<std::uint8_t>> doubted(members.size());
+        const bool bAnyReadable = std::any_of(members.begin(), members.end(), [](const CMember& m) {
+            return !MostlyDamaged(*m.pConfidence);
+        });
+        for (std::size_t m = 0; m < members.size() && bAnyReadable; ++m) {
+            if (!MostlyDamaged(*members[m].pConfidence))
+                continue;
+            doubted[m].assign(members[m].pConfidence->size(), 0);
+            members[m].pConfidence = &doubted[m];
         }
         // The pivot: the member with the fewest damaged bytes.
         auto damaged = [](const CMember& m) {
