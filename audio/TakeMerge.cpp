@@ -82,6 +82,20 @@ bool MostlyDamaged(const std::vector<std::uint8_t>& confidence) {
     return nDamaged * kGarbageShare >= std::max<std::size_t>(confidence.size(), 1);
 }
 
+// Whether most of the bytes two readings of a block both read cleanly, at
+// the same places from the start, differ.
+bool MostlyDisagree(const ByteArray& a, const std::vector<std::uint8_t>& ca, const ByteArray& b,
+                    const std::vector<std::uint8_t>& cb) {
+    std::size_t nBoth = 0, nDiffer = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (ca[i] == 0 || cb[i] == 0)
+            continue;
+        ++nBoth;
+        nDiffer += a[i] != b[i] ? 1 : 0;
+    }
+    return 2 * nDiffer > nBoth;
+}
+
 // Two blocks one of which a take read mostly damaged: their bytes cannot
 // agree, but where their lengths do, they are likely one block, and are
 // taken for one unless a better pairing is there.
@@ -356,14 +370,18 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             const auto b = static_cast<std::size_t>(group.member[t]);
             members.push_back({t, b, &takes[t].blocks[b].m_data, &takes[t].confidence[b]});
         }
-        // A member read mostly damaged has no clean say beside one that
-        // was not: its bytes count as damaged.
+        // A member read mostly damaged whose clean bytes mostly disagree
+        // with those of a member that was not (read at the wrong speed) has
+        // no clean say beside it: its bytes count as damaged. One that
+        // mostly agrees (a lossy file's scattered damage) keeps its say.
         std::vector<std::vector<std::uint8_t>> doubted(members.size());
-        const bool bAnyReadable = std::any_of(members.begin(), members.end(), [](const CMember& m) {
+        const auto readable = std::find_if(members.begin(), members.end(), [](const CMember& m) {
             return !MostlyDamaged(*m.pConfidence);
         });
-        for (std::size_t m = 0; m < members.size() && bAnyReadable; ++m) {
-            if (!MostlyDamaged(*members[m].pConfidence))
+        for (std::size_t m = 0; m < members.size() && readable != members.end(); ++m) {
+            if (!MostlyDamaged(*members[m].pConfidence) ||
+                !MostlyDisagree(*members[m].pData, *members[m].pConfidence, *readable->pData,
+                                *readable->pConfidence))
                 continue;
             doubted[m].assign(members[m].pConfidence->size(), 0);
             members[m].pConfidence = &doubted[m];
