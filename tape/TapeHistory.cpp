@@ -120,7 +120,8 @@ bool CTapeHistory::ReplaceByte(CTapeContents tape, std::size_t nBlock, std::size
 bool CTapeHistory::ReplaceTape(CTapeContents tape, std::vector<CTapeBlock> blocks,
                                CDamageMarks marks, std::vector<CBlockNote> notes) {
     notes.resize(blocks.size());
-    CEdit edit{CTapeHistory::whole, 0, 0, std::move(blocks), std::move(marks), std::move(notes)};
+    CEdit edit{CTapeHistory::whole, tape.blocks.size(), 0,
+               std::move(blocks),   std::move(marks),   std::move(notes)};
     Apply(tape, edit, true);
     Record(std::move(edit));
     return true;
@@ -137,7 +138,7 @@ bool CTapeHistory::Fits(const CEdit& edit, bool bForward, const std::vector<CTap
     const std::size_t nBlocks = blocks.size();
     switch (edit.kind) {
     case whole:
-        return true;
+        return edit.nAt <= nBlocks;
     case byte:
         return edit.nAt < nBlocks && edit.nCount < blocks[edit.nAt].m_data.size();
     case swap:
@@ -153,13 +154,20 @@ bool CTapeHistory::Fits(const CEdit& edit, bool bForward, const std::vector<CTap
 
 void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
     switch (edit.kind) {
-    case CTapeHistory::whole:
-        // Both ways the same: the tape for the edit's.
-        FitNotes(tape);
+    case CTapeHistory::whole: {
+        // Both ways the same: the tape for the edit's, but for the blocks
+        // that arrived since, which stay at the end.
+        std::vector<CTapeBlock> arrived;
+        CDamageMarks arrivedMarks;
+        std::vector<CBlockNote> arrivedNotes;
+        TakeOut(tape, edit.nAt, tape.blocks.size() - edit.nAt, arrived, arrivedMarks, arrivedNotes);
         std::swap(tape.blocks, edit.blocks);
         std::swap(tape.marks, edit.marks);
         std::swap(tape.notes, edit.notes);
+        edit.nAt = tape.blocks.size();
+        PutIn(tape, tape.blocks.size(), arrived, arrivedMarks, arrivedNotes);
         return;
+    }
     case swap:
         FitNotes(tape);
         std::swap(tape.blocks[edit.nAt], tape.blocks[edit.nCount]);

@@ -87,7 +87,10 @@ class CTapeHistory {
   private:
     struct CEdit {
         EditKind kind;
-        std::size_t nAt; // insert, remove: the first block; swap: one of the two; byte: its block
+        // insert, remove: the first block; swap: one of the two; byte: its
+        // block; whole: how many blocks of the tape it made (those after
+        // them arrived since)
+        std::size_t nAt;
         std::size_t
             nCount; // insert, remove: how many blocks; swap: the other place; byte: its offset
         // The blocks while they are out of the tape (after a remove, after

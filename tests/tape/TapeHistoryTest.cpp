@@ -107,6 +107,28 @@ TEST(TapeHistory, ABlockThatArrivedStaysThroughUndoAndRedo) {
     EXPECT_EQ(tape.blocks[3], Block(Pattern(8, 6)));
 }
 
+TEST(TapeHistory, ABlockThatArrivedAfterAWholeTapeWasPutInStaysThroughItsUndo) {
+    Tape tape = FourBlocks();
+    const Tape before = tape;
+    CTapeHistory history;
+    ASSERT_TRUE(history.ReplaceTape(tape.Contents(), {Block(Pattern(5, 3))}, {Mark(0, 1)}, {}));
+    tape.blocks.push_back(Block(Pattern(9, 7), 1200));
+    tape.marks.push_back(Mark(1, 2));
+    tape.notes.push_back(Note(9));
+    history.OnBlockArrived();
+
+    ASSERT_TRUE(history.Undo(tape.Contents()));
+    Tape expected = before;
+    expected.blocks.push_back(Block(Pattern(9, 7), 1200));
+    expected.marks.push_back(Mark(4, 2));
+    expected.notes.push_back(Note(9));
+    EXPECT_EQ(tape, expected);
+    ASSERT_TRUE(history.Redo(tape.Contents()));
+    EXPECT_EQ(tape, (Tape{{Block(Pattern(5, 3)), Block(Pattern(9, 7), 1200)},
+                          {Mark(0, 1), Mark(1, 2)},
+                          {{}, Note(9)}}));
+}
+
 TEST(TapeHistory, ModifiedFollowsThePointWhereTheTapeWasSaved) {
     Tape tape = FourBlocks();
     CTapeHistory history;
