@@ -18,7 +18,9 @@ void ReadRecordingRow(CArchive& ar, CTapeReading& reading) {
     // open, seeking as it likes; a pipe or a FIFO, read once in order, it
     // reads from memory.
     std::vector<CDamagedByte> damage;
-    std::vector<CBlockQuality>* pQuality = pRecording != nullptr ? &pRecording->m_quality : nullptr;
+    std::vector<CBlockQuality> quality;
+    std::vector<CBlockQuality>* pQuality =
+        pRecording != nullptr ? &pRecording->m_quality : &quality;
     const auto* pFile = dynamic_cast<const CFileArchive*>(&ar);
     if (pFile != nullptr && pFile->GetFile().IsSeekable()) {
         const auto reader = CSoundFileReader::OpenFile(pFile->GetFile());
@@ -30,6 +32,10 @@ void ReadRecordingRow(CArchive& ar, CTapeReading& reading) {
     if (reading.m_blocks.empty())
         throw CRecordingEmpty();
     reading.m_marks = MarksFromDamage(damage);
+    // The document keeps each block's confidence with it.
+    reading.m_notes.clear();
+    for (const CBlockQuality& q : *pQuality)
+        reading.m_notes.push_back(CBlockNote{q.confidence, nullptr});
     if (pRecording != nullptr)
         pRecording->m_damage = std::move(damage);
 }

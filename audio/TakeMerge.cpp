@@ -32,6 +32,9 @@ constexpr int kCleanWeight = 2, kDamagedWeight = 1;
 // A block is doubtful throughout when every take that holds it has one of
 // this many of its bytes damaged.
 constexpr std::size_t kGarbageShare = 4;
+// Blocks whose lengths differ by up to one part in this many may be one
+// block read mostly damaged in a take.
+constexpr std::size_t kLengthSlack = 8;
 
 std::uint64_t WindowAt(const ByteArray& bytes, std::size_t i) {
     std::uint64_t w = 0;
@@ -71,17 +74,57 @@ double Similarity(const ByteArray& a, const ByteArray& b) {
     return std::max(same, static_cast<double>(nFound) / static_cast<double>(nWindows));
 }
 
+// Whether a take read this much of a block damaged that it most likely read
+// it at the wrong speed or from noise: what it holds as clean is no better.
+bool MostlyDamaged(const std::vector<std::uint8_t>& confidence) {
+    const auto nDamaged =
+        static_cast<std::size_t>(std::count(confidence.begin(), confidence.end(), 0));
+    return nDamaged * kGarbageShare >= std::max<std::size_t>(confidence.size(), 1);
+}
+
+// Whether most of the bytes two readings of a block both read cleanly, at
+// the same places from the start, differ.
+bool MostlyDisagree(const ByteArray& a, const std::vector<std::uint8_t>& ca, const ByteArray& b,
+                    const std::vector<std::uint8_t>& cb) {
+    std::size_t nBoth = 0, nDiffer = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (ca[i] == 0 || cb[i] == 0)
+            continue;
+        ++nBoth;
+        nDiffer += a[i] != b[i] ? 1 : 0;
+    }
+    return 2 * nDiffer > nBoth;
+}
+
+// Two blocks one of which a take read mostly damaged: their bytes cannot
+// agree, but where their lengths do, they are likely one block, and are
+// taken for one unless a better pairing is there.
+bool LikelyTheSameBlock(const ByteArray& a, const std::vector<std::uint8_t>& ca, const ByteArray& b,
+                        const std::vector<std::uint8_t>& cb) {
+    const std::size_t nLonger = std::max(a.size(), b.size());
+    const std::size_t nShorter = std::min(a.size(), b.size());
+    return nShorter != 0 && (nLonger - nShorter) * kLengthSlack <= nLonger &&
+           (MostlyDamaged(ca) || MostlyDamaged(cb));
+}
+
 // For each block of other, the block of ref it is (or -1): the pairs in
 // order that agree most in all.
-std::vector<long> MatchBlocks(const std::vector<CTapeBlock>& ref,
-                              const std::vector<CTapeBlock>& other) {
+std::vector<long> MatchBlocks(const CTake& refTake, const CTake& otherTake) {
+    const std::vector<CTapeBlock>& ref = refTake.blocks;
+    const std::vector<CTapeBlock>& other = otherTake.blocks;
     const std::size_t n = ref.size(), m = other.size();
     std::vector<double> score((n + 1) * (m + 1), 0.0);
     std::vector<double> sim(n * m);
     auto at = [m](std::size_t i, std::size_t j) { return i * (m + 1) + j; };
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < m; ++j)
-            sim[i * m + j] = Similarity(ref[i].m_data, other[j].m_data);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < m; ++j) {
+            double& s = sim[i * m + j];
+            s = Similarity(ref[i].m_data, other[j].m_data);
+            if (s < kSameBlock && LikelyTheSameBlock(ref[i].m_data, refTake.confidence[i],
+                                                     other[j].m_data, otherTake.confidence[j]))
+                s = kSameBlock;
+        }
+    }
     for (std::size_t i = 1; i <= n; ++i) {
         for (std::size_t j = 1; j <= m; ++j) {
             double best = std::max(score[at(i - 1, j)], score[at(i, j - 1)]);
@@ -250,11 +293,19 @@ CTake TakeFromRecording(std::vector<CTapeBlock> blocks, std::vector<CDamagedByte
     return take;
 }
 
-CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks) {
+CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks,
+                    std::span<const CBlockNote> notes) {
     CTake take;
     take.blocks = std::move(blocks);
-    for (const CTapeBlock& block : take.blocks)
-        take.confidence.emplace_back(block.m_data.size(), kImageConfidence);
+    for (std::size_t i = 0; i < take.blocks.size(); ++i) {
+        std::vector<std::uint8_t> c(take.blocks[i].m_data.size(), kImageConfidence);
+        // A byte the decoder damaged and the user picked a reading for since
+        // is no longer marked: as sure as an image's.
+        if (i < notes.size() && notes[i].confidence.size() == c.size())
+            for (std::size_t k = 0; k < c.size(); ++k)
+                c[k] = notes[i].confidence[k] != 0 ? notes[i].confidence[k] : kImageConfidence;
+        take.confidence.push_back(std::move(c));
+    }
     for (const CDamageMark& mark : MarksThatFit(marks, take.blocks)) {
         const ByteFault fault = mark.kind == DamageKind::framing ? ByteFault::framing
                                 : mark.kind == DamageKind::lost  ? ByteFault::lost
@@ -286,7 +337,7 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
         groups.back().member[0] = static_cast<long>(i);
     }
     for (std::size_t t = 1; t < nTakes; ++t) {
-        const std::vector<long> match = MatchBlocks(takes[0].blocks, takes[t].blocks);
+        const std::vector<long> match = MatchBlocks(takes[0], takes[t]);
         double after = -1.0;
         double step = 0;
         for (std::size_t j = 0; j < match.size(); ++j) {
@@ -319,6 +370,22 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             const auto b = static_cast<std::size_t>(group.member[t]);
             members.push_back({t, b, &takes[t].blocks[b].m_data, &takes[t].confidence[b]});
         }
+        // A member read mostly damaged whose clean bytes mostly disagree
+        // with those of a member that was not (read at the wrong speed) has
+        // no clean say beside it: its bytes count as damaged. One that
+        // mostly agrees (a lossy file's scattered damage) keeps its say.
+        std::vector<std::vector<std::uint8_t>> doubted(members.size());
+        const auto readable = std::find_if(members.begin(), members.end(), [](const CMember& m) {
+            return !MostlyDamaged(*m.pConfidence);
+        });
+        for (std::size_t m = 0; m < members.size() && readable != members.end(); ++m) {
+            if (!MostlyDamaged(*members[m].pConfidence) ||
+                !MostlyDisagree(*members[m].pData, *members[m].pConfidence, *readable->pData,
+                                *readable->pConfidence))
+                continue;
+            doubted[m].assign(members[m].pConfidence->size(), 0);
+            members[m].pConfidence = &doubted[m];
+        }
         // The pivot: the member with the fewest damaged bytes.
         auto damaged = [](const CMember& m) {
             return std::count(m.pConfidence->begin(), m.pConfidence->end(), 0);
@@ -341,6 +408,8 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
         out.m_nBaud = takes[pivot.nTake].blocks[pivot.nBlock].m_nBaud;
         CMergedBlock info;
         info.fromTake = group.member;
+        std::vector<std::uint8_t> outConfidence;
+        std::vector<long> saidBy; // the take of each doubtful byte's reading, -1 for none
         std::vector<std::size_t> next(members.size(), 0); // each member's next byte
 
         // Decides one place of the block from each member's reading.
@@ -405,6 +474,10 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             }
             const std::size_t nOffset = out.m_data.size();
             out.m_data.push_back(value);
+            outConfidence.push_back(
+                bClean ? static_cast<std::uint8_t>(
+                             std::max(1, clean[value].second / std::max(1, clean[value].first)))
+                       : 0);
             if (bClean) {
                 if (bAnyGap || bAnyDamaged)
                     ++info.nMended;
@@ -414,14 +487,18 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
             // readings (and that take's own alternatives) beside it.
             CDamagedByte d{nBlock, nOffset, 0.0, ByteFault::undecided};
             const CDamagedByte* pFrom = nullptr;
+            long nFromTake = -1;
             for (std::size_t m = 0; m < members.size() && pFrom == nullptr; ++m) {
                 if (readings[m].nByte < 0)
                     continue;
                 const auto it = damageOf[members[m].nTake].find(
                     {members[m].nBlock, static_cast<std::size_t>(readings[m].nByte)});
-                if (it != damageOf[members[m].nTake].end())
+                if (it != damageOf[members[m].nTake].end()) {
                     pFrom = it->second;
+                    nFromTake = static_cast<long>(members[m].nTake);
+                }
             }
+            saidBy.push_back(nFromTake);
             if (pFrom != nullptr) {
                 d.dSeconds = pFrom->dSeconds;
                 d.fault = pFrom->fault == ByteFault::slip ? ByteFault::undecided : pFrom->fault;
@@ -488,7 +565,16 @@ CMergeResult MergeTakes(std::span<const CTake> takes) {
                 result.damage.push_back(d);
             }
             info.nMended = 0;
+            std::fill(outConfidence.begin(), outConfidence.end(), std::uint8_t{0});
+            saidBy.assign(1, static_cast<long>(pivot.nTake));
         }
+        info.nSaidBy = static_cast<long>(pivot.nTake);
+        if (!saidBy.empty()) {
+            const bool bOne = std::all_of(saidBy.begin(), saidBy.end(),
+                                          [&](long t) { return t == saidBy.front(); });
+            info.nSaidBy = bOne ? saidBy.front() : -1;
+        }
+        result.confidence.push_back(std::move(outConfidence));
         result.blocks.push_back(std::move(out));
         result.merged.push_back(std::move(info));
     }

@@ -26,6 +26,7 @@
 
 #include "audio/Recording.h"
 #include "audio/RecordingFormats.h"
+#include "tape/BlockNotes.h"
 #include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
 
@@ -45,8 +46,11 @@ inline constexpr std::uint8_t kImageConfidence = 200;
 // A take from a decoded recording: its blocks, damage and quality as read.
 CTake TakeFromRecording(std::vector<CTapeBlock> blocks, std::vector<CDamagedByte> damage,
                         std::span<const CBlockQuality> quality);
-// A take from a tape image: the marked bytes are damaged.
-CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks);
+// A take from a tape image: the marked bytes are damaged. Where the
+// blocks' notes keep how clearly a recording's decoder read each byte (a
+// tape opened from one), the unmarked bytes are as sure as it said.
+CTake TakeFromImage(std::vector<CTapeBlock> blocks, std::span<const CDamageMark> marks,
+                    std::span<const CBlockNote> notes = {});
 
 // A take from what a file read gave: a recording's own figures where the
 // reading decoded one, else the image's marks.
@@ -58,6 +62,11 @@ struct CMergedBlock {
     std::vector<long> fromTake;
     std::size_t nMended = 0;   // bytes damaged or missing in some take that another read cleanly
     std::size_t nOutvoted = 0; // bytes whose clean readings differed, decided by a strict majority
+    // The take whose reading the block's doubtful bytes are said as (their
+    // times in its recording): -1 when they come from several takes, or a
+    // byte is doubtful for clean readings that differ; the take with the
+    // fewest damaged bytes for a block without any.
+    long nSaidBy = -1;
 };
 
 struct CMergeResult {
@@ -65,6 +74,9 @@ struct CMergeResult {
     // The bytes that stay doubtful, by block and offset in the merged tape.
     std::vector<CDamagedByte> damage;
     std::vector<CMergedBlock> merged; // block for block
+    // Block for block, each byte's confidence as the takes read it: 0 for a
+    // doubtful byte, else that of the clean readings it was decided by.
+    std::vector<std::vector<std::uint8_t>> confidence;
 };
 
 // Merges the takes (the first take's blocks lead where the order is in doubt).

@@ -30,13 +30,16 @@ QVariant CBlockListModel::data(const QModelIndex& index, int role) const {
         static_cast<std::size_t>(index.row()) >= m_doc.m_blocks.size())
         return {};
     if (index.column() == 0 && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
-        // A block with damaged bytes carries a mark on its row.
-        const std::string note = RowDamageText(m_doc, static_cast<std::size_t>(index.row()));
-        if (note.empty())
+        // A block with damaged bytes, a failed check or a reading only just
+        // made carries a mark on its row.
+        const CRowQuality& quality = rowQuality(index.row());
+        if (quality.mark == RowMark::none)
             return {};
         if (role == Qt::ToolTipRole)
-            return QString::fromStdString(note);
-        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+            return QString::fromStdString(quality.strTip);
+        return QApplication::style()->standardIcon(quality.mark == RowMark::weak
+                                                       ? QStyle::SP_MessageBoxInformation
+                                                       : QStyle::SP_MessageBoxWarning);
     }
     if (role != Qt::DisplayRole)
         return {};
@@ -57,6 +60,15 @@ QVariant CBlockListModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+const CRowQuality& CBlockListModel::rowQuality(int nRow) const {
+    const auto n = static_cast<std::size_t>(nRow);
+    if (m_quality.size() < m_doc.m_blocks.size())
+        m_quality.resize(m_doc.m_blocks.size());
+    if (!m_quality[n])
+        m_quality[n] = RowQuality(m_doc, n);
+    return *m_quality[n];
+}
+
 void CBlockListModel::insertColumns() {
     if (m_bColumns)
         return;
@@ -70,6 +82,11 @@ void CBlockListModel::insertRows(int nFirst, int nCount) {
         return;
     beginInsertRows({}, nFirst, nFirst + nCount - 1);
     m_nRows += nCount;
+    if (static_cast<std::size_t>(nFirst) <= m_quality.size())
+        m_quality.insert(m_quality.begin() + nFirst, static_cast<std::size_t>(nCount),
+                         std::nullopt);
+    else
+        m_quality.clear();
     endInsertRows();
 }
 
@@ -78,6 +95,10 @@ void CBlockListModel::removeRows(int nFirst, int nCount) {
         return;
     beginRemoveRows({}, nFirst, nFirst + nCount - 1);
     m_nRows -= nCount;
+    if (static_cast<std::size_t>(nFirst + nCount) <= m_quality.size())
+        m_quality.erase(m_quality.begin() + nFirst, m_quality.begin() + nFirst + nCount);
+    else
+        m_quality.clear();
     endRemoveRows();
 }
 
@@ -97,6 +118,8 @@ void CBlockListModel::applyUpdate(const CDocUpdate& update) {
         insertRows(static_cast<int>(update.nTo), 1);
         break;
     case CDocUpdate::replaced:
+        if (update.nIndex < m_quality.size())
+            m_quality[update.nIndex].reset();
         if (columnCount() > 0)
             emit dataChanged(index(nIndex, 0), index(nIndex, columnCount() - 1));
         break;

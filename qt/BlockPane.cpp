@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/BlockPane.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -168,14 +170,26 @@ void CBlockPane::Refresh() {
     for (const SBlockDamage& damage : shown.damage)
         notes << DamageNote(damage);
 
-    // The decoder's marks count block by block as the recording was
-    // opened; once the tape is edited they may belong to another block.
+    // The tape's marks go with their blocks through every edit (and come
+    // back from a KXM image); the decoder's list counts block by block as
+    // the recording was opened, so once the tape is edited its bytes may
+    // belong to another block.
     std::vector<std::size_t> damaged;
-    if (m_view == EBlockView::hex && !m_doc.IsModified()) {
-        for (const CDamagedByte& mark : m_damage) {
-            if (mark.nBlock == static_cast<std::size_t>(m_nIndex) && mark.nOffset < block.size())
-                damaged.push_back(mark.nOffset);
+    if (m_view == EBlockView::hex) {
+        for (const CDamageMark& mark :
+             MarksOfBlock(m_doc.m_damageMarks, static_cast<std::size_t>(m_nIndex))) {
+            for (std::size_t k = 0; k < mark.nCount; ++k)
+                damaged.push_back(mark.nOffset + k);
         }
+        if (!m_doc.IsModified()) {
+            for (const CDamagedByte& mark : m_damage) {
+                if (mark.nBlock == static_cast<std::size_t>(m_nIndex))
+                    damaged.push_back(mark.nOffset);
+            }
+        }
+        std::erase_if(damaged, [&](std::size_t k) { return k >= block.size(); });
+        std::sort(damaged.begin(), damaged.end());
+        damaged.erase(std::unique(damaged.begin(), damaged.end()), damaged.end());
     }
     if (!damaged.empty()) {
         Highlight(damaged);

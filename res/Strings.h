@@ -160,6 +160,14 @@ enum StringId : unsigned {
     IDS_STATUS_TAPE = 40145,     // status bar: %1 blocks, %2 bytes in all
     IDS_STATUS_SELECTED = 40146, // status bar: block %1 (from 1) of the tape is selected
     IDS_ROW_DAMAGED = 40147,     // the tool tip of a row's damage mark: %1 bytes marked
+    // More of a row's mark: how clearly the decoder read the block (%1 the
+    // mean, %2 the least clear byte, in per cent), and which of the checks
+    // its data carries fails (%1 the offset).
+    IDS_ROW_SCORE = 40170,
+    IDS_ROW_BROKEN_LINK = 40171,
+    IDS_ROW_PROGRAM_CUT = 40172,
+    IDS_ROW_BAD_CHECK = 40173,
+    IDS_ROW_RECORDS_CUT = 40174,
     // The pane of the selected block's contents: its title, its three views,
     // and what it says of a block it cannot show whole (%1 the offset).
     IDS_PANE_TITLE = 40150,

@@ -233,8 +233,10 @@ bool CFileCommands::HasDamageReport() const {
 
 void CFileCommands::ReportRecordingDamage() {
     std::vector<std::string> lines;
+    // The recording's own list, with what the decoder weighed, while it
+    // names the bytes of the tape as it is (as opened, or back to it).
     const std::vector<CDamagedByte>& damage = m_session.GetRecordingDamage();
-    if (!damage.empty()) {
+    if (!damage.empty() && !m_doc.IsModified()) {
         for (const CDamagedByte& byte : damage)
             lines.push_back(DescribeDamage(byte));
     } else {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/TapeSession.h"
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "audio/RecordingMarks.h"
@@ -91,7 +93,7 @@ bool CTapeSession::ReadFile(const std::string& strPathName, CRecordingReading& r
     m_pReading = nullptr;
     // The recording stays at hand for the waveforms of its damaged bytes.
     if (bOpened && IsRecordingName(strPathName))
-        m_recordingSource = CRecordingSource{strPathName, reading.m_options};
+        KeepRecording(strPathName, reading);
     else if (m_bReset)
         m_recordingSource.reset();
     m_bHolding = false;
@@ -117,9 +119,14 @@ void CTapeSession::TakeFile(const std::string& strPathName, CRecordingReading& r
     m_doc.TakeTapeFile(strPathName, reading);
     m_pReading = nullptr;
     if (IsRecordingName(strPathName))
-        m_recordingSource = CRecordingSource{strPathName, reading.m_options};
+        KeepRecording(strPathName, reading);
     else
         m_recordingSource.reset();
+}
+
+void CTapeSession::KeepRecording(const std::string& strPathName, const CRecordingReading& reading) {
+    m_recordingSource = CRecordingSource{strPathName, reading.m_options};
+    m_doc.SetBlockSource(std::make_shared<CTakeRecording>(*m_recordingSource, m_recordingDamage));
 }
 
 bool CTapeSession::MergeTake(const std::string& strPathName, CRecordingReading& reading,
@@ -134,15 +141,49 @@ bool CTapeSession::MergeTake(const std::string& strPathName, CRecordingReading& 
         m_poster.received();
     if (!bRead)
         return false;
-    const CTake takes[] = {TakeFromImage(m_doc.m_blocks, m_doc.m_damageMarks),
+    const CTake takes[] = {TakeFromImage(m_doc.m_blocks, m_doc.m_damageMarks, m_doc.m_blockNotes),
                            TakeFromReading(other.m_blocks, other.m_damageMarks, reading)};
     CMergeResult merged = MergeTakes(takes);
-    m_doc.ReplaceTape(merged.blocks, MarksFromDamage(merged.damage));
-    m_doc.SetModifiedFlag();
-    m_recordingDamage = merged.damage;
+    // Each merged block keeps the recording its marks name: the open
+    // tape's block's own, or the other take's.
+    std::shared_ptr<const CBlockSource> pOther;
+    if (IsRecordingName(strPathName))
+        pOther = std::make_shared<CTakeRecording>(CRecordingSource{strPathName, reading.m_options},
+                                                  reading.m_damage);
+    std::vector<CBlockNote> notes(merged.blocks.size());
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        notes[i].confidence = merged.confidence[i];
+        const CMergedBlock& from = merged.merged[i];
+        if (from.nSaidBy == 1)
+            notes[i].pSource = pOther;
+        else if (from.nSaidBy == 0 && from.fromTake[0] >= 0 &&
+                 static_cast<std::size_t>(from.fromTake[0]) < m_doc.m_blockNotes.size())
+            notes[i].pSource =
+                m_doc.m_blockNotes[static_cast<std::size_t>(from.fromTake[0])].pSource;
+    }
+    // The tape as opened stays what the recording's own damage list and
+    // marks describe (undo goes back to it); the merged tape's doubtful
+    // bytes are its marks.
+    m_recordingSource.reset();
+    m_doc.ReplaceTapeAsEdit(merged.blocks, MarksFromDamage(merged.damage), std::move(notes));
     if (pResult != nullptr)
         *pResult = std::move(merged);
     return true;
+}
+
+std::optional<CTapeSession::CRecordingBehind>
+CTapeSession::RecordingBehind(std::size_t nBlock) const {
+    if (nBlock < m_doc.m_blockNotes.size()) {
+        const CBlockNote& note = m_doc.m_blockNotes[nBlock];
+        if (const CTakeRecording* pTake = TakeRecordingOf(note))
+            return CRecordingBehind{&pTake->m_source, pTake->m_damage};
+        // A block of a merged tape that no single recording stands behind.
+        if (!note.confidence.empty() || note.pSource != nullptr)
+            return std::nullopt;
+    }
+    if (!m_recordingSource)
+        return std::nullopt;
+    return CRecordingBehind{&*m_recordingSource, m_recordingDamage};
 }
 
 void CTapeSession::OnUpdate(CDocumentView*, const CDocUpdate& update) {
@@ -178,23 +219,27 @@ void CTapeSession::CancelSend() {
 }
 
 bool CTapeSession::CanShowWaveform(std::size_t nBlock, std::size_t nOffset) const {
-    return m_recordingSource &&
-           FindDecodedByte(m_doc.m_damageMarks, m_recordingDamage, nBlock, nOffset).has_value();
+    const auto behind = RecordingBehind(nBlock);
+    return behind &&
+           FindDecodedByte(m_doc.m_damageMarks, behind->damage, nBlock, nOffset).has_value();
 }
 
 std::optional<CByteWaveform> CTapeSession::ReadWaveform(std::size_t nBlock,
                                                         std::size_t nOffset) const {
-    if (!m_recordingSource)
+    const auto behind = RecordingBehind(nBlock);
+    if (!behind)
         return std::nullopt;
-    const auto place = FindDecodedByte(m_doc.m_damageMarks, m_recordingDamage, nBlock, nOffset);
+    const auto place = FindDecodedByte(m_doc.m_damageMarks, behind->damage, nBlock, nOffset);
     if (!place)
         return std::nullopt;
     try {
-        auto wave = ReadByteWaveform(m_recordingSource->strPath, m_recordingSource->options,
+        auto wave = ReadByteWaveform(behind->pSource->strPath, behind->pSource->options,
                                      place->nBlock, place->nOffset);
-        // A recording changed since it was opened may hold other bytes there.
-        if (!wave || wave->readings.empty() || nBlock >= m_doc.m_blocks.size() ||
-            wave->readings.front() != m_doc.m_blocks[nBlock].m_data[nOffset])
+        // A recording changed since it was opened may hold other bytes
+        // there. A merge may have taken another of the readings it weighed.
+        if (!wave || nBlock >= m_doc.m_blocks.size() ||
+            std::find(wave->readings.begin(), wave->readings.end(),
+                      m_doc.m_blocks[nBlock].m_data[nOffset]) == wave->readings.end())
             return std::nullopt;
         return wave;
     } catch (const CRelmuthException&) {
@@ -219,7 +264,7 @@ void CTapeSession::PickReading(std::size_t nBlock, std::size_t nOffset, std::uin
 
 std::optional<std::size_t> CTapeSession::SelectedMarkedByte() const {
     const int nRow = m_pRows != nullptr ? m_pRows->GetSelectedRow() : -1;
-    if (nRow < 0 || !m_recordingSource)
+    if (nRow < 0 || !RecordingBehind(static_cast<std::size_t>(nRow)))
         return std::nullopt;
     const auto offsets = MarkedBytesOf(m_doc.m_damageMarks, static_cast<std::size_t>(nRow));
     if (offsets.empty())

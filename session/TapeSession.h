@@ -127,9 +127,10 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     // Merges another take of the tape (a recording of it, or an image) into
     // the open tape: the blocks and bytes of both are lined up and each
     // byte taken as the take that read it cleanly read it (MergeTakes, the
-    // open tape leading). The tape is replaced as a whole, its marks are
-    // the bytes that stay doubtful (also GetRecordingDamage), and the
-    // tape is modified. Reads as ReadFile does, holding what arrives; false,
+    // open tape leading). The tape is replaced as a whole, as one edit
+    // that undo takes back; its marks are the bytes that stay doubtful, and
+    // each block keeps the recording its marks came from, for their
+    // waveforms. Reads as ReadFile does, holding what arrives; false,
     // with the open tape as it was, when the file could not be read (the
     // document's host was told) or the reading was cancelled.
     bool MergeTake(const std::string& strPathName, CRecordingReading& reading,
@@ -137,7 +138,8 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
 
     // The bytes of the recording the tape was opened from that did not
     // decode cleanly, by block and offset as opened; none once the tape is
-    // replaced by another.
+    // replaced by another (but kept through a merge, which undo takes back
+    // to the tape as opened).
     const std::vector<CDamagedByte>& GetRecordingDamage() const {
         return m_recordingDamage;
     }
@@ -146,7 +148,8 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     }
 
     // --- The waveform of a damaged byte (block and offset of the tape as
-    // it is now), read again from the recording the tape was opened from.
+    // it is now), read again from the recording its block was read from
+    // (the one the tape was opened from, or a take merged in).
     const std::optional<CRecordingSource>& GetRecordingSource() const {
         return m_recordingSource;
     }
@@ -198,6 +201,15 @@ class CTapeSession final : public CCmdTarget, private CDocumentView {
     bool Opened(bool bOpened);
     // The first marked byte of the selected block, when its recording is known.
     std::optional<std::size_t> SelectedMarkedByte() const;
+    // The recording behind a block and the damage of its decoding: the
+    // block's note's, else (a block without a note) the recording the tape
+    // was opened from while it is at hand.
+    struct CRecordingBehind {
+        const CRecordingSource* pSource;
+        std::span<const CDamagedByte> damage;
+    };
+    std::optional<CRecordingBehind> RecordingBehind(std::size_t nBlock) const;
+    void KeepRecording(const std::string& strPathName, const CRecordingReading& reading);
 
     CRelmuthDoc& m_doc;
     CSessionOwner& m_owner;

@@ -12,6 +12,10 @@ constexpr double kSameByteSeconds = 0.004;
 
 } // namespace
 
+const CTakeRecording* TakeRecordingOf(const CBlockNote& note) {
+    return dynamic_cast<const CTakeRecording*>(note.pSource.get());
+}
+
 std::optional<CDecodedPlace> FindDecodedByte(std::span<const CDamageMark> marks,
                                              std::span<const CDamagedByte> damage,
                                              std::size_t nBlock, std::size_t nOffset) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/Recording.h"
@@ -19,6 +20,21 @@ struct CRecordingSource {
     std::string strPath;
     CRecordingOptions options;
 };
+
+// The recording blocks of the tape were read from, kept in their notes:
+// where it is, how it was decoded and the damage its decoding found (by
+// block and offset as the decoding counts them), through which a marked
+// byte finds its place in the recording.
+class CTakeRecording final : public CBlockSource {
+  public:
+    CTakeRecording(CRecordingSource source, std::vector<CDamagedByte> damage)
+        : m_source(std::move(source)), m_damage(std::move(damage)) {}
+    CRecordingSource m_source;
+    std::vector<CDamagedByte> m_damage;
+};
+
+// The recording behind a block's note, if it has one.
+const CTakeRecording* TakeRecordingOf(const CBlockNote& note);
 
 // A byte of the recording's decoding: its block and offset as the
 // decoding counts them.

@@ -50,6 +50,14 @@ void CRelmuthDoc::TakeReading(CTapeReading& reading) {
     m_history.Clear();
     m_tape = std::move(reading.m_blocks);
     m_marks = std::move(reading.m_marks);
+    m_notes = std::move(reading.m_notes);
+    m_notes.resize(m_tape.size());
+}
+
+void CRelmuthDoc::SetBlockSource(const std::shared_ptr<const CBlockSource>& pSource) {
+    m_notes.resize(m_tape.size());
+    for (CBlockNote& note : m_notes)
+        note.pSource = pSource;
 }
 
 bool CRelmuthDoc::IsOriginalName(const std::string& strPathName) const {
@@ -59,6 +67,7 @@ bool CRelmuthDoc::IsOriginalName(const std::string& strPathName) const {
 void CRelmuthDoc::DeleteContents() {
     m_tape.clear();
     m_marks.clear();
+    m_notes.clear();
 }
 
 bool CRelmuthDoc::OnNewDocument() {
@@ -271,6 +280,8 @@ void CRelmuthDoc::AppendBlock(ByteArray data, int nBaud) {
 
 void CRelmuthDoc::AppendBlock(CTapeBlock block) {
     m_tape.push_back(std::move(block));
+    m_notes.resize(m_tape.size());
+    m_notes.back() = {};
     m_history.OnBlockArrived();
     UpdateAllViews(nullptr, {CDocUpdate::inserted, m_tape.size() - 1});
 }
@@ -322,6 +333,12 @@ void CRelmuthDoc::HistoryChanged(const CTapeHistory::CEditPlaces& places,
         UpdateAllViews(nullptr, {CDocUpdate::replaced, places.nAt});
         return;
     }
+    // A block of the same bytes may have other marks and notes in the
+    // other tape: none is kept.
+    if (places.kind == CTapeHistory::whole) {
+        TapeSwapped(before.size());
+        return;
+    }
     // An edit changes one stretch of the tape: the blocks before it and
     // after it are the same, so the views are told of that stretch alone.
     std::size_t nFirst = 0;
@@ -345,15 +362,34 @@ void CRelmuthDoc::ReplaceBlock(std::size_t nIndex, CTapeBlock block) {
     // A byte edit of the old bytes undone on the new ones would corrupt them.
     m_history.Clear();
     m_tape[nIndex] = std::move(block);
+    m_notes.resize(m_tape.size());
+    m_notes[nIndex] = {};
     std::erase_if(m_marks, [nIndex](const CDamageMark& mark) { return mark.nBlock == nIndex; });
     Changed({CDocUpdate::replaced, nIndex});
 }
 
-void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks) {
+void CRelmuthDoc::ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks,
+                              std::vector<CBlockNote> notes) {
     m_history.Clear();
     m_tape = std::move(blocks);
     m_marks = std::move(marks);
+    m_notes = std::move(notes);
+    m_notes.resize(m_tape.size());
     Changed({CDocUpdate::reset});
+}
+
+void CRelmuthDoc::ReplaceTapeAsEdit(std::vector<CTapeBlock> blocks, CDamageMarks marks,
+                                    std::vector<CBlockNote> notes) {
+    const std::size_t nBefore = m_tape.size();
+    m_history.ReplaceTape(Contents(), std::move(blocks), std::move(marks), std::move(notes));
+    TapeSwapped(nBefore);
+}
+
+void CRelmuthDoc::TapeSwapped(std::size_t nBefore) {
+    for (std::size_t i = 0; i < nBefore; ++i)
+        UpdateAllViews(nullptr, {CDocUpdate::removed, 0});
+    for (std::size_t i = 0; i < m_tape.size(); ++i)
+        UpdateAllViews(nullptr, {CDocUpdate::inserted, i});
 }
 
 void CRelmuthDoc::ReplaceByte(std::size_t nBlock, std::size_t nOffset, std::uint8_t nValue) {

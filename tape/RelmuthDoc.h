@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,13 @@ class CRelmuthDoc {
     // The marks of the tape's damaged bytes, kept with it: from the
     // recording it was decoded from, or from the KXM image it was read from.
     const CDamageMarks& m_damageMarks = m_marks;
+
+    // A note for every block (how clearly it was decoded, the recording it
+    // came from), kept with its block through every edit as its marks are.
+    const std::vector<CBlockNote>& m_blockNotes = m_notes;
+    // The recording every block of the tape was read from (the tape was
+    // just opened from it); no edit, and nothing a view shows.
+    void SetBlockSource(const std::shared_ptr<const CBlockSource>& pSource);
 
     // Load or store the whole tape in the format of the archive's file name
     // (the table's row for its extension, in any letter case; KXM for any
@@ -174,7 +182,13 @@ class CRelmuthDoc {
     // The block's bytes change: its marks go, and so does the undo history.
     void ReplaceBlock(std::size_t nIndex, CTapeBlock block);
     // Another tape as a whole, with its marks (a reset).
-    void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {});
+    void ReplaceTape(std::vector<CTapeBlock> blocks, CDamageMarks marks = {},
+                     std::vector<CBlockNote> notes = {});
+    // The same as an edit of the history (another take merged in): undo
+    // gives back the tape before it, marks, notes, modified flag and all.
+    // The views are told every block removed, then every block inserted.
+    void ReplaceTapeAsEdit(std::vector<CTapeBlock> blocks, CDamageMarks marks,
+                           std::vector<CBlockNote> notes);
     // Byte nOffset of block nBlock becomes nValue (another reading of a
     // damaged byte) and is marked no more; an edit of the history, which
     // Undo takes back, marks and all.
@@ -196,10 +210,13 @@ class CRelmuthDoc {
     // from the tape before it.
     void HistoryChanged(const CTapeHistory::CEditPlaces& places,
                         const std::vector<CTapeBlock>& before);
-    CTapeContents Contents() { return {m_tape, m_marks}; }
+    CTapeContents Contents() { return {m_tape, m_marks, m_notes}; }
+    // Tells the views that the tape went and another came, block by block.
+    void TapeSwapped(std::size_t nBefore);
 
     std::vector<CTapeBlock> m_tape;
     CDamageMarks m_marks;
+    std::vector<CBlockNote> m_notes;
     CTapeHistory m_history;
     CDocumentHost* m_pHost;
     const CTapeFormats& m_formats;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tape/Archive.h"
+#include "tape/BlockNotes.h"
 #include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
 
@@ -44,6 +45,7 @@ class CTapeReading {
 
     std::vector<CTapeBlock> m_blocks; // the tape read, first block first
     CDamageMarks m_marks;             // the marks of its damaged bytes
+    std::vector<CBlockNote> m_notes;  // block for block (fewer: empty notes for the rest)
     CDecodeProgress* m_pProgress = nullptr;
 };
 

@@ -16,13 +16,25 @@ void SortMarks(CDamageMarks& marks) {
     });
 }
 
-// Moves blocks [nAt, nAt + nCount) out of the tape with their marks.
+// Every block has its note, also when the tape was changed past the
+// history (a block arrived).
+void FitNotes(CTapeContents tape) {
+    tape.notes.resize(tape.blocks.size());
+}
+
+// Moves blocks [nAt, nAt + nCount) out of the tape with their marks and
+// notes.
 void TakeOut(CTapeContents tape, std::size_t nAt, std::size_t nCount,
-             std::vector<CTapeBlock>& blocks, CDamageMarks& marks) {
+             std::vector<CTapeBlock>& blocks, CDamageMarks& marks, std::vector<CBlockNote>& notes) {
+    FitNotes(tape);
     const auto first = tape.blocks.begin() + static_cast<Diff>(nAt);
     const auto last = first + static_cast<Diff>(nCount);
     blocks.assign(std::make_move_iterator(first), std::make_move_iterator(last));
     tape.blocks.erase(first, last);
+    const auto firstNote = tape.notes.begin() + static_cast<Diff>(nAt);
+    const auto lastNote = firstNote + static_cast<Diff>(nCount);
+    notes.assign(std::make_move_iterator(firstNote), std::make_move_iterator(lastNote));
+    tape.notes.erase(firstNote, lastNote);
     marks.clear();
     CDamageMarks kept;
     for (CDamageMark mark : tape.marks) {
@@ -38,13 +50,18 @@ void TakeOut(CTapeContents tape, std::size_t nAt, std::size_t nCount,
     tape.marks = std::move(kept);
 }
 
-// Moves the blocks into the tape at nAt with their marks; both end empty.
+// Moves the blocks into the tape at nAt with their marks and notes; all
+// three end empty.
 void PutIn(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock>& blocks,
-           CDamageMarks& marks) {
+           CDamageMarks& marks, std::vector<CBlockNote>& notes) {
+    FitNotes(tape);
     const std::size_t nCount = blocks.size();
+    notes.resize(nCount);
     tape.blocks.insert(tape.blocks.begin() + static_cast<Diff>(nAt),
                        std::make_move_iterator(blocks.begin()),
                        std::make_move_iterator(blocks.end()));
+    tape.notes.insert(tape.notes.begin() + static_cast<Diff>(nAt),
+                      std::make_move_iterator(notes.begin()), std::make_move_iterator(notes.end()));
     for (CDamageMark& mark : tape.marks) {
         if (mark.nBlock >= nAt)
             mark.nBlock += nCount;
@@ -56,6 +73,7 @@ void PutIn(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock>& blocks,
     SortMarks(tape.marks);
     blocks.clear();
     marks.clear();
+    notes.clear();
 }
 
 } // namespace
@@ -63,8 +81,8 @@ void PutIn(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock>& blocks,
 bool CTapeHistory::Remove(CTapeContents tape, std::size_t nAt) {
     if (nAt >= tape.blocks.size())
         return false;
-    CEdit edit{remove, nAt, 1, {}, {}};
-    TakeOut(tape, nAt, 1, edit.blocks, edit.marks);
+    CEdit edit{remove, nAt, 1, {}, {}, {}};
+    TakeOut(tape, nAt, 1, edit.blocks, edit.marks, edit.notes);
     Record(std::move(edit));
     return true;
 }
@@ -72,8 +90,8 @@ bool CTapeHistory::Remove(CTapeContents tape, std::size_t nAt) {
 bool CTapeHistory::Insert(CTapeContents tape, std::size_t nAt, std::vector<CTapeBlock> blocks) {
     if (nAt > tape.blocks.size() || blocks.empty())
         return false;
-    CEdit edit{insert, nAt, blocks.size(), std::move(blocks), {}};
-    PutIn(tape, nAt, edit.blocks, edit.marks);
+    CEdit edit{insert, nAt, blocks.size(), std::move(blocks), {}, {}};
+    PutIn(tape, nAt, edit.blocks, edit.marks, edit.notes);
     Record(std::move(edit));
     return true;
 }
@@ -81,7 +99,7 @@ bool CTapeHistory::Insert(CTapeContents tape, std::size_t nAt, std::vector<CTape
 bool CTapeHistory::Swap(CTapeContents tape, std::size_t i, std::size_t j) {
     if (i >= tape.blocks.size() || j >= tape.blocks.size() || i == j)
         return false;
-    CEdit edit{swap, i, j, {}, {}};
+    CEdit edit{swap, i, j, {}, {}, {}};
     Apply(tape, edit, true);
     Record(std::move(edit));
     return true;
@@ -92,8 +110,18 @@ bool CTapeHistory::ReplaceByte(CTapeContents tape, std::size_t nBlock, std::size
     if (nBlock >= tape.blocks.size() || nOffset >= tape.blocks[nBlock].m_data.size())
         return false;
     // The edit holds the value and marks to come, and swaps them in.
-    CEdit edit{byte, nBlock, nOffset, {}, MarksOfBlock(tape.marks, nBlock), nValue};
+    CEdit edit{byte, nBlock, nOffset, {}, MarksOfBlock(tape.marks, nBlock), {}, nValue};
     UnmarkByte(edit.marks, nBlock, nOffset, tape.blocks[nBlock].m_nBaud);
+    Apply(tape, edit, true);
+    Record(std::move(edit));
+    return true;
+}
+
+bool CTapeHistory::ReplaceTape(CTapeContents tape, std::vector<CTapeBlock> blocks,
+                               CDamageMarks marks, std::vector<CBlockNote> notes) {
+    notes.resize(blocks.size());
+    CEdit edit{CTapeHistory::whole, tape.blocks.size(), 0,
+               std::move(blocks),   std::move(marks),   std::move(notes)};
     Apply(tape, edit, true);
     Record(std::move(edit));
     return true;
@@ -109,6 +137,8 @@ void CTapeHistory::Record(CEdit edit) {
 bool CTapeHistory::Fits(const CEdit& edit, bool bForward, const std::vector<CTapeBlock>& blocks) {
     const std::size_t nBlocks = blocks.size();
     switch (edit.kind) {
+    case whole:
+        return edit.nAt <= nBlocks;
     case byte:
         return edit.nAt < nBlocks && edit.nCount < blocks[edit.nAt].m_data.size();
     case swap:
@@ -124,8 +154,24 @@ bool CTapeHistory::Fits(const CEdit& edit, bool bForward, const std::vector<CTap
 
 void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
     switch (edit.kind) {
+    case CTapeHistory::whole: {
+        // Both ways the same: the tape for the edit's, but for the blocks
+        // that arrived since, which stay at the end.
+        std::vector<CTapeBlock> arrived;
+        CDamageMarks arrivedMarks;
+        std::vector<CBlockNote> arrivedNotes;
+        TakeOut(tape, edit.nAt, tape.blocks.size() - edit.nAt, arrived, arrivedMarks, arrivedNotes);
+        std::swap(tape.blocks, edit.blocks);
+        std::swap(tape.marks, edit.marks);
+        std::swap(tape.notes, edit.notes);
+        edit.nAt = tape.blocks.size();
+        PutIn(tape, tape.blocks.size(), arrived, arrivedMarks, arrivedNotes);
+        return;
+    }
     case swap:
+        FitNotes(tape);
         std::swap(tape.blocks[edit.nAt], tape.blocks[edit.nCount]);
+        std::swap(tape.notes[edit.nAt], tape.notes[edit.nCount]);
         SwapBlockMarks(tape.marks, edit.nAt, edit.nCount);
         SortMarks(tape.marks);
         return;
@@ -142,9 +188,9 @@ void CTapeHistory::Apply(CTapeContents tape, CEdit& edit, bool bForward) {
     case insert:
     case remove:
         if ((edit.kind == insert) == bForward)
-            PutIn(tape, edit.nAt, edit.blocks, edit.marks);
+            PutIn(tape, edit.nAt, edit.blocks, edit.marks, edit.notes);
         else
-            TakeOut(tape, edit.nAt, edit.nCount, edit.blocks, edit.marks);
+            TakeOut(tape, edit.nAt, edit.nCount, edit.blocks, edit.marks, edit.notes);
         return;
     }
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of the edits of a tape: removing a block (delete, cut),
 // putting blocks in (paste), swapping two blocks (move up, move down),
-// another reading for one byte (picked on the waveform). Each
+// another reading for one byte (picked on the waveform), another tape as a
+// whole (another take merged in). Each
 // edit is kept as what it did, not as a copy of the tape: a removed block
 // is held by the history until it goes back, a move holds nothing but its
 // two places, a byte its other value. Damage marks go and come back with
-// their blocks; a byte given another reading is marked no more, until undo.
+// their blocks, and so do the blocks' notes; a byte given another reading is
+// marked no more, until undo.
 //
 // A block that arrives over the line is no edit: it is appended at the
 // end, no undo takes it away, and undo and redo go on around it (every
@@ -22,20 +24,23 @@
 #include <optional>
 #include <vector>
 
+#include "tape/BlockNotes.h"
 #include "tape/DamageMarks.h"
 #include "tape/TapeBlock.h"
 
-// The tape the history works on: the document's blocks and their marks.
+// The tape the history works on: the document's blocks, their marks and
+// their notes (one for every block).
 struct CTapeContents {
     std::vector<CTapeBlock>& blocks;
     CDamageMarks& marks;
+    std::vector<CBlockNote>& notes;
 };
 
 class CTapeHistory {
   public:
-    enum EditKind { insert, remove, swap, byte };
+    enum EditKind { insert, remove, swap, byte, whole };
     // An edit's kind and places: insert, remove: the first block and how
-    // many; swap: the two places; byte: its block and offset.
+    // many; swap: the two places; byte: its block and offset; whole: none.
     struct CEditPlaces {
         EditKind kind;
         std::size_t nAt;
@@ -53,6 +58,10 @@ class CTapeHistory {
     // marks (UnmarkByte).
     bool ReplaceByte(CTapeContents tape, std::size_t nBlock, std::size_t nOffset,
                      std::uint8_t nValue);
+    // The whole tape becomes these blocks with their marks and notes (a
+    // note for every block).
+    bool ReplaceTape(CTapeContents tape, std::vector<CTapeBlock> blocks, CDamageMarks marks,
+                     std::vector<CBlockNote> notes);
 
     // A block arrived at the end of the tape (appended by the caller).
     void OnBlockArrived() { m_bArrivedSinceSaved = true; }
@@ -78,15 +87,20 @@ class CTapeHistory {
   private:
     struct CEdit {
         EditKind kind;
-        std::size_t nAt; // insert, remove: the first block; swap: one of the two; byte: its block
+        // insert, remove: the first block; swap: one of the two; byte: its
+        // block; whole: how many blocks of the tape it made (those after
+        // them arrived since)
+        std::size_t nAt;
         std::size_t
             nCount; // insert, remove: how many blocks; swap: the other place; byte: its offset
         // The blocks while they are out of the tape (after a remove, after
         // an insert was undone), their marks counted from the first of them.
         // Byte: the marks of its block that the tape does not hold now.
+        // Whole: the tape that it does not hold now.
         std::vector<CTapeBlock> blocks;
         CDamageMarks marks;
-        std::uint8_t nByte = 0; // byte: the value the tape does not hold now
+        std::vector<CBlockNote> notes; // the blocks' notes, block for block
+        std::uint8_t nByte = 0;        // byte: the value the tape does not hold now
     };
     static constexpr std::size_t kUnreachable = std::numeric_limits<std::size_t>::max();
 

@@ -318,6 +318,19 @@ CTake DecodeTake(const Try& t) {
     return TakeFromRecording(std::move(blocks), std::move(damage), quality);
 }
 
+// Each block as baud/bytes/named, for WHY.
+void PrintBlocks(const std::string& strWhat, const std::vector<CTapeBlock>& blocks,
+                 const std::vector<CDamagedByte>& damage) {
+    std::printf("    %s:", strWhat.c_str());
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        std::size_t n = 0;
+        for (const CDamagedByte& d : damage)
+            n += d.nBlock == b ? 1 : 0;
+        std::printf(" %d/%zu/%zu", blocks[b].m_nBaud, blocks[b].m_data.size(), n);
+    }
+    std::printf("\n");
+}
+
 enum Outcome { exact, reported, silent };
 
 bool Why() {
@@ -429,6 +442,12 @@ int main(int argc, char** argv) {
             if (bMerge) {
                 const CTake takes[] = {DecodeTake(t), DecodeTake(c.make(tape, seed + 1000))};
                 CMergeResult merged = MergeTakes(takes);
+                if (Why()) {
+                    for (std::size_t k = 0; k < 2; ++k)
+                        PrintBlocks("take " + std::to_string(k + 1), takes[k].blocks,
+                                    takes[k].damage);
+                    PrintBlocks("merged", merged.blocks, merged.damage);
+                }
                 blocks = std::move(merged.blocks);
                 damage = std::move(merged.damage);
             } else {

@@ -117,4 +117,36 @@ TEST(TakeMerge, BytesMissingOrExtraAndBlocksOneTakeLacksAreLinedUp) {
     EXPECT_EQ(r.merged[2].fromTake, (std::vector<long>{1, 2}));
 }
 
+// A take that read a block mostly damaged (at the wrong speed: other bytes,
+// most of them marked) is lined up with the other take's reading of it,
+// which decides every byte, also those the poor take held for clean. Two
+// such readings of one block stay one block, every byte of it doubtful.
+TEST(TakeMerge, BlockOneTakeReadMostlyDamagedLinesUpWithTheOtherTakesReading) {
+    const ByteArray first = Counting(100, 10), second = Counting(40, 200);
+    ByteArray wrong(first.size() - 2, 0xE7), wrong2(first.size(), 0x18);
+    std::vector<std::size_t> most, most2;
+    for (std::size_t k = 0; k < wrong.size(); ++k)
+        if (k % 10 != 3) // one byte in ten read clean, and wrong
+            most.push_back(k);
+    for (std::size_t k = 0; k < wrong2.size(); k += 2)
+        most2.push_back(k);
+    const CTake takes[] = {Take({first, second}), Take({wrong, second}, most)};
+    const CMergeResult r = MergeTakes(takes);
+    ASSERT_EQ(r.blocks.size(), 2u);
+    EXPECT_EQ(r.blocks[0].m_data, first);
+    EXPECT_EQ(r.blocks[1].m_data, second);
+    EXPECT_TRUE(r.damage.empty());
+    EXPECT_EQ(r.merged[0].fromTake, (std::vector<long>{0, 0}));
+
+    const CTake poor[] = {Take({wrong, second}, most), Take({wrong2, second}, most2)};
+    const CMergeResult both = MergeTakes(poor);
+    ASSERT_EQ(both.blocks.size(), 2u);
+    EXPECT_EQ(both.merged[0].fromTake, (std::vector<long>{0, 0}));
+    std::size_t nNamed = 0;
+    for (const CDamagedByte& d : both.damage)
+        nNamed += d.nBlock == 0 ? 1 : 0;
+    EXPECT_EQ(nNamed, both.blocks[0].m_data.size());
+    EXPECT_EQ(both.blocks[1].m_data, second);
+}
+
 } // namespace

@@ -150,6 +150,15 @@ class BlockPaneTest : public QObject {
         // Once the tape is edited the marks may belong to other blocks.
         doc.ReplaceBlock(1, Data());
         QCOMPARE(pane->GetHighlightCount(), 0);
+
+        // The tape's own marks (read back from a KXM image, say) are
+        // highlighted however the tape was edited, with their blocks.
+        doc.ReplaceTape({Machine(), Data()},
+                        {{1, 1, 2, DamageKind::framing, 100}, {1, 8, 3, DamageKind::lost, 200}});
+        doc.MoveBlock(1, 0);
+        program.View().SelectRow(0);
+        pane->SetView(inspect::EBlockView::hex);
+        QCOMPARE(pane->GetHighlightCount(), 3); // the run past the block's end is cut off
     }
 };
 

@@ -271,6 +271,16 @@ class TapeFormatsTest : public QObject {
                      QString::fromUtf8("ほかに %1 バイトあります。すべての一覧は詳細にあります。")
                          .arg(lines.size() - 20));
         QCOMPARE(details, lines.join('\n'));
+
+        // The row's mark: the bytes marked, then how clearly the decoder
+        // read the block.
+        const QAbstractItemModel* model = program.View().model();
+        const QString tip = model->index(0, 0).data(Qt::ToolTipRole).toString();
+        QCOMPARE(tip.section('\n', 0, 0),
+                 QString::fromUtf8("読み取れなかったバイト: %1").arg(damage.size()));
+        QVERIFY2(tip.section('\n', 1, 1).startsWith(QString::fromUtf8("読み取りの確かさ: 平均 ")),
+                 qPrintable(tip));
+        QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).isNull());
     }
 
     void stoppingTheDecodingKeepsTheTapeAndTheBytesReceivedMeanwhile() {

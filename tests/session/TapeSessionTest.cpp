@@ -165,6 +165,8 @@ TEST_F(TapeSession, BytesArrivingWhileAFileIsReadGoToTheTapeItOpens) {
 // Another take merged into the open tape: the byte marked damaged in the
 // tape is taken from the recording that read it cleanly, the marks go and
 // the tape is modified; a take that cannot be read leaves the tape alone.
+// The merge is one edit: undo gives back the tape, its marks and its
+// modified flag, redo the merged tape.
 TEST_F(TapeSession, AnotherTakeMendsTheDamagedBytesOfTheOpenTape) {
     const std::filesystem::path dir = MakeScratchFolder("relmuth-session");
     const std::string wav = (dir / "take.wav").string();
@@ -192,6 +194,18 @@ TEST_F(TapeSession, AnotherTakeMendsTheDamagedBytesOfTheOpenTape) {
     EXPECT_TRUE(session.GetRecordingDamage().empty());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(MendedByteCount(merged), 1u);
+    // The merged block read as clearly as the recording that mended it.
+    ASSERT_EQ(doc.m_blockNotes.size(), 1u);
+    EXPECT_EQ(doc.m_blockNotes[0].confidence.size(), block.m_data.size());
+
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{spoilt});
+    EXPECT_EQ(doc.m_damageMarks, marks);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.m_blocks, std::vector<CTapeBlock>{block});
+    EXPECT_TRUE(doc.m_damageMarks.empty());
+    EXPECT_TRUE(doc.IsModified());
     std::filesystem::remove_all(dir);
 }
 
@@ -327,6 +341,39 @@ TEST(StatusText, TheLinkSaysWhatToTypeOrThatThereIsNoPortAndTheTapeItsCountAndSi
     EXPECT_EQ(TapeStatusText(doc, -1), "2 ブロック, 1,234 バイト");
     EXPECT_EQ(TapeStatusText(doc, 1), "ブロック 2  2 ブロック, 1,234 バイト");
     EXPECT_EQ(TapeStatusText(doc, 2), "2 ブロック, 1,234 バイト");
+}
+
+// A row's mark, worst first: marked bytes, then a check the block's data
+// carries that fails, then a reading the decoder made only just; the tip
+// has a line for each, and the decoder's figures once there is a mark.
+TEST(StatusText, RowMarkTellsDamageFailedChecksAndAWeakReadingWorstFirst) {
+    // ':' C000, one record of LD A,#01 / RET, the end record; then the same
+    // with a wrong check byte.
+    const ByteArray machine{':', 0xC0, 0x00, 0x40, ':', 0x03, 0x3E, 0x01, 0xC9, 0xF5, ':', 0, 0};
+    ByteArray badCheck = machine;
+    badCheck[9] = 0xF4;
+    const ByteArray data{0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 0x9C, 'A', 'B', 'C'};
+    const std::vector<std::uint8_t> sure(data.size(), 250);
+    std::vector<std::uint8_t> weak = sure;
+    weak[3] = 51; // 20 %
+    CRelmuthDoc doc;
+    doc.ReplaceTape({{machine, 600}, {badCheck, 600}, {data, 1200}, {data, 1200}, {data, 1200}},
+                    {{3, 2, 2, DamageKind::framing, 100}},
+                    {{}, {}, {sure, nullptr}, {weak, nullptr}, {weak, nullptr}});
+    const std::vector<CRowQuality> rows = {RowQuality(doc, 0), RowQuality(doc, 1),
+                                           RowQuality(doc, 2), RowQuality(doc, 3),
+                                           RowQuality(doc, 4), RowQuality(doc, 5)};
+    EXPECT_EQ(rows,
+              (std::vector<CRowQuality>{
+                  {},
+                  {RowMark::checkFailed, "0004H のレコードのチェックサムが合いません"},
+                  {},
+                  {RowMark::damaged,
+                   "読み取れなかったバイト: 2\n読み取りの確かさ: 平均 89%、最も弱いバイト 20%"},
+                  {RowMark::weak, "読み取りの確かさ: 平均 89%、最も弱いバイト 20%"},
+                  {}}));
+    EXPECT_EQ(RowDamageText(doc, 1), rows[1].strTip);
+    EXPECT_EQ(RowDamageText(doc, 2), "");
 }
 
 } // namespace

@@ -157,6 +157,35 @@ TEST_F(WaveformSession, PickedReadingIsAnEditUndoTakesBack) {
     EXPECT_TRUE(session.ReadWaveform(0, 4).has_value());
 }
 
+// A take merged in brings its recording with the blocks whose marks it
+// named: the waveform of such a byte is read from that take, also after
+// the merge was undone and done again; the open tape's own blocks keep
+// theirs.
+TEST_F(WaveformSession, MergedTakeShowsTheWaveformOfTheTakeItsMarkCameFrom) {
+    const std::string other = (dir / "other.wav").string();
+    std::filesystem::rename(wav, other);
+    doc.ReplaceTape({CTapeBlock{kSecond, kBaudFast}}); // a tape of the second block alone
+    EXPECT_FALSE(session.CanShowWaveform(0, 4));
+
+    CRecordingReading reading;
+    ASSERT_TRUE(session.MergeTake(other, reading));
+    ASSERT_EQ(doc.m_blocks.size(), 2u);
+    ASSERT_EQ(doc.m_damageMarks.size(), 1u);
+    EXPECT_EQ(doc.m_damageMarks[0].nBlock, 0u);
+    rows.nSelected = 0;
+    EXPECT_TRUE(Offered());
+    EXPECT_TRUE(session.OnCmdMsg(res::ID_VIEW_WAVEFORM));
+    EXPECT_EQ(owner.events, std::vector<std::string>{"waveform 0 4"});
+    ASSERT_TRUE(owner.shown);
+    EXPECT_EQ(owner.shown->readings.front(), 0x5E);
+
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks, (std::vector<CTapeBlock>{{kSecond, kBaudFast}}));
+    EXPECT_FALSE(Offered());
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_TRUE(session.ReadWaveform(0, 4).has_value());
+}
+
 // A recording gone since it was opened, or a tape that is no longer the one
 // opened from it, has no waveform to show: the owner is told why.
 TEST_F(WaveformSession, RecordingGoneOrTapeReplacedShowsWhyNot) {

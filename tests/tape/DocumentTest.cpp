@@ -377,6 +377,51 @@ TEST_F(Document, EveryEditKeepsMarksWithTheirBlocksAndTellsTheViewsWhatChanged) 
                                                      {CDocUpdate::inserted, 3}}));
 }
 
+// Another tape put in as an edit (another take merged in): undo gives back
+// the tape before it with its marks, notes and modified flag, redo the
+// other; the views are told every row went and came, and the notes follow
+// their blocks through the edits around it.
+TEST_F(Document, WholeTapeReplacedAsAnEditIsUndoneMarksNotesAndModifiedFlagAndAll) {
+    CRelmuthDoc doc(&host);
+    ListViewFake view(doc);
+    const std::vector<CTapeBlock> before{Block(Bytes({1, 2, 3})), Block(Bytes({4, 5}), 1200)};
+    const CDamageMarks marksBefore{{1, 0, 1, DamageKind::framing, 5}};
+    const std::vector<CBlockNote> notesBefore{{{200, 200, 200}, nullptr}, {{0, 90}, nullptr}};
+    doc.ReplaceTape(before, marksBefore, notesBefore);
+    doc.SetModifiedFlag(false);
+    view.updates.clear();
+
+    const std::vector<CTapeBlock> merged{Block(Bytes({1, 2, 3})), Block(Bytes({4, 6}), 1200),
+                                         Block(Bytes({7}))};
+    doc.ReplaceTapeAsEdit(merged, {{1, 1, 1, DamageKind::undecided, 9}},
+                          {{{200, 200, 200}, nullptr}, {{90, 0}, nullptr}});
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_blocks, merged);
+    EXPECT_EQ(view.rows, merged);
+    EXPECT_EQ(doc.m_blockNotes.size(), 3u); // the notes not given are empty
+    EXPECT_EQ(doc.m_blockNotes[2], CBlockNote{});
+    EXPECT_EQ(view.updates, (std::vector<CDocUpdate>{{CDocUpdate::removed, 0},
+                                                     {CDocUpdate::removed, 0},
+                                                     {CDocUpdate::inserted, 0},
+                                                     {CDocUpdate::inserted, 1},
+                                                     {CDocUpdate::inserted, 2}}));
+    doc.MoveBlock(1, 0);
+    EXPECT_EQ(doc.m_blockNotes[0].confidence, (std::vector<std::uint8_t>{90, 0}));
+
+    ASSERT_TRUE(doc.Undo());
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(doc.m_blocks, before);
+    EXPECT_EQ(view.rows, before);
+    EXPECT_EQ(doc.m_damageMarks, marksBefore);
+    EXPECT_EQ(doc.m_blockNotes, notesBefore);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(doc.m_blocks, merged);
+    EXPECT_EQ(view.rows, merged);
+    EXPECT_EQ(doc.m_damageMarks, (CDamageMarks{{1, 1, 1, DamageKind::undecided, 9}}));
+    EXPECT_TRUE(doc.IsModified());
+}
+
 // Another reading for a damaged byte: the byte changes, its mark goes, the
 // views are told the block holds other bytes; undo brings the byte and its
 // mark back, redo takes them again, in one history with the block edits.

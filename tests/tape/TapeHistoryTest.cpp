@@ -11,7 +11,8 @@ namespace {
 struct Tape {
     std::vector<CTapeBlock> blocks;
     CDamageMarks marks;
-    CTapeContents Contents() { return {blocks, marks}; }
+    std::vector<CBlockNote> notes = std::vector<CBlockNote>(blocks.size());
+    CTapeContents Contents() { return {blocks, marks, notes}; }
     friend bool operator==(const Tape&, const Tape&) = default;
 };
 
@@ -19,11 +20,17 @@ CDamageMark Mark(std::size_t nBlock, std::size_t nOffset) {
     return CDamageMark{nBlock, nOffset, 1, DamageKind::framing, 0};
 }
 
-// Four blocks, the second and the fourth with marks.
+CBlockNote Note(std::uint8_t nConfidence) {
+    return CBlockNote{{nConfidence, nConfidence}, nullptr};
+}
+
+// Four blocks, the second and the fourth with marks, each with a note of
+// its own.
 Tape FourBlocks() {
     return Tape{{Block(Pattern(3, 1)), Block(Pattern(4, 2), 1200), Block(Pattern(5, 3)),
                  Block(Pattern(6, 4))},
-                {Mark(1, 0), Mark(1, 3), Mark(3, 5)}};
+                {Mark(1, 0), Mark(1, 3), Mark(3, 5)},
+                {Note(1), Note(2), Note(3), Note(4)}};
 }
 
 TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
@@ -40,6 +47,12 @@ TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
             return history.Insert(tape.Contents(), 1, {Block(Pattern(7, 5)), Block({})});
         },
         [&] { return history.ReplaceByte(tape.Contents(), 0, 2, 0x11); }, // an unmarked byte
+        [&] {                                                             // another take merged in
+            return history.ReplaceTape(tape.Contents(),
+                                       {Block(Pattern(5, 3)), Block(Pattern(9, 9))}, {Mark(1, 2)},
+                                       {Note(7)});
+        },
+        [&] { return history.Swap(tape.Contents(), 0, 1); },
     };
     std::vector<Tape> states{tape};
     for (const auto& edit : edits) {
@@ -50,6 +63,12 @@ TEST(TapeHistory, UndoAfterEachEditGivesTheTapeBeforeItAndRedoTheTapeAfter) {
     EXPECT_TRUE(states[3].marks.empty()); // and the byte given another reading its mark
     EXPECT_EQ(states[3].blocks[2].m_data[5], 0xEE);
     EXPECT_EQ(states[8].blocks[0].m_data[2], 0x11);
+    EXPECT_EQ(states[1].notes, (std::vector<CBlockNote>{Note(2), Note(1), Note(3), Note(4)}));
+    EXPECT_EQ(states[2].notes, (std::vector<CBlockNote>{Note(1), Note(3), Note(4)}));
+    EXPECT_EQ(states[7].notes.size(), states[7].blocks.size());
+    // The merged tape: a note for every block, the ones not given empty.
+    EXPECT_EQ(states[9].notes, (std::vector<CBlockNote>{Note(7), {}}));
+    EXPECT_EQ(states[10].marks, (CDamageMarks{Mark(0, 2)}));
 
     for (std::size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_TRUE(history.Undo(tape.Contents()));
@@ -72,18 +91,42 @@ TEST(TapeHistory, ABlockThatArrivedStaysThroughUndoAndRedo) {
     ASSERT_TRUE(history.Swap(tape.Contents(), 0, 1));
     const CTapeBlock received = Block(Pattern(9, 7), 1200);
     tape.blocks.push_back(received);
+    tape.notes.push_back(Note(9));
     history.OnBlockArrived();
 
     while (history.CanUndo())
         ASSERT_TRUE(history.Undo(tape.Contents()));
     Tape expected = FourBlocks();
     expected.blocks.push_back(received);
+    expected.notes.push_back(Note(9));
     EXPECT_EQ(tape, expected);
     while (history.CanRedo())
         ASSERT_TRUE(history.Redo(tape.Contents()));
     EXPECT_EQ(tape.blocks.size(), 5u);
     EXPECT_EQ(tape.blocks.back(), received);
     EXPECT_EQ(tape.blocks[3], Block(Pattern(8, 6)));
+}
+
+TEST(TapeHistory, ABlockThatArrivedAfterAWholeTapeWasPutInStaysThroughItsUndo) {
+    Tape tape = FourBlocks();
+    const Tape before = tape;
+    CTapeHistory history;
+    ASSERT_TRUE(history.ReplaceTape(tape.Contents(), {Block(Pattern(5, 3))}, {Mark(0, 1)}, {}));
+    tape.blocks.push_back(Block(Pattern(9, 7), 1200));
+    tape.marks.push_back(Mark(1, 2));
+    tape.notes.push_back(Note(9));
+    history.OnBlockArrived();
+
+    ASSERT_TRUE(history.Undo(tape.Contents()));
+    Tape expected = before;
+    expected.blocks.push_back(Block(Pattern(9, 7), 1200));
+    expected.marks.push_back(Mark(4, 2));
+    expected.notes.push_back(Note(9));
+    EXPECT_EQ(tape, expected);
+    ASSERT_TRUE(history.Redo(tape.Contents()));
+    EXPECT_EQ(tape, (Tape{{Block(Pattern(5, 3)), Block(Pattern(9, 7), 1200)},
+                          {Mark(0, 1), Mark(1, 2)},
+                          {{}, Note(9)}}));
 }
 
 TEST(TapeHistory, ModifiedFollowsThePointWhereTheTapeWasSaved) {
