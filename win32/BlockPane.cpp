@@ -20,6 +20,10 @@ constexpr COLORREF kMarkedGround = RGB(255, 176, 176);
 // Room for the dump of the longest block (the rich edit control's own
 // limit is 32K characters).
 constexpr LPARAM kTextLimit = 64 * 1024 * 1024;
+// Fixed fonts with Japanese glyphs: Windows' own, then those wine or a
+// Linux desktop offers it.
+constexpr const wchar_t* kPaneFonts[] = {L"MS Gothic", L"ＭＳ ゴシック", L"IPAGothic",
+                                         L"Noto Sans Mono CJK JP"};
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
@@ -108,13 +112,29 @@ bool CBlockPane::CreateChildren() {
         SendMessageW(m_hwndText, EM_EXLIMITTEXT, 0, kTextLimit);
     else
         SendMessageW(m_hwndText, EM_SETLIMITTEXT, 0, 0);
-    // A fixed font in which half-width katakana are as wide as ASCII.
+    // A fixed font in which half-width katakana are as wide as ASCII: the
+    // first of these the system has, else its own fixed font.
     HDC hdc = GetDC(m_hwnd);
     const int nHeight = -MulDiv(10, GetDeviceCaps(hdc, LOGPIXELSY), 72);
+    for (const wchar_t* face : kPaneFonts) {
+        HFONT hFont = CreateFontW(nHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                  SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, face);
+        const HGDIOBJ hOld = SelectObject(hdc, hFont);
+        wchar_t chosen[LF_FACESIZE] = {};
+        GetTextFaceW(hdc, LF_FACESIZE, chosen);
+        SelectObject(hdc, hOld);
+        if (lstrcmpiW(chosen, face) == 0) {
+            m_hFont = hFont;
+            break;
+        }
+        DeleteObject(hFont);
+    }
     ReleaseDC(m_hwnd, hdc);
-    m_hFont = CreateFontW(nHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          FIXED_PITCH | FF_MODERN, L"MS Gothic");
+    if (m_hFont == nullptr)
+        m_hFont = CreateFontW(nHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              FIXED_PITCH | FF_MODERN, nullptr);
     if (m_hFont != nullptr)
         SendMessageW(m_hwndText, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
     Refresh();
