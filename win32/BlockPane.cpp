@@ -164,6 +164,7 @@ LRESULT CBlockPane::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
         SetFocus(m_hwndText);
         return 0;
+
     case WM_COMMAND:
         if (LOWORD(wParam) == kViewsId && HIWORD(wParam) == CBN_SELCHANGE) {
             const auto nEntry = SendMessageW(m_hwndViews, CB_GETCURSEL, 0, 0);
@@ -210,6 +211,17 @@ void CBlockPane::Layout() {
                std::max(0, static_cast<int>(client.bottom) - nTop - kMargin), TRUE);
 }
 
+bool CBlockPane::IsShown() const {
+    return m_hwnd != nullptr && (GetWindowLongW(m_hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void CBlockPane::Show(bool bShow) {
+    ShowWindow(m_hwnd, bShow ? SW_SHOW : SW_HIDE);
+    // What changed while the pane was hidden is shown as it opens.
+    if (bShow && m_bStale)
+        Refresh();
+}
+
 void CBlockPane::ShowBlock(int nIndex) {
     m_model.ShowBlock(nIndex);
     Refresh();
@@ -228,6 +240,12 @@ void CBlockPane::SetView(inspect::EBlockView view) {
 void CBlockPane::Refresh() {
     if (m_hwndText == nullptr)
         return;
+    // A hidden pane spares the work (a long block's dump) until it shows.
+    if (!IsShown()) {
+        m_bStale = true;
+        return;
+    }
+    m_bStale = false;
     const CBlockPaneContent content = m_model.GetContent();
     SendMessageW(m_hwndViews, CB_RESETCONTENT, 0, 0);
     m_entries.clear();

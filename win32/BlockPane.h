@@ -6,7 +6,8 @@
 // above it, and in the dump the bytes the recording's decoder marked on a
 // red ground. A child of the frame, hidden until shown; the frame lays it
 // out below the list and the list's selection changes tell it which block
-// to show. What it shows is session/BlockPaneContent's.
+// to show. While hidden it only notes which; it fills its controls as it
+// shows. What it shows is session/BlockPaneContent's.
 #pragma once
 
 #include "win32/Relmuth.h"
@@ -29,6 +30,9 @@ class CBlockPane final : public CDocumentView {
     HWND GetHwnd() const { return m_hwnd; }
     // The text, where the keys go when the pane has the focus.
     HWND GetTextHwnd() const { return m_hwndText; }
+    // Shown as the frame lays it out, whether or not the frame is on screen.
+    bool IsShown() const;
+    void Show(bool bShow);
 
     // The row selected in the list (-1 for none), asked after every change
     // of the document.
@@ -69,4 +73,5 @@ class CBlockPane final : public CDocumentView {
     std::vector<inspect::EBlockView> m_entries; // the combo box's views, in its order
     std::wstring m_note;
     std::size_t m_nSpans = 0;
+    bool m_bStale = false; // the block changed while the pane was hidden
 };

@@ -330,11 +330,7 @@ void CMainFrame::RecalcLayout() {
 
 HWND CMainFrame::ShownPaneHwnd() const {
     const CBlockPane* pPane = m_pView != nullptr ? m_pView->GetBlockPane() : nullptr;
-    // Shown as the frame lays it out, whether or not the frame is on screen yet.
-    return pPane != nullptr && pPane->GetHwnd() != nullptr &&
-                   (GetWindowLongW(pPane->GetHwnd(), GWL_STYLE) & WS_VISIBLE) != 0
-               ? pPane->GetHwnd()
-               : nullptr;
+    return pPane != nullptr && pPane->IsShown() ? pPane->GetHwnd() : nullptr;
 }
 
 RECT CMainFrame::SplitterRect() const {
@@ -462,8 +458,8 @@ bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
         return true;
     case res::ID_VIEW_BLOCK_PANE:
         if (CBlockPane* pPane = m_pView != nullptr ? m_pView->GetBlockPane() : nullptr) {
-            const bool bShow = ShownPaneHwnd() == nullptr;
-            ShowWindow(pPane->GetHwnd(), bShow ? SW_SHOW : SW_HIDE);
+            const bool bShow = !pPane->IsShown();
+            pPane->Show(bShow);
             if (!bShow && IsChild(pPane->GetHwnd(), GetFocus()))
                 SetFocus(m_pView->GetHwnd());
             RecalcLayout();

@@ -245,6 +245,10 @@ TEST(Win32Shell, TheBlockPaneShowsBelowTheListAndFollowsItsSelection) {
         return (GetWindowLongW(pPane->GetHwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
     };
     EXPECT_FALSE(shown());
+    // A hidden pane fills itself as it shows.
+    f.doc.ReplaceTape({BasicBlock(), MachineBlock()});
+    f.view.SelectRow(0);
+    EXPECT_EQ(pPane->GetText(), L"");
     EXPECT_TRUE(f.frame.IsCommandEnabled(res::ID_VIEW_BLOCK_PANE));
     f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
     ASSERT_TRUE(shown());
@@ -255,9 +259,6 @@ TEST(Win32Shell, TheBlockPaneShowsBelowTheListAndFollowsItsSelection) {
     EXPECT_GT(pane.top, list.bottom);
     EXPECT_GT(list.bottom, list.top);
     EXPECT_GT(pane.bottom, pane.top);
-
-    f.doc.ReplaceTape({BasicBlock(), MachineBlock()});
-    f.view.SelectRow(0);
     EXPECT_EQ(pPane->GetText(), L"10 PRINT \"ｱｲｳ\"\n20 GOTO 10\n");
     EXPECT_EQ(pPane->GetViewEntries(), (std::vector<std::wstring>{L"BASICリスト", L"ダンプ"}));
     f.view.SelectRow(1);
@@ -295,6 +296,7 @@ TEST(Win32Shell, TheDumpShowsTheBytesTheRecordingMarkedOnARedGround) {
     f.doc.ReplaceTape({CTapeBlock{ByteArray(20, 0xB1), 1200}});
     f.doc.SetModifiedFlag(false); // as opened
     f.view.GetSession().GetRecordingDamage() = {CDamagedByte{0, 17, 1.0, ByteFault::undecided}};
+    f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
     f.view.SelectRow(0);
     CBlockPane* pPane = f.view.GetBlockPane();
     EXPECT_EQ(pPane->GetView(), inspect::EBlockView::hex);
