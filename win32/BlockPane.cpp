@@ -279,6 +279,13 @@ void CBlockPane::Highlight(const std::vector<CPaneSpan>& spans) {
     m_nSpans = 0;
     if (m_hRichEdit == nullptr)
         return;
+    // New text takes the format at its place: the marks of the block shown
+    // before would spread over it.
+    CHARFORMAT2W plain{};
+    plain.cbSize = sizeof plain;
+    plain.dwMask = CFM_BACKCOLOR;
+    plain.dwEffects = CFE_AUTOBACKCOLOR;
+    SendMessageW(m_hwndText, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&plain));
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_BACKCOLOR | CFM_COLOR;

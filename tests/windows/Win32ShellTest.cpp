@@ -295,13 +295,14 @@ TEST(Win32Shell, TheDumpShowsTheBytesTheRecordingMarkedOnARedGround) {
     f.view.EnsureColumns();
     f.doc.ReplaceTape({CTapeBlock{ByteArray(20, 0xB1), 1200}});
     f.doc.SetModifiedFlag(false); // as opened
-    f.view.GetSession().GetRecordingDamage() = {CDamagedByte{0, 17, 1.0, ByteFault::undecided}};
+    f.view.GetSession().GetRecordingDamage() = {CDamagedByte{0, 0, 0.5, ByteFault::framing},
+                                                CDamagedByte{0, 17, 1.0, ByteFault::undecided}};
     f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
     f.view.SelectRow(0);
     CBlockPane* pPane = f.view.GetBlockPane();
     EXPECT_EQ(pPane->GetView(), inspect::EBlockView::hex);
-    EXPECT_EQ(pPane->GetHighlightCount(), 2u);
-    EXPECT_EQ(pPane->GetNote(), L"録音から読めなかったバイト 1 個を色で示しています。");
+    EXPECT_EQ(pPane->GetHighlightCount(), 4u);
+    EXPECT_EQ(pPane->GetNote(), L"録音から読めなかったバイト 2 個を色で示しています。");
 
     // Byte 17 is the second field of the second line, "0010H : B1 B1 ...".
     const HWND hwndText = pPane->GetTextHwnd();
@@ -313,6 +314,14 @@ TEST(Win32Shell, TheDumpShowsTheBytesTheRecordingMarkedOnARedGround) {
     // The choice of view is the user's; the marks are the dump's.
     pPane->SetView(inspect::EBlockView::basic); // no BASIC program: not taken
     EXPECT_EQ(pPane->GetView(), inspect::EBlockView::hex);
+
+    // The marks go with their block: the next one shows on a plain ground.
+    f.doc.AppendBlock(ByteArray(20, 0x41), 1200);
+    f.doc.SetModifiedFlag(false);
+    f.view.SelectRow(1);
+    EXPECT_EQ(pPane->GetHighlightCount(), 0u);
+    EXPECT_EQ(GroundAt(hwndText, 8, 10), CLR_NONE);
+    EXPECT_EQ(GroundAt(hwndText, nLine + 11, nLine + 13), CLR_NONE);
 }
 
 // A byte of two readings on five samples, for the dialog without a
