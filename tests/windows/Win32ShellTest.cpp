@@ -4,9 +4,15 @@
 // following the document and marking damaged rows, the block pane
 // following the list, the waveform dialog, command routing, the settings
 // dialog, the About box's version line.
+// The tests' signals first: windows.h takes the word signals for nothing,
+// but keeps its own names out of theirs.
+#include "audio/Signals.h"
+
 #include <gtest/gtest.h>
 
 #include <richedit.h>
+
+#include <fstream>
 
 #include <functional>
 #include <ostream>
@@ -14,8 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "ScratchFolder.h"
+#include "audio/RecordingFormats.h"
 #include "inspect/BasicCruncher.h"
 #include "inspect/BlockView.h"
+#include "res/FormatString.h"
 #include "res/Menu.h"
 #include "res/WideText.h"
 #include "serial/DeviceControl.h"
@@ -135,7 +144,7 @@ void FillTape(CRelmuthDoc& doc) {
 }
 
 struct CViewFixture {
-    CRelmuthDoc doc;
+    CRelmuthDoc doc{nullptr, TapeFormats()}; // images and recordings, as the program's
     CMainFrame frame;
     CRelmuthView view{doc, frame};
     // The frame hands the list's notifications to the view, as in the program.
@@ -380,6 +389,61 @@ TEST(Win32Shell, TheWaveformDialogPutsThePickedReadingIntoTheTapeAsAnEdit) {
     ASSERT_TRUE(f.doc.Undo());
     EXPECT_EQ(f.doc.m_blocks[0].m_data[2], 0x5E);
     EXPECT_EQ(f.doc.m_damageMarks.size(), 1u);
+}
+
+// A block of eight bytes at 1200 baud, 1.5 s in, in which one space bit
+// of byte 2 and one of byte 5 are silence: both read undecided.
+void WriteTwiceSpoiledRecording(const std::filesystem::path& path) {
+    const ByteArray bytes{0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
+    signals::Samples x = signals::Write(
+        [&](CTapeRecordSink& sink) {
+            const auto n = static_cast<std::uint32_t>(44 * bytes.size());
+            sink.OnGap(TapeGap::outer, 0, 2400);
+            sink.OnData(2400, n, kBaudFast, bytes);
+            sink.OnGap(TapeGap::inner, 2400 + n, 2400);
+        },
+        44100, 4800);
+    for (const int nByte : {2, 5})
+        signals::Silence(x, 1.5 + (nByte * 11 + 1) / double(kBaudFast), 1.0 / kBaudFast);
+    const ByteArray file = signals::WaveFile(x);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+}
+
+TEST(Win32Shell, TheWaveformDialogStepsToTheMarkedBytesBeforeAndAfter) {
+    const std::filesystem::path dir = MakeScratchFolder("relmuth-wave");
+    const std::filesystem::path wav = dir / "take.wav";
+    WriteTwiceSpoiledRecording(wav);
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    CTapeSession& session = f.view.GetSession();
+    CRecordingReading reading;
+    ASSERT_TRUE(session.ReadFile(wav.string(), reading));
+    ASSERT_EQ(f.doc.m_damageMarks.size(), 2u);
+    ASSERT_EQ(f.doc.m_damageMarks[1].nOffset, 5u);
+    auto wave = session.ReadWaveform(0, 2);
+    ASSERT_TRUE(wave.has_value());
+
+    CWaveformDlg dlg(session, 0, 2, *wave);
+    ASSERT_TRUE(dlg.Create(f.frame.GetHwnd()));
+    const HWND hwndDlg = dlg.GetHwnd();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PREVIOUS)));
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_NEXT)));
+    SendMessageW(hwndDlg, WM_COMMAND, IDC_WAVEFORM_NEXT, 0);
+    EXPECT_EQ(dlg.GetOffset(), 5u);
+    wchar_t title[128] = {};
+    GetWindowTextW(hwndDlg, title, 128);
+    EXPECT_EQ(std::wstring(title), L"波形 - ブロック 0、5 バイト目");
+    EXPECT_EQ(dlg.GetReadingTexts().front(),
+              Wide(res::FormatString(res::IDS_WAVEFORM_READING_NOW,
+                                     {"61", "01100001"}))); // the silent bit read as mark
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PREVIOUS)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_NEXT)));
+    EXPECT_FALSE(dlg.Step(true));
+    EXPECT_TRUE(dlg.Step(false));
+    EXPECT_EQ(dlg.GetOffset(), 2u);
+    std::filesystem::remove_all(dir);
 }
 
 // A target that knows About alone, enabled or not.
