@@ -14,7 +14,7 @@
 #include "session/WaveformDrawing.h"
 
 CWaveformView::CWaveformView(const CByteWaveform& wave, QWidget* parent)
-    : QWidget(parent), m_wave(wave),
+    : QWidget(parent), m_pWave(&wave),
       m_nShownValue(wave.nShown < wave.bytes.size() ? wave.bytes[wave.nShown].nValue : 0) {
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
@@ -22,6 +22,11 @@ CWaveformView::CWaveformView(const CByteWaveform& wave, QWidget* parent)
 
 QSize CWaveformView::sizeHint() const {
     return {760, 220};
+}
+
+void CWaveformView::SetWave(const CByteWaveform& wave) {
+    m_pWave = &wave;
+    update();
 }
 
 void CWaveformView::SetShownValue(std::uint8_t nValue) {
@@ -33,7 +38,8 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const int line = fontMetrics().height();
-    const CWaveformDrawing drawing = LayoutWaveform(m_wave, m_nShownValue, width(), height(), line);
+    const CWaveformDrawing drawing =
+        LayoutWaveform(*m_pWave, m_nShownValue, width(), height(), line);
     if (!drawing.bSignal)
         return;
     const CWaveformPlot& plot = drawing.plot;
@@ -62,9 +68,10 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     }
 
     QPainterPath path;
-    path.moveTo(plot.X(0), plot.Y(m_wave.samples[0]));
-    for (std::size_t i = 1; i < m_wave.samples.size(); ++i)
-        path.lineTo(plot.X(static_cast<double>(i)), plot.Y(m_wave.samples[i]));
+    const std::vector<float>& samples = m_pWave->samples;
+    path.moveTo(plot.X(0), plot.Y(samples[0]));
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        path.lineTo(plot.X(static_cast<double>(i)), plot.Y(samples[i]));
     painter.setPen(QPen(QColor(0, 70, 160), 1.2));
     painter.drawPath(path);
 }
@@ -85,6 +92,11 @@ CWaveformDlg::CWaveformDlg(CTapeSession& session, std::size_t nBlock, std::size_
     layout->addWidget(m_readings);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     m_pick = buttons->addButton(res::Text(res::IDS_WAVEFORM_PICK), QDialogButtonBox::ActionRole);
+    m_previous =
+        buttons->addButton(res::Text(res::IDS_WAVEFORM_PREVIOUS), QDialogButtonBox::ActionRole);
+    m_next = buttons->addButton(res::Text(res::IDS_WAVEFORM_NEXT), QDialogButtonBox::ActionRole);
+    connect(m_previous, &QPushButton::clicked, this, [this] { Step(false); });
+    connect(m_next, &QPushButton::clicked, this, [this] { Step(true); });
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_pick, &QPushButton::clicked, this, &CWaveformDlg::PickSelected);
@@ -99,6 +111,19 @@ void CWaveformDlg::PickSelected() {
         return;
     m_session.PickReading(m_nBlock, m_nOffset, m_wave.readings[static_cast<std::size_t>(nRow)]);
     Refresh();
+}
+
+bool CWaveformDlg::Step(bool bForward) {
+    auto step = StepWaveform(m_session, m_nBlock, m_nOffset, bForward);
+    if (!step)
+        return false;
+    m_nBlock = step->place.nBlock;
+    m_nOffset = step->place.nOffset;
+    m_wave = std::move(step->wave);
+    m_view->SetWave(m_wave);
+    m_readings->setCurrentRow(-1);
+    Refresh();
+    return true;
 }
 
 void CWaveformDlg::Refresh() {
@@ -117,4 +142,8 @@ void CWaveformDlg::Refresh() {
     const int nRow = m_readings->currentRow();
     m_pick->setEnabled(nNow && nRow >= 0 &&
                        m_wave.readings[static_cast<std::size_t>(nRow)] != *nNow);
+    setWindowTitle(QString::fromStdString(WaveformTitle(m_nBlock, m_nOffset)));
+    const CDamageMarks& marks = doc.m_damageMarks;
+    m_previous->setEnabled(NextMarkedByte(marks, m_nBlock, m_nOffset, false).has_value());
+    m_next->setEnabled(NextMarkedByte(marks, m_nBlock, m_nOffset, true).has_value());
 }

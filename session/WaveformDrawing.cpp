@@ -96,3 +96,14 @@ std::vector<std::string> WaveformReadingTexts(const CByteWaveform& wave,
     }
     return texts;
 }
+
+std::optional<CSteppedWaveform> StepWaveform(CTapeSession& session, std::size_t nBlock,
+                                             std::size_t nOffset, bool bForward) {
+    const CDamageMarks& marks = session.GetDocument().m_damageMarks;
+    for (auto at = NextMarkedByte(marks, nBlock, nOffset, bForward); at;
+         at = NextMarkedByte(marks, at->nBlock, at->nOffset, bForward)) {
+        if (auto wave = session.ReadWaveform(at->nBlock, at->nOffset))
+            return CSteppedWaveform{*at, std::move(*wave)};
+    }
+    return std::nullopt;
+}

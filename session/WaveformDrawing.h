@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform view of a damaged byte, whatever draws it: where the signal,
 // the bit cells, each cell's bit and each byte's value go in a view of a
-// given size, and the texts of the dialog around it (its title, what it
-// says of the byte, the readings to pick from).
+// given size, the texts of the dialog around it (its title, what it says
+// of the byte, the readings to pick from), and its steps to the marked
+// byte before or after.
 //
 //   bits:    0 1 ? ...        one line high, above the signal, each bit
 //                             the redder the less clearly it was decided
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "audio/ByteWaveform.h"
+#include "session/TapeSession.h"
 #include "tape/RelmuthDoc.h"
 
 // The signal's area and its scales, in the view's units from its top left.
@@ -83,3 +85,13 @@ std::string WaveformStateText(const CRelmuthDoc& doc, std::size_t nBlock, std::s
 // the tape holds (nNow), "ほかの読み" for each other.
 std::vector<std::string> WaveformReadingTexts(const CByteWaveform& wave,
                                               std::optional<std::uint8_t> nNow);
+
+// The marked byte after (before) byte nOffset of block nBlock whose
+// waveform the session can read again, with that waveform; nothing when
+// there is none.
+struct CSteppedWaveform {
+    CTapePlace place;
+    CByteWaveform wave;
+};
+std::optional<CSteppedWaveform> StepWaveform(CTapeSession& session, std::size_t nBlock,
+                                             std::size_t nOffset, bool bForward);

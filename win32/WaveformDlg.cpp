@@ -162,19 +162,15 @@ void CWaveformDlg::PickSelected() {
 }
 
 bool CWaveformDlg::Step(bool bForward) {
-    const CDamageMarks& marks = m_session.GetDocument().m_damageMarks;
-    for (auto at = NextMarkedByte(marks, m_nBlock, m_nOffset, bForward); at;
-         at = NextMarkedByte(marks, at->nBlock, at->nOffset, bForward)) {
-        if (auto wave = m_session.ReadWaveform(at->nBlock, at->nOffset)) {
-            m_nBlock = at->nBlock;
-            m_nOffset = at->nOffset;
-            m_wave = std::move(*wave);
-            ListBox_SetCurSel(GetDlgItem(m_hwnd, IDC_WAVEFORM_READINGS), -1);
-            Refresh();
-            return true;
-        }
-    }
-    return false;
+    auto step = StepWaveform(m_session, m_nBlock, m_nOffset, bForward);
+    if (!step)
+        return false;
+    m_nBlock = step->place.nBlock;
+    m_nOffset = step->place.nOffset;
+    m_wave = std::move(step->wave);
+    ListBox_SetCurSel(GetDlgItem(m_hwnd, IDC_WAVEFORM_READINGS), -1);
+    Refresh();
+    return true;
 }
 
 void CWaveformDlg::Refresh() {
