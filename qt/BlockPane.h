@@ -13,6 +13,7 @@
 
 #include "audio/Recording.h"
 #include "inspect/BlockView.h"
+#include "session/BlockPaneContent.h"
 #include "tape/RelmuthDoc.h"
 
 class QAbstractItemView;
@@ -42,7 +43,7 @@ class CBlockPane : public QWidget, public CDocumentView {
 
     // For the user's choice and for tests.
     void SetView(inspect::EBlockView view);
-    inspect::EBlockView GetView() const { return m_view; }
+    inspect::EBlockView GetView() const { return m_model.GetView(); }
     QString GetText() const;
     QString GetNote() const;
     // The dump's highlighted byte fields (each byte marks its hex field and
@@ -51,13 +52,11 @@ class CBlockPane : public QWidget, public CDocumentView {
 
   private:
     void Refresh();
-    void Highlight(const std::vector<std::size_t>& offsets);
+    void Highlight(const std::vector<CPaneSpan>& spans);
 
     CRelmuthDoc& m_doc;
-    const std::vector<CDamagedByte>& m_damage;
+    CBlockPaneModel m_model;
     std::function<int()> m_selectedRow;
-    int m_nIndex = -1;
-    inspect::EBlockView m_view = inspect::EBlockView::hex;
     QComboBox* m_viewBox = nullptr;
     QPlainTextEdit* m_text = nullptr;
     QLabel* m_note = nullptr;

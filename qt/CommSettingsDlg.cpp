@@ -107,16 +107,10 @@ void CCommSettingsDlg::showEvent(QShowEvent* event) {
 }
 
 void CCommSettingsDlg::accept() {
-    m_nPortIndex = m_portList->currentIndex();
-    const QString text = m_portList->currentText().trimmed();
-    m_strTyped.clear();
-    if (m_nPortIndex < 0 || text != m_portList->itemText(m_nPortIndex)) {
-        const int nFound = m_portList->findText(text);
-        if (nFound >= 0)
-            m_nPortIndex = nFound;
-        else if (!text.isEmpty())
-            m_strTyped = text.toStdString();
-    }
+    CPortChoice choice =
+        ChoosePort(m_ports, m_portList->currentIndex(), m_portList->currentText().toStdString());
+    m_nPortIndex = choice.nIndex;
+    m_strTyped = std::move(choice.strTyped);
     m_nBaudIndex = m_baudList->currentIndex();
     QDialog::accept();
 }

@@ -9,28 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
-
 #include "res/UiText.h"
 #include "session/TapeSession.h"
-
-namespace {
-
-constexpr int kLabelRows = 2; // the bits above the signal, the values below
-
-QString Hex(std::uint8_t value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QString Binary(std::uint8_t value) {
-    return QStringLiteral("%1").arg(value, 8, 2, QLatin1Char('0'));
-}
-
-} // namespace
+#include "session/WaveformDrawing.h"
 
 CWaveformView::CWaveformView(const CByteWaveform& wave, QWidget* parent)
-    : QWidget(parent), m_wave(wave),
+    : QWidget(parent), m_pWave(&wave),
       m_nShownValue(wave.nShown < wave.bytes.size() ? wave.bytes[wave.nShown].nValue : 0) {
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
@@ -38,6 +22,11 @@ CWaveformView::CWaveformView(const CByteWaveform& wave, QWidget* parent)
 
 QSize CWaveformView::sizeHint() const {
     return {760, 220};
+}
+
+void CWaveformView::SetWave(const CByteWaveform& wave) {
+    m_pWave = &wave;
+    update();
 }
 
 void CWaveformView::SetShownValue(std::uint8_t nValue) {
@@ -48,51 +37,41 @@ void CWaveformView::SetShownValue(std::uint8_t nValue) {
 void CWaveformView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const int nSamples = static_cast<int>(m_wave.samples.size());
-    if (nSamples < 2)
-        return;
     const int line = fontMetrics().height();
-    const QRectF plot(0, line * 1.5, width(), height() - line * (kLabelRows + 1.5));
-    const double dx = plot.width() / (nSamples - 1);
-    auto x = [&](double sample) { return plot.left() + sample * dx; };
-    float peak = 0.0f;
-    for (const float v : m_wave.samples)
-        peak = std::max(peak, std::fabs(v));
-    const double scale = peak > 0 ? plot.height() / 2 / peak * 0.9 : 0;
-    auto y = [&](double v) { return plot.center().y() - v * scale; };
-
-    for (std::size_t j = 0; j < m_wave.bytes.size(); ++j) {
-        const CWaveformByte& byte = m_wave.bytes[j];
-        const QRectF frame(QPointF(x(byte.cells[0]), plot.top()),
-                           QPointF(x(byte.cells[kBitsPerByte]), plot.bottom()));
-        if (j == m_wave.nShown)
+    const CWaveformDrawing drawing =
+        LayoutWaveform(*m_pWave, m_nShownValue, width(), height(), line);
+    if (!drawing.bSignal)
+        return;
+    const CWaveformPlot& plot = drawing.plot;
+    for (const CWaveformByteDrawing& byte : drawing.bytes) {
+        const QRectF frame(QPointF(byte.Left(), plot.dTop), QPointF(byte.Right(), plot.Bottom()));
+        if (byte.ground == EWaveformGround::shown)
             painter.fillRect(frame, QColor(255, 240, 190));
-        else if (byte.fault)
+        else if (byte.ground == EWaveformGround::damaged)
             painter.fillRect(frame, QColor(255, 220, 220));
         for (int i = 0; i <= kBitsPerByte; ++i) {
             const bool bFrameEdge = i == 0 || i == kBitsPerByte;
             painter.setPen(QPen(bFrameEdge ? QColor(90, 90, 90) : QColor(200, 200, 200), 1));
-            painter.drawLine(QPointF(x(byte.cells[i]), plot.top()),
-                             QPointF(x(byte.cells[i]), plot.bottom()));
+            painter.drawLine(QPointF(byte.lines[i], plot.dTop),
+                             QPointF(byte.lines[i], plot.Bottom()));
         }
-        // Each cell's bit, redder the less clearly it was decided.
-        for (int i = 0; i < kBitsPerByte; ++i) {
-            const double doubt = byte.bLost ? 1.0 : 1.0 - std::clamp(byte.margins[i], 0.0, 1.0);
-            painter.setPen(QColor(static_cast<int>(220 * doubt), 0, 0));
-            const QRectF cell(QPointF(x(byte.cells[i]), 0),
-                              QPointF(x(byte.cells[i + 1]), plot.top()));
-            painter.drawText(cell, Qt::AlignCenter,
-                             byte.bLost ? QStringLiteral("?") : QString::number(byte.bits[i]));
+        for (const CWaveformBit& bit : byte.bits) {
+            painter.setPen(QColor(bit.nRed, 0, 0));
+            painter.drawText(
+                QRectF(QPointF(bit.dLeft, drawing.dBitsTop), QPointF(bit.dRight, plot.dTop)),
+                Qt::AlignCenter, QString(QLatin1Char(bit.cText)));
         }
         painter.setPen(palette().color(QPalette::Text));
-        painter.drawText(QRectF(frame.left(), plot.bottom(), frame.width(), line * kLabelRows),
-                         Qt::AlignCenter, Hex(j == m_wave.nShown ? m_nShownValue : byte.nValue));
+        painter.drawText(QRectF(QPointF(frame.left(), plot.Bottom()),
+                                QPointF(frame.right(), drawing.dValuesBottom)),
+                         Qt::AlignCenter, QString::fromStdString(byte.strValue));
     }
 
     QPainterPath path;
-    path.moveTo(x(0), y(m_wave.samples[0]));
-    for (int i = 1; i < nSamples; ++i)
-        path.lineTo(x(i), y(m_wave.samples[static_cast<std::size_t>(i)]));
+    const std::vector<float>& samples = m_pWave->samples;
+    path.moveTo(plot.X(0), plot.Y(samples[0]));
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        path.lineTo(plot.X(static_cast<double>(i)), plot.Y(samples[i]));
     painter.setPen(QPen(QColor(0, 70, 160), 1.2));
     painter.drawPath(path);
 }
@@ -101,7 +80,7 @@ CWaveformDlg::CWaveformDlg(CTapeSession& session, std::size_t nBlock, std::size_
                            CByteWaveform wave, QWidget* parent)
     : QDialog(parent), m_session(session), m_nBlock(nBlock), m_nOffset(nOffset),
       m_wave(std::move(wave)) {
-    setWindowTitle(res::Text(res::IDS_WAVEFORM_TITLE).arg(nBlock).arg(nOffset));
+    setWindowTitle(QString::fromStdString(WaveformTitle(nBlock, nOffset)));
     auto* layout = new QVBoxLayout(this);
     m_view = new CWaveformView(m_wave, this);
     layout->addWidget(m_view, 1);
@@ -113,6 +92,11 @@ CWaveformDlg::CWaveformDlg(CTapeSession& session, std::size_t nBlock, std::size_
     layout->addWidget(m_readings);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     m_pick = buttons->addButton(res::Text(res::IDS_WAVEFORM_PICK), QDialogButtonBox::ActionRole);
+    m_previous =
+        buttons->addButton(res::Text(res::IDS_WAVEFORM_PREVIOUS), QDialogButtonBox::ActionRole);
+    m_next = buttons->addButton(res::Text(res::IDS_WAVEFORM_NEXT), QDialogButtonBox::ActionRole);
+    connect(m_previous, &QPushButton::clicked, this, [this] { Step(false); });
+    connect(m_next, &QPushButton::clicked, this, [this] { Step(true); });
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_pick, &QPushButton::clicked, this, &CWaveformDlg::PickSelected);
@@ -129,30 +113,37 @@ void CWaveformDlg::PickSelected() {
     Refresh();
 }
 
+bool CWaveformDlg::Step(bool bForward) {
+    auto step = StepWaveform(m_session, m_nBlock, m_nOffset, bForward);
+    if (!step)
+        return false;
+    m_nBlock = step->place.nBlock;
+    m_nOffset = step->place.nOffset;
+    m_wave = std::move(step->wave);
+    m_view->SetWave(m_wave);
+    m_readings->setCurrentRow(-1);
+    Refresh();
+    return true;
+}
+
 void CWaveformDlg::Refresh() {
     // What the tape holds now, and whether the byte is still marked.
     const CRelmuthDoc& doc = m_session.GetDocument();
-    const bool bThere =
-        m_nBlock < doc.m_blocks.size() && m_nOffset < doc.m_blocks[m_nBlock].m_data.size();
-    const std::uint8_t nNow = bThere ? doc.m_blocks[m_nBlock].m_data[m_nOffset] : 0;
-    QString state = res::Text(res::IDS_WAVEFORM_CLEAN);
-    for (const CDamageMark& mark : MarksOfBlock(doc.m_damageMarks, m_nBlock)) {
-        if (m_nOffset >= mark.nOffset && m_nOffset - mark.nOffset < mark.nCount)
-            state = QString::fromStdString(DescribeDamageMark(mark));
-    }
-    m_state->setText(state);
-    m_view->SetShownValue(nNow);
+    const std::optional<std::uint8_t> nNow = TapeByte(doc, m_nBlock, m_nOffset);
+    m_state->setText(QString::fromStdString(WaveformStateText(doc, m_nBlock, m_nOffset)));
+    m_view->SetShownValue(nNow.value_or(0));
 
     const int nCurrent = m_readings->currentRow();
     const QSignalBlocker blocker(m_readings);
     m_readings->clear();
-    for (const std::uint8_t value : m_wave.readings) {
-        const auto nId =
-            value == nNow ? res::IDS_WAVEFORM_READING_NOW : res::IDS_WAVEFORM_READING_OTHER;
-        m_readings->addItem(res::Text(nId).arg(Hex(value), Binary(value)));
-    }
+    for (const std::string& text : WaveformReadingTexts(m_wave, nNow))
+        m_readings->addItem(QString::fromStdString(text));
     m_readings->setCurrentRow(nCurrent >= 0 ? nCurrent : 0);
     const int nRow = m_readings->currentRow();
-    m_pick->setEnabled(bThere && nRow >= 0 &&
-                       m_wave.readings[static_cast<std::size_t>(nRow)] != nNow);
+    m_pick->setEnabled(nNow && nRow >= 0 &&
+                       m_wave.readings[static_cast<std::size_t>(nRow)] != *nNow);
+    setWindowTitle(QString::fromStdString(WaveformTitle(m_nBlock, m_nOffset)));
+    const CDamageMarks& marks = doc.m_damageMarks;
+    m_previous->setEnabled(NextMarkedByte(marks, m_nBlock, m_nOffset, false).has_value());
+    m_next->setEnabled(NextMarkedByte(marks, m_nBlock, m_nOffset, true).has_value());
 }

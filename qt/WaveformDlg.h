@@ -3,7 +3,8 @@
 // the bit cells and bytes the decoder framed on it (each cell's bit, the
 // less clear the redder; each byte's value below it; the byte shown on a
 // tinted ground), and the readings to pick from. Picking one has the
-// session put it into the tape, as an edit that undo takes back.
+// session put it into the tape, as an edit that undo takes back; the arrows
+// go to the marked byte before or after it.
 #pragma once
 
 #include <QDialog>
@@ -24,6 +25,8 @@ class CWaveformView : public QWidget {
 
   public:
     explicit CWaveformView(const CByteWaveform& wave, QWidget* parent = nullptr);
+    // Another byte's waveform, which must outlive the view.
+    void SetWave(const CByteWaveform& wave);
     QSize sizeHint() const override;
     // The value the tape holds for the byte shown, drawn under it.
     void SetShownValue(std::uint8_t nValue);
@@ -32,7 +35,7 @@ class CWaveformView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    const CByteWaveform& m_wave;
+    const CByteWaveform* m_pWave;
     std::uint8_t m_nShownValue;
 };
 
@@ -48,16 +51,22 @@ class CWaveformDlg : public QDialog {
     QListWidget* GetReadings() const { return m_readings; }
     // Puts the selected reading into the tape.
     void PickSelected();
+    // Goes to the marked byte after (before) this one whose waveform can
+    // be read again; false when there is none.
+    bool Step(bool bForward);
+    std::size_t GetOffset() const { return m_nOffset; }
 
   private:
     void Refresh();
 
     CTapeSession& m_session;
-    const std::size_t m_nBlock;
-    const std::size_t m_nOffset;
-    const CByteWaveform m_wave;
+    std::size_t m_nBlock;
+    std::size_t m_nOffset;
+    CByteWaveform m_wave;
     CWaveformView* m_view = nullptr;
     QLabel* m_state = nullptr;
     QListWidget* m_readings = nullptr;
     QPushButton* m_pick = nullptr;
+    QPushButton* m_previous = nullptr;
+    QPushButton* m_next = nullptr;
 };

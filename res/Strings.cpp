@@ -186,6 +186,10 @@ constexpr std::array kStrings{
           "このバイトの波形を録音から読み直せません。録音のファイルが移されたか変えられたか、"
           "このバイトに読めなかった印がありません。"},
     Entry{IDS_WAVEFORM_SHOW, "波形を表示(&W)..."},
+    Entry{IDS_WAVEFORM_PREVIOUS, "< 前の印(&P)"},
+    Entry{IDS_WAVEFORM_NEXT, "次の印(&N) >"},
+    Entry{IDS_WAVEFORM_CLOSE, "閉じる"},
+    Entry{IDS_WAVEFORM_ASK, "最初の読めなかったバイトを波形で見ますか?"},
 };
 
 // Two texts under one id would hide one of them: every id is listed once.

@@ -189,6 +189,10 @@ enum StringId : unsigned {
     IDS_WAVEFORM_PICK = 40185,          // the button that takes the reading chosen
     IDS_WAVEFORM_UNAVAILABLE = 40186,   // the byte is not marked, or its recording cannot be read
     IDS_WAVEFORM_SHOW = 40187,          // the damage list's button that opens the waveform
+    IDS_WAVEFORM_PREVIOUS = 40188,      // the button to the marked byte before this one
+    IDS_WAVEFORM_NEXT = 40189,          // the button to the marked byte after this one
+    IDS_WAVEFORM_CLOSE = 40190,         // the button that closes the waveform
+    IDS_WAVEFORM_ASK = 40191,           // the damage list's question whether to show the waveform
 };
 
 // The text for an id; empty for an id that has no text.

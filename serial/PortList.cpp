@@ -108,3 +108,20 @@ std::vector<CPortEntry> CurrentPortEntries(std::vector<CSerialDeviceInfo> device
     return BuildPortEntries(std::move(devices), ListSerialByIdPaths(),
                             LeadsSomewhere(link) ? link : std::string());
 }
+
+CPortChoice ChoosePort(const std::vector<CPortEntry>& entries, int nSelected,
+                       std::string_view text) {
+    const auto nFirst = text.find_first_not_of(" \t");
+    text = nFirst == std::string_view::npos
+               ? std::string_view()
+               : text.substr(nFirst, text.find_last_not_of(" \t") - nFirst + 1);
+    const bool bSelected = nSelected >= 0 && static_cast<std::size_t>(nSelected) < entries.size();
+    if (text.empty() ||
+        (bSelected && entries[static_cast<std::size_t>(nSelected)].strLabel == text))
+        return {bSelected ? nSelected : -1, {}};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].strLabel == text)
+            return {static_cast<int>(i), {}};
+    }
+    return {-1, std::string(text)};
+}

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A serial device as the system reports it.
@@ -46,3 +47,15 @@ std::vector<CPortEntry> CurrentPortEntries(std::vector<CSerialDeviceInfo> device
 // SERIALCOMM key: "COM5" with its driver's name); none elsewhere, where the
 // window program asks its toolkit.
 std::vector<CSerialDeviceInfo> ListSystemSerialPorts();
+
+// What the settings dialog's port box names when OK is pressed: the entry
+// selected while the box shows its label; else the entry whose label the
+// text is, or (any other text, spaces at either end left off) a name or
+// device path typed by the user. An empty box keeps the selection.
+struct CPortChoice {
+    int nIndex;           // the entry, or -1
+    std::string strTyped; // the typed name; empty for an entry
+    friend bool operator==(const CPortChoice&, const CPortChoice&) = default;
+};
+CPortChoice ChoosePort(const std::vector<CPortEntry>& entries, int nSelected,
+                       std::string_view text);

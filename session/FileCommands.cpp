@@ -13,6 +13,7 @@
 #include "res/Menu.h"
 #include "res/RecentFileName.h"
 #include "session/TapeSession.h"
+#include "tape/File.h"
 #include "tape/SaveLosses.h"
 
 namespace {
@@ -263,17 +264,18 @@ void CFileCommands::SetRecentFilesAndTell(std::vector<std::string> files) {
 void CFileCommands::AddToRecentFileList(const std::string& strPathName) {
     const std::string strPath = AbsolutePath(strPathName);
     std::vector<std::string> files = m_recentFiles;
-    std::erase(files, strPath);
+    std::erase_if(files, [&](const std::string& file) { return IsSamePathName(file, strPath); });
     files.insert(files.begin(), strPath);
     SetRecentFilesAndTell(std::move(files));
 }
 
 void CFileCommands::RemoveRecentFile(const std::string& strPathName) {
     const std::string strPath = AbsolutePath(strPathName);
-    if (std::find(m_recentFiles.begin(), m_recentFiles.end(), strPath) == m_recentFiles.end())
+    auto same = [&](const std::string& file) { return IsSamePathName(file, strPath); };
+    if (std::none_of(m_recentFiles.begin(), m_recentFiles.end(), same))
         return;
     std::vector<std::string> files = m_recentFiles;
-    std::erase(files, strPath);
+    std::erase_if(files, same);
     SetRecentFilesAndTell(std::move(files));
 }
 

@@ -100,6 +100,10 @@ std::FILE* OpenStdio(const std::string& strName, const char* mode) {
     return std::fopen(strName.c_str(), mode);
 }
 
+bool IsSamePathName(const std::string& strA, const std::string& strB) {
+    return strA == strB;
+}
+
 CFile CFile::OpenForReading(const std::string& path) {
     const int fd = Retry([&] { return ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0)

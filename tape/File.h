@@ -19,6 +19,11 @@ inline std::filesystem::path PathFromUtf8(const std::string& strName) {
 // std::fopen for a UTF-8 name.
 std::FILE* OpenStdio(const std::string& strName, const char* mode);
 
+// Whether two paths, both absolute and normal, name the same file as the
+// system compares names: byte for byte on Linux, whatever the letter case
+// on Windows ("C:\Tapes\A.kxm" is "c:\tapes\a.KXM").
+bool IsSamePathName(const std::string& strA, const std::string& strB);
+
 // An open file. Every failure throws CFileException with the message given
 // at opening (opening a tape, or saving one) and the system's reason.
 class CFile {

@@ -79,6 +79,15 @@ std::FILE* OpenStdio(const std::string& strName, const char* mode) {
     return ::_wfopen(res::WideFromUtf8(strName).c_str(), res::WideFromUtf8(mode).c_str());
 }
 
+bool IsSamePathName(const std::string& strA, const std::string& strB) {
+    // The file system's own comparison: each character's upper case, as
+    // NTFS folds names (not the user's locale).
+    const std::wstring a = res::WideFromUtf8(strA);
+    const std::wstring b = res::WideFromUtf8(strB);
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 CFile CFile::OpenForReading(const std::string& path) {
     const int fd = OpenWide(path, _O_RDONLY);
     if (fd < 0) {

@@ -148,8 +148,14 @@ INT_PTR CALLBACK CCommSettingsDlg::DlgProc(HWND hwnd, UINT nMsg, WPARAM wParam, 
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             auto* self = DialogObject<CCommSettingsDlg>(hwnd);
-            self->m_nPortIndex =
-                static_cast<int>(SendDlgItemMessageW(hwnd, IDC_PORT_LIST, CB_GETCURSEL, 0, 0));
+            wchar_t typed[512] = {};
+            GetDlgItemTextW(hwnd, IDC_PORT_LIST, typed, static_cast<int>(std::size(typed)));
+            CPortChoice choice = ChoosePort(
+                self->m_ports,
+                static_cast<int>(SendDlgItemMessageW(hwnd, IDC_PORT_LIST, CB_GETCURSEL, 0, 0)),
+                res::Utf8FromWide(typed));
+            self->m_nPortIndex = choice.nIndex;
+            self->m_strTyped = std::move(choice.strTyped);
             self->m_nBaudIndex =
                 static_cast<int>(SendDlgItemMessageW(hwnd, IDC_BAUD_LIST, CB_GETCURSEL, 0, 0));
             EndDialog(hwnd, IDOK);
@@ -167,6 +173,8 @@ INT_PTR CALLBACK CCommSettingsDlg::DlgProc(HWND hwnd, UINT nMsg, WPARAM wParam, 
 }
 
 std::string CCommSettingsDlg::GetPortName() const {
+    if (!m_strTyped.empty())
+        return m_strTyped;
     if (m_nPortIndex < 0 || m_nPortIndex >= static_cast<int>(m_ports.size()))
         return m_ports.front().strName;
     return m_ports[static_cast<std::size_t>(m_nPortIndex)].strName;

@@ -35,7 +35,8 @@ int ShowMessageBox(HWND hwndOwner, const std::wstring& text,
 
 // The communication settings dialog (133). Every dialog starts from "COM1"
 // and "9600"; beyond COM1 to COM4 the port list offers the ports Windows
-// lists (serial/PortNamesWin32).
+// lists (serial/PortNamesWin32). A name or device path may be typed into
+// the port box too ("COM12", "\\.\CNCA0"); it is no new entry.
 class CCommSettingsDlg {
   public:
     // What DoModal returns for "ポートなしで続ける", offered when bOfferNoPort.
@@ -48,8 +49,8 @@ class CCommSettingsDlg {
     int m_nPortIndex = kDefaultPortIndex;
     int m_nBaudIndex = kDefaultBaudIndex;
 
-    // The chosen port as the user knows it ("COM1"), the device the port is
-    // opened on, and the speed flag.
+    // The chosen port as the user knows it ("COM1", or the text typed), the
+    // device the port is opened on, and the speed flag.
     std::string GetPortName() const;
     std::string GetDevicePath() const;
     unsigned GetBaudFlag() const;
@@ -59,6 +60,7 @@ class CCommSettingsDlg {
     void OnInitDialog(HWND hwnd);
 
     bool m_bOfferNoPort;
+    std::string m_strTyped; // the box's text on OK, when it is none of the entries
     std::vector<CPortEntry> m_ports;
 };
 

@@ -23,6 +23,9 @@ constexpr UINT kKeyStatePollMs = 250;
 constexpr int kButtonSize = 16;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 400;
+// The bar between the list and the block pane, and the least either keeps.
+constexpr int kSplitterSize = 5;
+constexpr int kLeastPaneHeight = 40;
 
 // The key panes, right of the message pane, and the key each shows.
 constexpr std::array<res::StringId, 4> kKeyPanes = {res::ID_INDICATOR_KANA, res::ID_INDICATOR_CAPS,
@@ -309,8 +312,84 @@ void CMainFrame::RecalcLayout() {
             nBottom -= bar.bottom - bar.top;
         }
     }
-    if (m_pView != nullptr && m_pView->GetHwnd() != nullptr)
-        MoveWindow(m_pView->GetHwnd(), 0, nTop, client.right, std::max(nBottom - nTop, 0), TRUE);
+    if (m_pView == nullptr || m_pView->GetHwnd() == nullptr)
+        return;
+    int nListBottom = nBottom;
+    if (const HWND hwndPane = ShownPaneHwnd()) {
+        // The pane keeps the height the user gave it, as far as the window allows.
+        const int nRoom = std::max(nBottom - nTop - kSplitterSize, 0);
+        if (m_nPaneHeight <= 0)
+            m_nPaneHeight = nRoom * 2 / 5;
+        const int nLeast = std::min(kLeastPaneHeight, nRoom / 2);
+        const int nHeight = std::clamp(m_nPaneHeight, nLeast, nRoom - nLeast);
+        nListBottom = nBottom - nHeight - kSplitterSize;
+        MoveWindow(hwndPane, 0, nBottom - nHeight, client.right, std::max(nHeight, 0), TRUE);
+    }
+    MoveWindow(m_pView->GetHwnd(), 0, nTop, client.right, std::max(nListBottom - nTop, 0), TRUE);
+}
+
+HWND CMainFrame::ShownPaneHwnd() const {
+    const CBlockPane* pPane = m_pView != nullptr ? m_pView->GetBlockPane() : nullptr;
+    return pPane != nullptr && pPane->IsShown() ? pPane->GetHwnd() : nullptr;
+}
+
+RECT CMainFrame::SplitterRect() const {
+    RECT bar{};
+    const HWND hwndPane = ShownPaneHwnd();
+    if (hwndPane == nullptr)
+        return bar;
+    RECT pane{};
+    GetWindowRect(hwndPane, &pane);
+    MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&pane), 2);
+    GetClientRect(m_hwnd, &bar);
+    bar.top = pane.top - kSplitterSize;
+    bar.bottom = pane.top;
+    return bar;
+}
+
+bool CMainFrame::OnSplitterMouse(UINT nMsg, LPARAM lParam) {
+    const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    switch (nMsg) {
+    case WM_LBUTTONDOWN: {
+        const RECT bar = SplitterRect();
+        if (!PtInRect(&bar, point))
+            return false;
+        m_bDraggingSplitter = true;
+        SetCapture(m_hwnd);
+        return true;
+    }
+    case WM_MOUSEMOVE:
+        if (!m_bDraggingSplitter)
+            return false;
+        if (const HWND hwndPane = ShownPaneHwnd()) {
+            RECT pane{};
+            GetWindowRect(hwndPane, &pane);
+            MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&pane), 2);
+            m_nPaneHeight = pane.bottom - point.y - kSplitterSize / 2;
+            RecalcLayout();
+        }
+        return true;
+    case WM_LBUTTONUP:
+        if (!m_bDraggingSplitter)
+            return false;
+        m_bDraggingSplitter = false;
+        ReleaseCapture();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::MoveFocusToNextPane() {
+    // Two panes at most: the list, and the block pane while it is shown.
+    if (m_pView == nullptr)
+        return;
+    const HWND hwndPane = ShownPaneHwnd();
+    const HWND hwndFocus = GetFocus();
+    if (hwndPane != nullptr && (hwndFocus == m_pView->GetHwnd() || !IsChild(hwndPane, hwndFocus)))
+        SetFocus(m_pView->GetBlockPane()->GetTextHwnd());
+    else
+        SetFocus(m_pView->GetHwnd());
 }
 
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
@@ -378,12 +457,17 @@ bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
         ToggleBar(m_hwndStatusBar);
         return true;
     case res::ID_VIEW_BLOCK_PANE:
-        return true; // the pane is the Linux program's
+        if (CBlockPane* pPane = m_pView != nullptr ? m_pView->GetBlockPane() : nullptr) {
+            const bool bShow = !pPane->IsShown();
+            pPane->Show(bShow);
+            if (!bShow && IsChild(pPane->GetHwnd(), GetFocus()))
+                SetFocus(m_pView->GetHwnd());
+            RecalcLayout();
+        }
+        return true;
     case res::ID_NEXT_PANE:
     case res::ID_PREV_PANE:
-        // The list is the window's only pane.
-        if (m_pView != nullptr)
-            SetFocus(m_pView->GetHwnd());
+        MoveFocusToNextPane();
         return true;
     default:
         return false;
@@ -393,7 +477,7 @@ bool CMainFrame::OnFrameCmdMsg(unsigned nId) {
 bool CMainFrame::OnFrameUpdateCmdUi(unsigned nId, bool& bEnable) const {
     switch (nId) {
     case res::ID_VIEW_BLOCK_PANE:
-        bEnable = false;
+        bEnable = m_pView != nullptr && m_pView->GetBlockPane() != nullptr;
         return true;
     case res::ID_VIEW_TOOLBAR:
     case res::ID_VIEW_STATUS_BAR:
@@ -516,6 +600,8 @@ void CMainFrame::OnInitMenuPopup(HMENU hMenu) {
                   MF_BYCOMMAND | (IsWindowVisible(m_hwndToolBar) ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(hMenu, res::ID_VIEW_STATUS_BAR,
                   MF_BYCOMMAND | (IsWindowVisible(m_hwndStatusBar) ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(hMenu, res::ID_VIEW_BLOCK_PANE,
+                  MF_BYCOMMAND | (ShownPaneHwnd() != nullptr ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainFrame::OnMenuSelect(UINT nItem, UINT nFlags, HMENU hMenu) {
@@ -535,6 +621,8 @@ void CMainFrame::OnMenuSelect(UINT nItem, UINT nFlags, HMENU hMenu) {
 }
 
 LRESULT CMainFrame::OnNotify(NMHDR* pHeader) {
+    if (m_pView != nullptr && pHeader->hwndFrom == m_pView->GetHwnd())
+        return m_pView->OnNotify(pHeader);
     if (pHeader->code == TTN_GETDISPINFOW) {
         auto* pInfo = reinterpret_cast<NMTTDISPINFOW*>(pHeader);
         m_tipText = ToolTip(static_cast<res::StringId>(pHeader->idFrom));
@@ -590,6 +678,27 @@ LRESULT CMainFrame::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         RecalcLayout();
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == m_hwnd && LOWORD(lParam) == HTCLIENT) {
+            POINT point{};
+            GetCursorPos(&point);
+            ScreenToClient(m_hwnd, &point);
+            const RECT bar = SplitterRect();
+            if (PtInRect(&bar, point)) {
+                SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
+                return TRUE;
+            }
+        }
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        if (OnSplitterMouse(nMsg, lParam))
+            return 0;
+        break;
+    case WM_CAPTURECHANGED:
+        m_bDraggingSplitter = false;
         return 0;
     case WM_SETFOCUS:
         if (m_pView != nullptr && m_pView->GetHwnd() != nullptr)

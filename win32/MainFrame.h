@@ -86,6 +86,12 @@ class CMainFrame {
     static LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR nId, DWORD_PTR pThis);
     void DrawLinkLost();
+    // The block pane below the list, when the view has one and it is shown.
+    HWND ShownPaneHwnd() const;
+    // The bar between the list and the pane that the mouse drags.
+    RECT SplitterRect() const;
+    bool OnSplitterMouse(UINT nMsg, LPARAM lParam);
+    void MoveFocusToNextPane();
     bool OnFrameCmdMsg(unsigned nId);
     bool OnFrameUpdateCmdUi(unsigned nId, bool& bEnable) const;
     void SetMessageText(const std::wstring& text);
@@ -114,6 +120,8 @@ class CMainFrame {
     int m_keyPaneWidth[4] = {};
     std::wstring m_strLinkStatus;
     std::wstring m_strTapeStatus;
+    int m_nPaneHeight = 0; // the block pane's, once shown; 0 before
+    bool m_bDraggingSplitter = false;
     bool m_bInMenu = false;
     bool m_bShowingLinkLost = false; // the message pane shows m_strLinkLost, in red
 };

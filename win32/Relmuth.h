@@ -15,6 +15,10 @@
 //   block list        class "SysListView32", control id 0xE900 (59648), a
 //                     child of the frame; columns Baud, Bytes, Type, FileName
 //                     (inserted once a port is open)
+//   block pane        class "RelmuthBlockPane", a child of the frame below
+//                     the list, hidden until 表示 > ブロックの内容 (32775):
+//                     a combo box of the views that fit the block, a
+//                     static of notes, the text in a rich edit control
 //   tool bar          class "ToolbarWindow32", control id 0xE800 (59392)
 //   status bar        class "msctls_statusbar32", control id 0xE801 (59393),
 //                     7 parts: message ("レディ", a prompt, or in red the lost
@@ -26,7 +30,10 @@
 //                     1000, ちうし 2), データ送信 (132, modeless, the frame
 //                     disabled meanwhile: bar 1000, ちうし 2), バージョン情報
 //                     (Relmuth) (100: OK 1; control 1002 shows "Relmuth Ver.
-//                     1, 0, 2"), 録音の読み込み (134: bar 1000, ちうし 2)
+//                     1, 0, 2"), 録音の読み込み (134: bar 1000, ちうし 2),
+//                     波形 - ブロック N、M バイト目 (135: the signal 1010, the
+//                     byte's state 1011, readings 1012, この読みにする 1013,
+//                     前の印 1014, 次の印 1015, 閉じる 2)
 //   message boxes     titled "Relmuth"
 //   commands          WM_COMMAND with the ids of res/Strings.h (57600 New,
 //                     57601 Open, 57603 Save, 57604 Save As, 57635 Cut, 57634

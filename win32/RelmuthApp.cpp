@@ -219,7 +219,16 @@ void CRelmuthApp::ShowRecordingDamage(const std::vector<std::string>& lines) {
     if (lines.size() > kDamageLinesShown)
         text += "\n" + res::FormatString(res::IDS_RECORDING_DAMAGED_MORE,
                                          {std::to_string(lines.size() - kDamageLinesShown)});
-    ShowMessageBox(MainHwnd(), Wide(text));
+    // The first damaged byte on the recording's signal, when it can be read again.
+    CTapeSession& session = m_pView->GetSession();
+    const CDamageMarks& marks = m_doc.m_damageMarks;
+    if (marks.empty() || !session.CanShowWaveform(marks.front().nBlock, marks.front().nOffset)) {
+        ShowMessageBox(MainHwnd(), Wide(text));
+        return;
+    }
+    text += "\n\n" + std::string(res::LoadString(res::IDS_WAVEFORM_ASK));
+    if (ShowMessageBox(MainHwnd(), Wide(text), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+        session.ShowWaveform(marks.front().nBlock, marks.front().nOffset);
 }
 
 void CRelmuthApp::OnTapeReplaced() {

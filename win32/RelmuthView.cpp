@@ -4,8 +4,10 @@
 #include <commctrl.h>
 
 #include "serial/PortNames.h"
+#include "session/StatusText.h"
 #include "win32/MainFrame.h"
 #include "win32/Relmuth.h"
+#include "win32/WaveformDlg.h"
 
 namespace {
 
@@ -57,7 +59,48 @@ bool CRelmuthView::Create(HWND hwndParent) {
     if (m_hwnd == nullptr)
         return false;
     m_clipboard.SetOwner(hwndParent);
+    ListView_SetExtendedListViewStyleEx(m_hwnd, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
+    // The marks of a row, small: the system's warning sign for damage or a
+    // failed check (image 0), its information sign for a weak reading
+    // (image 1). The list destroys its image list with itself.
+    const int cx = GetSystemMetrics(SM_CXSMICON);
+    const int cy = GetSystemMetrics(SM_CYSMICON);
+    if (HIMAGELIST hMarks = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 2, 0)) {
+        for (const LPCWSTR icon : {IDI_WARNING, IDI_INFORMATION})
+            ImageList_AddIcon(hMarks, static_cast<HICON>(
+                                          LoadImageW(nullptr, icon, IMAGE_ICON, cx, cy, LR_SHARED)));
+        ListView_SetImageList(m_hwnd, hMarks, LVSIL_SMALL);
+    }
+    m_pBlockPane = std::make_unique<CBlockPane>(m_doc, m_session.GetRecordingDamage());
+    if (!m_pBlockPane->Create(hwndParent))
+        return false;
+    m_pBlockPane->SetSelectedRow([this] { return GetSelectedRow(); });
     return SetWindowSubclass(m_hwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+}
+
+LRESULT CRelmuthView::OnNotify(NMHDR* pHeader) {
+    switch (pHeader->code) {
+    case LVN_ITEMCHANGED: {
+        const auto* pChange = reinterpret_cast<const NMLISTVIEW*>(pHeader);
+        if ((pChange->uChanged & LVIF_STATE) != 0 &&
+            ((pChange->uNewState ^ pChange->uOldState) & LVIS_SELECTED) != 0 && m_pBlockPane)
+            m_pBlockPane->ShowBlock(ListView_GetNextItem(m_hwnd, -1, LVNI_SELECTED));
+        return 0;
+    }
+    case LVN_GETINFOTIPW: {
+        auto* pTip = reinterpret_cast<NMLVGETINFOTIPW*>(pHeader);
+        if (pTip->iItem < 0 || pTip->pszText == nullptr || pTip->cchTextMax <= 0)
+            return 0;
+        const std::string note = RowDamageText(m_doc, static_cast<std::size_t>(pTip->iItem));
+        if (note.empty())
+            return 0;
+        m_tipText = Wide(note);
+        lstrcpynW(pTip->pszText, m_tipText.c_str(), pTip->cchTextMax);
+        return 0;
+    }
+    default:
+        return 0;
+    }
 }
 
 HWND CRelmuthView::FrameHwnd() const {
@@ -192,6 +235,22 @@ void CRelmuthView::SetRowTexts(int nIndex, const CRowTexts& texts) {
         std::wstring text = Wide(*parts[i]);
         ListView_SetItemText(m_hwnd, nIndex, i, text.data());
     }
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = nIndex;
+    switch (RowQuality(m_doc, static_cast<std::size_t>(nIndex)).mark) {
+    case RowMark::none:
+        item.iImage = I_IMAGENONE;
+        break;
+    case RowMark::weak:
+        item.iImage = 1;
+        break;
+    case RowMark::checkFailed:
+    case RowMark::damaged:
+        item.iImage = 0;
+        break;
+    }
+    ListView_SetItem(m_hwnd, &item);
 }
 
 void CRelmuthView::OnUpdate(CDocumentView*, const CDocUpdate& update) {
@@ -284,6 +343,12 @@ void CRelmuthView::OnLinkLost(const CCommError& error) {
     m_frame.ShowLinkLost(error.strReason);
 }
 
+void CRelmuthView::ShowWaveform(std::size_t nBlock, std::size_t nOffset,
+                                const CByteWaveform& wave) {
+    CWaveformDlg dlg(m_session, nBlock, nOffset, wave);
+    dlg.DoModal(FrameHwnd());
+}
+
 bool CRelmuthView::OnCmdMsg(unsigned nId) {
     switch (nId) {
     case res::ID_SEND_PROGRAM:
@@ -292,16 +357,14 @@ bool CRelmuthView::OnCmdMsg(unsigned nId) {
     case res::ID_COMM_SETTINGS:
         OnCommSettings();
         return true;
-    case res::ID_VIEW_WAVEFORM:
-        return true; // the waveform is the Linux program's
     default:
         return m_session.OnCmdMsg(nId);
     }
 }
 
 bool CRelmuthView::OnUpdateCmdUi(unsigned nId, bool& bEnable) const {
-    if (nId == res::ID_COMM_SETTINGS || nId == res::ID_VIEW_WAVEFORM) {
-        bEnable = nId == res::ID_COMM_SETTINGS;
+    if (nId == res::ID_COMM_SETTINGS) {
+        bEnable = true;
         return true;
     }
     return m_session.OnUpdateCmdUi(nId, bEnable);

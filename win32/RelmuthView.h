@@ -21,6 +21,7 @@
 #include "session/CommandLine.h"
 #include "session/CommandTarget.h"
 #include "session/TapeSession.h"
+#include "win32/BlockPane.h"
 #include "win32/Dialogs.h"
 
 class CMainFrame;
@@ -35,9 +36,15 @@ class CRelmuthView final : public CDocumentView,
     CRelmuthView(const CRelmuthView&) = delete;
     CRelmuthView& operator=(const CRelmuthView&) = delete;
 
-    // The list control, a child of the frame with id kViewId.
+    // The list control, a child of the frame with id kViewId, and the
+    // block pane beside it, hidden.
     bool Create(HWND hwndParent);
     HWND GetHwnd() const { return m_hwnd; }
+    CBlockPane* GetBlockPane() { return m_pBlockPane.get(); }
+    const CBlockPane* GetBlockPane() const { return m_pBlockPane.get(); }
+    // The list's notifications, which go to the frame: the pane follows the
+    // selection, and a row's damage mark has its text as the row's tip.
+    LRESULT OnNotify(NMHDR* pHeader);
 
     // The port the first initial update opens instead of asking.
     void SetStartPort(std::optional<CStartPort> port) { m_startPort = std::move(port); }
@@ -79,6 +86,7 @@ class CRelmuthView final : public CDocumentView,
     void SelectBlock(std::size_t nIndex) override;
     // CSessionOwner
     void OnLinkLost(const CCommError& error) override;
+    void ShowWaveform(std::size_t nBlock, std::size_t nOffset, const CByteWaveform& wave) override;
 
     // CCmdTarget
     bool OnCmdMsg(unsigned nId) override;
@@ -90,6 +98,7 @@ class CRelmuthView final : public CDocumentView,
     // The rows again, all of them, from the document.
     void Resync();
     void InsertRow(int nIndex, const CRowTexts& texts);
+    // The texts, and the damage mark on a row whose block has marked bytes.
     void SetRowTexts(int nIndex, const CRowTexts& texts);
     bool HasColumns() const;
     // Asks for a port until one opens, the user cancels, or (when offered)
@@ -112,6 +121,8 @@ class CRelmuthView final : public CDocumentView,
     std::vector<CCommError> m_lostErrors;
     CTapeSession m_session;
     std::unique_ptr<CRecvProgressDlg> m_pRecvDlg;
+    std::unique_ptr<CBlockPane> m_pBlockPane;
+    std::wstring m_tipText; // the row tip being shown
     std::optional<CStartPort> m_startPort;
     bool m_bFirstUpdateDone = false;
     bool m_bClosing = false;

@@ -15,6 +15,7 @@
 #define DLG_RECV_PROGRESS 132
 #define DLG_COMM_SETTINGS 133
 #define DLG_DECODE_PROGRESS 134
+#define DLG_WAVEFORM 135 // titled by its byte (IDS_WAVEFORM_TITLE)
 
 // Controls.
 #define IDC_PROGRESS 1000   // the bar of each progress dialog
@@ -26,4 +27,10 @@
 #define IDC_ABOUT_ICON 1006
 #define IDC_ABOUT_VERSION 1002 // the About box's version line (its own dialog)
 #define IDC_ABOUT_NOTICE 1008
-#define IDC_NO_PORT 1009 // settings at start-up: "ポートなしで続ける"
+#define IDC_NO_PORT 1009           // settings at start-up: "ポートなしで続ける"
+#define IDC_WAVEFORM_VIEW 1010     // the waveform: the signal and the cells
+#define IDC_WAVEFORM_STATE 1011    // the waveform: what is known of the byte
+#define IDC_WAVEFORM_READINGS 1012 // the waveform: the readings
+#define IDC_WAVEFORM_PICK 1013
+#define IDC_WAVEFORM_PREVIOUS 1014
+#define IDC_WAVEFORM_NEXT 1015

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -21,10 +23,14 @@
 #include "serial/DeviceControl.h"
 #include "serial/PtyPair.h"
 
-// Settings of the tests' own, never the user's; file dialogs of Qt's own,
-// which never hang on a desktop's portal.
+// Settings of the tests' own, never the user's (and each test program's
+// own); file dialogs of Qt's own, which never hang on a desktop's portal.
 inline void InitProgramTests() {
     QStandardPaths::setTestModeEnabled(true);
+    // Of this test program alone: ctest runs the programs side by side, and
+    // a file one opens would stand in another's recent-file list.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 

@@ -24,7 +24,7 @@ namespace {
 // (0x5A, the bit a space) is silence, so that it reads 0x5E, undecided.
 const ByteArray kBytes{0x10, 0x20, 0x30, 0x40, 0x5A, 0x60, 0x70, 0x80};
 
-bool WriteSpoiledRecording(const QString& path) {
+bool WriteSpoiledRecording(const QString& path, std::initializer_list<int> spoiled = {4}) {
     sig::Samples x = sig::Write(
         [](CTapeRecordSink& sink) {
             const auto n = static_cast<std::uint32_t>(44 * kBytes.size());
@@ -33,7 +33,10 @@ bool WriteSpoiledRecording(const QString& path) {
             sink.OnGap(TapeGap::inner, 2400 + n, 2400);
         },
         44100, 4800);
-    sig::Silence(x, 1.5 + (4 * 11 + 3) / double(kBaudFast), 1.0 / kBaudFast);
+    // Byte 4's data bit 2, and bit 0 of any other byte: each a space.
+    for (const int nByte : spoiled)
+        sig::Silence(x, 1.5 + (nByte * 11 + (nByte == 4 ? 3 : 1)) / double(kBaudFast),
+                     1.0 / kBaudFast);
     const ByteArray file = sig::WaveFile(x);
     QFile out(path);
     return out.open(QIODevice::WriteOnly) &&
@@ -120,6 +123,41 @@ class WaveformTest : public QObject {
         QTRY_COMPARE(answers.Count(), 1);
         QCOMPARE(title, QString::fromUtf8("波形 - ブロック 0、4 バイト目"));
         QCOMPARE(program.Doc().m_blocks[0].m_data[4], std::uint8_t{0x5E});
+    }
+
+    // The arrows go to the marked byte before or after, each offered only
+    // where there is one.
+    void theArrowsStepBetweenTheMarkedBytes() {
+        const QString twice = dir.filePath(QStringLiteral("twice.wav"));
+        QVERIFY(WriteSpoiledRecording(twice, {2, 4}));
+        CStartedProgram program;
+        {
+            CModalAnswers damageList({Press(QMessageBox::Ok)});
+            QVERIFY(program.Start(QFile::encodeName(twice).toStdString()));
+            QTRY_COMPARE(damageList.Count(), 1);
+        }
+        QCOMPARE(program.Doc().m_damageMarks.size(), std::size_t{2});
+        CTapeSession& session = program.View().GetSession();
+        auto wave = session.ReadWaveform(0, 2);
+        QVERIFY(wave.has_value());
+        CWaveformDlg dlg(session, 0, 2, *wave);
+        auto button = [&dlg](res::StringId nId) {
+            for (QPushButton* pButton : dlg.findChildren<QPushButton*>()) {
+                if (pButton->text() == res::Text(nId))
+                    return pButton;
+            }
+            return static_cast<QPushButton*>(nullptr);
+        };
+        QVERIFY(!button(res::IDS_WAVEFORM_PREVIOUS)->isEnabled());
+        button(res::IDS_WAVEFORM_NEXT)->click();
+        QCOMPARE(dlg.GetOffset(), std::size_t{4});
+        QCOMPARE(dlg.windowTitle(), QString::fromUtf8("波形 - ブロック 0、4 バイト目"));
+        QCOMPARE(dlg.GetReadings()->item(0)->text(), QString::fromUtf8("5E (01011110) いまの読み"));
+        QVERIFY(button(res::IDS_WAVEFORM_PREVIOUS)->isEnabled());
+        QVERIFY(!button(res::IDS_WAVEFORM_NEXT)->isEnabled());
+        QVERIFY(!dlg.Step(true));
+        QVERIFY(dlg.Step(false));
+        QCOMPARE(dlg.GetOffset(), std::size_t{2});
     }
 
   private:

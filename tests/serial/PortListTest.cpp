@@ -107,6 +107,19 @@ TEST(PortList, TheVirtualPc88IsOfferedWhileItsLinkLeadsToItsLine) {
         unsetenv("XDG_RUNTIME_DIR");
 }
 
+// The settings dialog's box on OK: the selection while it shows its label,
+// an entry named by its label, or anything else as typed.
+TEST(PortList, TheBoxNamesTheSelectedEntryAnEntryByItsLabelOrWhatWasTyped) {
+    const std::vector<CPortEntry> entries = {
+        {"COM1", "COM1"}, {"COM2", "COM2"}, {"ttyUSB0 (FT232R)", "/dev/ttyUSB0"}};
+    EXPECT_EQ(ChoosePort(entries, 1, "COM2"), (CPortChoice{1, ""}));
+    EXPECT_EQ(ChoosePort(entries, 0, "ttyUSB0 (FT232R)"), (CPortChoice{2, ""}));
+    EXPECT_EQ(ChoosePort(entries, 0, " /tmp/pc88.tty\t"), (CPortChoice{-1, "/tmp/pc88.tty"}));
+    EXPECT_EQ(ChoosePort(entries, 0, "com12"), (CPortChoice{-1, "com12"}));
+    EXPECT_EQ(ChoosePort(entries, 2, "  "), (CPortChoice{2, ""}));
+    EXPECT_EQ(ChoosePort(entries, -1, ""), (CPortChoice{-1, ""}));
+}
+
 TEST(PortErrorText, TheReasonWithTheDialoutHintOnlyForAMissingPermission) {
     const std::string hint(res::LoadString(res::IDS_PORT_PERMISSION_HINT));
     ASSERT_NE(hint.find("dialout"), std::string::npos);

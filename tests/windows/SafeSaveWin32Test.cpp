@@ -16,6 +16,7 @@
 
 #include "TapeTestUtil.h"
 #include "res/SystemReasons.h"
+#include "tape/File.h"
 #include "tape/KxmFormat.h"
 #include "tape/RelmuthDoc.h"
 #include "tape/TapeFileName.h"
@@ -176,6 +177,15 @@ TEST(FileNamesWindows, NameFollowsTheLastBackslashSlashOrDrive) {
     EXPECT_EQ(FileNameOf("C:/tapes/side-b.t88"), "side-b.t88");
     EXPECT_EQ(FileNameOf("D:side-c.cmt"), "side-c.cmt");
     EXPECT_EQ(FileNameOf("plain.cas"), "plain.cas");
+}
+
+// The recent-file list holds a file once, whatever the case it was opened in.
+TEST(PathNamesWindows, TheSameFileInAnyLetterCase) {
+    EXPECT_TRUE(IsSamePathName("C:\\Tapes\\Game.KXM", "c:\\tapes\\game.kxm"));
+    EXPECT_TRUE(IsSamePathName("C:\\ＴＡＰＥ\\ä.t88", "C:\\ｔａｐｅ\\Ä.T88"));
+    EXPECT_FALSE(IsSamePathName("C:\\Tapes\\Game.kxm", "C:\\Tapes\\Game2.kxm"));
+    // Half-width and full-width forms are other names.
+    EXPECT_FALSE(IsSamePathName("C:\\A.kxm", "C:\\Ａ.kxm"));
 }
 
 } // namespace

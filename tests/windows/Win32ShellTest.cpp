@@ -1,14 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows window program's own parts, on real windows (under wine, on a
 // virtual display): the keys, the File menu's recent files, the block list
-// following the document, command routing, the About box's version line.
+// following the document and marking damaged rows, the block pane
+// following the list, the waveform dialog, command routing, the settings
+// dialog, the About box's version line.
+// The tests' signals first: windows.h takes the word signals for nothing,
+// but keeps its own names out of theirs.
+#include "audio/Signals.h"
+
 #include <gtest/gtest.h>
 
+#include <richedit.h>
+
+#include <fstream>
+
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "ScratchFolder.h"
+#include "audio/RecordingFormats.h"
+#include "inspect/BasicCruncher.h"
+#include "inspect/BlockView.h"
+#include "res/FormatString.h"
 #include "res/Menu.h"
 #include "res/WideText.h"
 #include "serial/DeviceControl.h"
@@ -17,6 +33,8 @@
 #include "win32/Dialogs.h"
 #include "win32/MainFrame.h"
 #include "win32/RelmuthView.h"
+#include "win32/Resource.h"
+#include "win32/WaveformDlg.h"
 
 namespace {
 
@@ -126,10 +144,17 @@ void FillTape(CRelmuthDoc& doc) {
 }
 
 struct CViewFixture {
-    CRelmuthDoc doc;
+    CRelmuthDoc doc{nullptr, TapeFormats()}; // images and recordings, as the program's
     CMainFrame frame;
     CRelmuthView view{doc, frame};
-    bool Create() { return frame.Create() && view.Create(frame.GetHwnd()); }
+    // The frame hands the list's notifications to the view, as in the program.
+    bool Create() {
+        if (!frame.Create() || !view.Create(frame.GetHwnd()))
+            return false;
+        frame.SetView(&view);
+        return true;
+    }
+    ~CViewFixture() { frame.SetView(nullptr); }
 };
 
 TEST(Win32Shell, RowsShownBeforeTheColumnsKeepAllTheirTexts) {
@@ -165,6 +190,260 @@ TEST(Win32Shell, TheListFollowsEveryEditOfTheDocument) {
     f.doc.ReplaceTape({});
     EXPECT_EQ(f.view.GetRowCount(), 0);
     EXPECT_EQ(f.view.GetSelectedRow(), -1);
+}
+
+// The row's image (-2, I_IMAGENONE, for none) and the tip the list asks
+// the frame for when the mouse rests on the row.
+int RowImage(HWND hwndList, int nRow) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = nRow;
+    ListView_GetItem(hwndList, &item);
+    return item.iImage;
+}
+
+std::wstring RowTip(const CViewFixture& f, int nRow) {
+    wchar_t text[256] = L"label";
+    NMLVGETINFOTIPW tip{};
+    tip.hdr = {f.view.GetHwnd(), static_cast<UINT_PTR>(kViewId), LVN_GETINFOTIPW};
+    tip.pszText = text;
+    tip.cchTextMax = 256;
+    tip.iItem = nRow;
+    SendMessageW(f.frame.GetHwnd(), WM_NOTIFY, kViewId, reinterpret_cast<LPARAM>(&tip));
+    return text;
+}
+
+TEST(Win32Shell, ARowWithDamagedBytesCarriesAMarkWhoseTipCountsThem) {
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    f.view.EnsureColumns();
+    f.doc.ReplaceTape({CTapeBlock{ByteArray{1, 2}, 1200}, CTapeBlock{ByteArray{3, 4, 5, 6}, 1200}},
+                      {CDamageMark{1, 1, 2, DamageKind::undecided, 1500}});
+    EXPECT_EQ(RowImage(f.view.GetHwnd(), 0), I_IMAGENONE);
+    EXPECT_EQ(RowImage(f.view.GetHwnd(), 1), 0);
+    EXPECT_EQ(RowTip(f, 0), L"label"); // the row's own text, as the list has it
+    EXPECT_EQ(RowTip(f, 1), L"読み取れなかったバイト: 2");
+
+    // The mark goes with the last marked byte, and comes back with undo.
+    f.view.GetSession().PickReading(1, 1, 0x40);
+    EXPECT_EQ(RowImage(f.view.GetHwnd(), 1), 0);
+    f.view.GetSession().PickReading(1, 2, 0x50);
+    EXPECT_EQ(RowImage(f.view.GetHwnd(), 1), I_IMAGENONE);
+    ASSERT_TRUE(f.doc.Undo());
+    EXPECT_EQ(RowImage(f.view.GetHwnd(), 1), 0);
+    EXPECT_EQ(RowTip(f, 1), L"読み取れなかったバイト: 1");
+}
+
+CTapeBlock BasicBlock() {
+    return inspect::BuildBasicBlock("10 PRINT \"ｱｲｳ\"\n20 GOTO 10\n", {'H', 'I'}, 1200);
+}
+
+// ':' C000, one record of LD A,#01 / RET, the end record.
+CTapeBlock MachineBlock() {
+    return CTapeBlock{{':', 0xC0, 0x00, 0x40, ':', 0x03, 0x3E, 0x01, 0xC9, 0xF5, ':', 0x00, 0x00},
+                      600};
+}
+
+TEST(Win32Shell, TheBlockPaneShowsBelowTheListAndFollowsItsSelection) {
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    f.view.EnsureColumns();
+    CBlockPane* pPane = f.view.GetBlockPane();
+    ASSERT_NE(pPane, nullptr);
+    auto shown = [pPane] {
+        return (GetWindowLongW(pPane->GetHwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    EXPECT_FALSE(shown());
+    // A hidden pane fills itself as it shows.
+    f.doc.ReplaceTape({BasicBlock(), MachineBlock()});
+    f.view.SelectRow(0);
+    EXPECT_EQ(pPane->GetText(), L"");
+    EXPECT_TRUE(f.frame.IsCommandEnabled(res::ID_VIEW_BLOCK_PANE));
+    f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
+    ASSERT_TRUE(shown());
+    RECT list{};
+    RECT pane{};
+    GetWindowRect(f.view.GetHwnd(), &list);
+    GetWindowRect(pPane->GetHwnd(), &pane);
+    EXPECT_GT(pane.top, list.bottom);
+    EXPECT_GT(list.bottom, list.top);
+    EXPECT_GT(pane.bottom, pane.top);
+    EXPECT_EQ(pPane->GetText(), L"10 PRINT \"ｱｲｳ\"\n20 GOTO 10\n");
+    EXPECT_EQ(pPane->GetViewEntries(), (std::vector<std::wstring>{L"BASICリスト", L"ダンプ"}));
+    f.view.SelectRow(1);
+    // The disassembly, as this build makes it.
+    EXPECT_EQ(pPane->GetText(),
+              Wide(inspect::ShowBlock(MachineBlock().m_data, inspect::EBlockView::machine).text));
+    EXPECT_EQ(pPane->GetViewEntries(), (std::vector<std::wstring>{L"逆アセンブル", L"ダンプ"}));
+    EXPECT_EQ(pPane->GetNote(), L"");
+
+    // The selected block goes: the pane is blank.
+    f.doc.EraseBlock(1);
+    EXPECT_EQ(pPane->GetText(), L"");
+    EXPECT_TRUE(pPane->GetViewEntries().empty());
+
+    f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
+    EXPECT_FALSE(shown());
+    GetWindowRect(f.view.GetHwnd(), &list);
+    EXPECT_GE(list.bottom, pane.bottom - 1); // the list has the room again
+}
+
+// The ground colour of a stretch of the pane's text.
+COLORREF GroundAt(HWND hwndText, LONG nFirst, LONG nEnd) {
+    CHARRANGE range{nFirst, nEnd};
+    SendMessageW(hwndText, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(hwndText, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    return (format.dwEffects & CFE_AUTOBACKCOLOR) != 0 ? CLR_NONE : format.crBackColor;
+}
+
+TEST(Win32Shell, TheDumpShowsTheBytesTheRecordingMarkedOnARedGround) {
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    f.view.EnsureColumns();
+    f.doc.ReplaceTape({CTapeBlock{ByteArray(20, 0xB1), 1200}});
+    f.doc.SetModifiedFlag(false); // as opened
+    f.view.GetSession().GetRecordingDamage() = {CDamagedByte{0, 0, 0.5, ByteFault::framing},
+                                                CDamagedByte{0, 17, 1.0, ByteFault::undecided}};
+    f.frame.OnCommand(res::ID_VIEW_BLOCK_PANE);
+    f.view.SelectRow(0);
+    CBlockPane* pPane = f.view.GetBlockPane();
+    EXPECT_EQ(pPane->GetView(), inspect::EBlockView::hex);
+    EXPECT_EQ(pPane->GetHighlightCount(), 4u);
+    EXPECT_EQ(pPane->GetNote(), L"録音から読めなかったバイト 2 個を色で示しています。");
+
+    // Byte 17 is the second field of the second line, "0010H : B1 B1 ...".
+    const HWND hwndText = pPane->GetTextHwnd();
+    const auto nLine = static_cast<LONG>(SendMessageW(hwndText, EM_LINEINDEX, 1, 0));
+    EXPECT_EQ(GroundAt(hwndText, nLine + 11, nLine + 13), RGB(255, 176, 176));
+    EXPECT_EQ(GroundAt(hwndText, nLine + 8, nLine + 10), CLR_NONE);
+    EXPECT_EQ(GroundAt(hwndText, nLine + 58 + 1, nLine + 58 + 2), RGB(255, 176, 176));
+
+    // The choice of view is the user's; the marks are the dump's.
+    pPane->SetView(inspect::EBlockView::basic); // no BASIC program: not taken
+    EXPECT_EQ(pPane->GetView(), inspect::EBlockView::hex);
+
+    // The marks go with their block: the next one shows on a plain ground.
+    f.doc.AppendBlock(ByteArray(20, 0x41), 1200);
+    f.doc.SetModifiedFlag(false);
+    f.view.SelectRow(1);
+    EXPECT_EQ(pPane->GetHighlightCount(), 0u);
+    EXPECT_EQ(GroundAt(hwndText, 8, 10), CLR_NONE);
+    EXPECT_EQ(GroundAt(hwndText, nLine + 11, nLine + 13), CLR_NONE);
+}
+
+// A byte of two readings on five samples, for the dialog without a
+// recording behind it.
+CByteWaveform SmallWaveform() {
+    CByteWaveform wave;
+    wave.samples = {0.0f, 0.5f, -0.5f, 0.25f, 0.0f};
+    CWaveformByte byte{};
+    for (int i = 0; i <= kBitsPerByte; ++i)
+        byte.cells[i] = 0.4 * i;
+    byte.nOffset = 2;
+    byte.nValue = 0x5E;
+    byte.fault = ByteFault::undecided;
+    wave.bytes = {byte};
+    wave.nOffset = 2;
+    wave.readings = {0x5E, 0x5A};
+    return wave;
+}
+
+std::wstring ItemText(HWND hwndDlg, int nId) {
+    wchar_t text[256] = {};
+    GetDlgItemTextW(hwndDlg, nId, text, 256);
+    return text;
+}
+
+TEST(Win32Shell, TheWaveformDialogPutsThePickedReadingIntoTheTapeAsAnEdit) {
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    f.doc.ReplaceTape({CTapeBlock{ByteArray{1, 2, 0x5E, 0x40}, 1200}},
+                      {CDamageMark{0, 2, 1, DamageKind::undecided, 1500}});
+    CWaveformDlg dlg(f.view.GetSession(), 0, 2, SmallWaveform());
+    ASSERT_TRUE(dlg.Create(f.frame.GetHwnd()));
+    const HWND hwndDlg = dlg.GetHwnd();
+    wchar_t title[128] = {};
+    GetWindowTextW(hwndDlg, title, 128);
+    EXPECT_EQ(std::wstring(title), L"波形 - ブロック 0、2 バイト目");
+    EXPECT_EQ(ItemText(hwndDlg, IDC_WAVEFORM_STATE),
+              Wide(DescribeDamageMark(f.doc.m_damageMarks[0])));
+    EXPECT_EQ(dlg.GetReadingTexts(), (std::vector<std::wstring>{L"5E (01011110) いまの読み",
+                                                                L"5A (01011010) ほかの読み"}));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PICK))); // the tape holds it
+    // A single marked byte: nowhere to go.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PREVIOUS)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_NEXT)));
+
+    dlg.SelectReading(1);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PICK)));
+    SendMessageW(hwndDlg, WM_COMMAND, IDC_WAVEFORM_PICK, 0);
+    EXPECT_EQ(f.doc.m_blocks[0].m_data, (ByteArray{1, 2, 0x5A, 0x40}));
+    EXPECT_TRUE(f.doc.m_damageMarks.empty());
+    EXPECT_EQ(ItemText(hwndDlg, IDC_WAVEFORM_STATE), L"このバイトの読みは選ばれています。");
+    EXPECT_EQ(dlg.GetReadingTexts(), (std::vector<std::wstring>{L"5E (01011110) ほかの読み",
+                                                                L"5A (01011010) いまの読み"}));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PICK)));
+
+    ASSERT_TRUE(f.doc.Undo());
+    EXPECT_EQ(f.doc.m_blocks[0].m_data[2], 0x5E);
+    EXPECT_EQ(f.doc.m_damageMarks.size(), 1u);
+}
+
+// A block of eight bytes at 1200 baud, 1.5 s in, in which one space bit
+// of byte 2 and one of byte 5 are silence: both read undecided.
+void WriteTwiceSpoiledRecording(const std::filesystem::path& path) {
+    const ByteArray bytes{0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
+    signals::Samples x = signals::Write(
+        [&](CTapeRecordSink& sink) {
+            const auto n = static_cast<std::uint32_t>(44 * bytes.size());
+            sink.OnGap(TapeGap::outer, 0, 2400);
+            sink.OnData(2400, n, kBaudFast, bytes);
+            sink.OnGap(TapeGap::inner, 2400 + n, 2400);
+        },
+        44100, 4800);
+    for (const int nByte : {2, 5})
+        signals::Silence(x, 1.5 + (nByte * 11 + 1) / double(kBaudFast), 1.0 / kBaudFast);
+    const ByteArray file = signals::WaveFile(x);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+}
+
+TEST(Win32Shell, TheWaveformDialogStepsToTheMarkedBytesBeforeAndAfter) {
+    const std::filesystem::path dir = MakeScratchFolder("relmuth-wave");
+    const std::filesystem::path wav = dir / "take.wav";
+    WriteTwiceSpoiledRecording(wav);
+    CViewFixture f;
+    ASSERT_TRUE(f.Create());
+    CTapeSession& session = f.view.GetSession();
+    CRecordingReading reading;
+    ASSERT_TRUE(session.ReadFile(wav.string(), reading));
+    ASSERT_EQ(f.doc.m_damageMarks.size(), 2u);
+    ASSERT_EQ(f.doc.m_damageMarks[1].nOffset, 5u);
+    auto wave = session.ReadWaveform(0, 2);
+    ASSERT_TRUE(wave.has_value());
+
+    CWaveformDlg dlg(session, 0, 2, *wave);
+    ASSERT_TRUE(dlg.Create(f.frame.GetHwnd()));
+    const HWND hwndDlg = dlg.GetHwnd();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PREVIOUS)));
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_NEXT)));
+    SendMessageW(hwndDlg, WM_COMMAND, IDC_WAVEFORM_NEXT, 0);
+    EXPECT_EQ(dlg.GetOffset(), 5u);
+    wchar_t title[128] = {};
+    GetWindowTextW(hwndDlg, title, 128);
+    EXPECT_EQ(std::wstring(title), L"波形 - ブロック 0、5 バイト目");
+    EXPECT_EQ(dlg.GetReadingTexts().front(),
+              Wide(res::FormatString(res::IDS_WAVEFORM_READING_NOW,
+                                     {"61", "01100001"}))); // the silent bit read as mark
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_PREVIOUS)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwndDlg, IDC_WAVEFORM_NEXT)));
+    EXPECT_FALSE(dlg.Step(true));
+    EXPECT_TRUE(dlg.Step(false));
+    EXPECT_EQ(dlg.GetOffset(), 2u);
+    std::filesystem::remove_all(dir);
 }
 
 // A target that knows About alone, enabled or not.
@@ -242,39 +521,48 @@ std::pair<std::vector<std::wstring>, int> ComboEntries(HWND hwndCombo) {
     return {entries, static_cast<int>(SendMessageW(hwndCombo, CB_GETCURSEL, 0, 0))};
 }
 
+// Runs the settings dialog. While it runs, a timer of this thread hands it
+// once to atOpen, which presses OK or Cancel.
+INT_PTR RunSettingsDialog(CCommSettingsDlg& dlg, std::function<void(HWND)> atOpen) {
+    const HWND hwndTimer = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           GetModuleHandleW(nullptr), nullptr);
+    if (hwndTimer == nullptr)
+        return -1;
+    SetPropW(hwndTimer, L"atOpen", &atOpen);
+    SetTimer(hwndTimer, 1, 200, [](HWND hwnd, UINT, UINT_PTR nId, DWORD) {
+        const HWND hwndDlg = FindWindowW(L"#32770", L"通信パラメータの設定");
+        if (hwndDlg == nullptr)
+            return;
+        KillTimer(hwnd, nId);
+        (*static_cast<std::function<void(HWND)>*>(GetPropW(hwnd, L"atOpen")))(hwndDlg);
+    });
+    // The frames of the tests before ended the message loop as they went.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    const INT_PTR nResult = dlg.DoModal(nullptr);
+    RemovePropW(hwndTimer, L"atOpen");
+    DestroyWindow(hwndTimer);
+    return nResult;
+}
+
 struct CSeenDialog {
     std::wstring title;
     std::pair<std::vector<std::wstring>, int> ports;
     std::pair<std::vector<std::wstring>, int> speeds;
 };
 TEST(Win32Shell, SettingsDialogOffersThePortsAndSpeedsFromCom1At9600) {
-    // While the dialog runs, a timer of this thread looks at it and presses
-    // OK; what it saw hangs on the timer's window.
     CSeenDialog seen;
-    const HWND hwndTimer = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                           GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(hwndTimer, nullptr);
-    SetPropW(hwndTimer, L"seen", &seen);
-    SetTimer(hwndTimer, 1, 200, [](HWND hwnd, UINT, UINT_PTR nId, DWORD) {
-        const HWND hwndDlg = FindWindowW(L"#32770", L"通信パラメータの設定");
-        if (hwndDlg == nullptr)
-            return;
-        KillTimer(hwnd, nId);
-        wchar_t title[128] = {};
-        GetWindowTextW(hwndDlg, title, 128);
-        *static_cast<CSeenDialog*>(GetPropW(hwnd, L"seen")) = {
-            title, ComboEntries(GetDlgItem(hwndDlg, 1001)),
-            ComboEntries(GetDlgItem(hwndDlg, 1002))};
-        PostMessageW(hwndDlg, WM_COMMAND, IDOK, 0);
-    });
-    // The frames of the tests before ended the message loop as they went.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
     CCommSettingsDlg dlg;
-    EXPECT_EQ(dlg.DoModal(nullptr), IDOK);
-    RemovePropW(hwndTimer, L"seen");
-    DestroyWindow(hwndTimer);
+    EXPECT_EQ(RunSettingsDialog(dlg,
+                                [&](HWND hwndDlg) {
+                                    wchar_t title[128] = {};
+                                    GetWindowTextW(hwndDlg, title, 128);
+                                    seen = {title, ComboEntries(GetDlgItem(hwndDlg, 1001)),
+                                            ComboEntries(GetDlgItem(hwndDlg, 1002))};
+                                    PostMessageW(hwndDlg, WM_COMMAND, IDOK, 0);
+                                }),
+              IDOK);
 
     EXPECT_EQ(seen.title, L"通信パラメータの設定");
     ASSERT_GE(seen.ports.first.size(), 4u);
@@ -287,6 +575,19 @@ TEST(Win32Shell, SettingsDialogOffersThePortsAndSpeedsFromCom1At9600) {
     EXPECT_EQ(dlg.GetPortName(), "COM1");
     EXPECT_EQ(dlg.GetDevicePath(), "\\\\.\\COM1");
     EXPECT_EQ(dlg.GetBaudFlag(), BAUD_9600);
+}
+
+TEST(Win32Shell, APortTypedIntoTheSettingsBoxIsOpenedAsTyped) {
+    // A device that is none of the entries: opened as it stands.
+    CCommSettingsDlg dlg;
+    EXPECT_EQ(RunSettingsDialog(dlg,
+                                [](HWND hwndDlg) {
+                                    SetDlgItemTextW(hwndDlg, IDC_PORT_LIST, L" \\\\.\\CNCA0 ");
+                                    PostMessageW(hwndDlg, WM_COMMAND, IDOK, 0);
+                                }),
+              IDOK);
+    EXPECT_EQ(dlg.GetPortName(), "\\\\.\\CNCA0");
+    EXPECT_EQ(dlg.GetDevicePath(), "\\\\.\\CNCA0");
 }
 
 TEST(Win32Shell, AboutBoxShowsTheFileVersionOfTheProgramsOwnResource) {
