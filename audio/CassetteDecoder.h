@@ -106,6 +106,7 @@ class CCassetteDecoder {
     void SetCellObserver(CByteCellObserver* pObserver) { m_records.SetCellObserver(pObserver); }
 
   private:
+    CCellTones m_cellTones;           // the band-passed samples, for a second opinion on cells
     CSignalConditioner m_conditioner; // samples to half-periods
     CToneRunTracker m_tones;          // half-periods to runs of one tone
     CRecordAssembler m_records;       // framed bytes to records

@@ -40,7 +40,10 @@ void CRecordAssembler::OnLostByte(double t) {
 
 void CRecordAssembler::OnByte(const CFramedByte& byte) {
     const double tEdge = byte.Start();
-    const bool bClean = byte.IsClean();
+    const bool bClean = byte.IsClean() && !byte.bJumpIn;
+    // A byte whose runs were clear keeps the bytes' timing even when the
+    // tones under its cells say otherwise.
+    const bool bInStep = bClean || (byte.bTonesDisagree && !byte.bJumpIn);
     if (byte.bJumpBefore && !m_bytes.empty()) {
         // The bytes went out of step by part of a bit with no pause
         // between them: the signal jumped (a splice, a skip), and the
@@ -55,17 +58,19 @@ void CRecordAssembler::OnByte(const CFramedByte& byte) {
         }
     }
     m_dBit = byte.dBit;
-    if (bClean)
+    if (bInStep)
         CheckGrid(tEdge, byte.dBit);
     const std::size_t nFaults = m_faults.size();
     ObserveCells(&byte.cells, tEdge);
     AppendByte(byte.nValue, tEdge, bClean ? Confidence(byte.Margin()) : 0,
-               byte.IsUndecided() ? ByteFault::undecided : ByteFault::framing);
+               byte.bJumpIn         ? ByteFault::slip
+               : byte.IsUndecided() ? ByteFault::undecided
+                                    : ByteFault::framing);
     if (!bClean)
         AddAlternatives(m_faults[nFaults], byte.cells);
     m_tLastByteEnd = byte.End();
     m_tLastByteStart = tEdge;
-    if (bClean) {
+    if (bInStep) {
         m_tAnchor = m_tLastByteEnd;
         m_tAnchorStart = tEdge;
         m_nAnchor = m_bytes.size();

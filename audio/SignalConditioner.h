@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "audio/CellTones.h"
+
 class CSignalConditioner {
   public:
     explicit CSignalConditioner(double dSampleRate);
@@ -28,6 +30,10 @@ class CSignalConditioner {
     void Feed(const float* pSamples, std::size_t nFrames, std::size_t nStride, OnHalf&& onHalf,
               OnBadSample&& onBadSample);
 
+    // Each band-passed sample goes to pTones too (none: kept nowhere). It
+    // must outlive the conditioner.
+    void SetCellTones(CCellTones* pTones) { m_pTones = pTones; }
+
     double GetSampleRate() const { return m_dRate; }
     // Samples taken so far.
     std::uint64_t GetSampleCount() const { return m_nSample; }
@@ -38,6 +44,7 @@ class CSignalConditioner {
     static constexpr double kSilence = 1e-6;
 
     const double m_dRate;
+    CCellTones* m_pTones = nullptr;
     double m_hp[5], m_lp[5]; // biquads, transposed direct form II: b0 b1 b2 a1 a2
     double m_hpZ1 = 0, m_hpZ2 = 0, m_lpZ1 = 0, m_lpZ2 = 0;
     std::uint64_t m_nSample = 0;
@@ -59,6 +66,7 @@ void CSignalConditioner::Feed(const float* pSamples, std::size_t nFrames, std::s
     const double lp0 = m_lp[0], lp1 = m_lp[1], lp2 = m_lp[2], lpA1 = m_lp[3], lpA2 = m_lp[4];
     double hz1 = m_hpZ1, hz2 = m_hpZ2, lz1 = m_lpZ1, lz2 = m_lpZ2;
     double prev = m_dPrev;
+    CCellTones* const pTones = m_pTones;
     for (std::size_t i = 0; i < nFrames; ++i) {
         double x = pSamples[i * nStride];
         if (!std::isfinite(x)) [[unlikely]] {
@@ -72,6 +80,8 @@ void CSignalConditioner::Feed(const float* pSamples, std::size_t nFrames, std::s
         const double v = lp0 * h + lz1;
         lz1 = lp1 * h - lpA1 * v + lz2;
         lz2 = lp2 * h - lpA2 * v;
+        if (pTones != nullptr)
+            pTones->Push(v);
 
         const std::uint64_t n = m_nSample++;
         if ((v >= 0.0) != (prev >= 0.0))
