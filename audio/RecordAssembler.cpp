@@ -112,9 +112,11 @@ void CRecordAssembler::CheckGrid(double tEdge, double tb) {
     if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= kSlipPhase)
         return;
     const std::size_t nFirst = m_faults.size() - nSince;
+    // A byte already named for a jump of the signal holds the splice.
+    const bool bSpliceFound = m_faults[nFirst].fault == ByteFault::slip;
     m_faults[nFirst].fault = ByteFault::slip;
     m_faults[nFirst].nSlip = static_cast<int>(nSlip);
-    if (nSlip != 0 && m_nAnchor != 0 && m_confidence[m_nAnchor - 1] != 0) {
+    if (nSlip != 0 && !bSpliceFound && m_nAnchor != 0 && m_confidence[m_nAnchor - 1] != 0) {
         // The clean byte before the bytes went out of step may itself hold
         // the splice (the rest of it read clearly from the bytes after):
         // it is named too, with no other reading to offer.

@@ -334,4 +334,34 @@ TEST(RecordAssembler, AByteOnlyItsTonesDoubtStaysInStep) {
     EXPECT_EQ(r.faults[1].nSlip, 1);
 }
 
+// A byte a splice falls in is named as the place where bytes may be
+// missing or extra, even when its cells read cleanly; when the timing of
+// the clean bytes after it counts them, it says how many.
+TEST(RecordAssembler, AByteHoldingASpliceSaysBytesMayBeMissing) {
+    CRecordLog log;
+    CRecordAssembler records(log);
+    records.OnBlockStart(0.0, 0.1, 1200);
+    for (const auto& [value, t] : {std::pair{0x20, 1.0}, {0x40, 3.0}}) {
+        records.OnByte(Framed(static_cast<std::uint8_t>(value - 0x10), (t - 1) * kFrame));
+        CFramedByte spliced = Framed(static_cast<std::uint8_t>(value), t * kFrame);
+        spliced.bJumpIn = true;
+        records.OnByte(spliced);
+    }
+    // After the first the bytes are in step (how many went is not known),
+    // after the second two frames late: two bytes missing. The clean byte
+    // before the second is not named: the splice is known to be after it.
+    records.OnByte(Framed(0x50, 6 * kFrame));
+    records.OnBlockEnd();
+    ASSERT_EQ(log.records.size(), 1u);
+    const CRecord& r = log.records[0];
+    EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{230, 0, 230, 0, 230}));
+    ASSERT_EQ(r.faults.size(), 2u);
+    EXPECT_EQ(r.faults[0].nIndex, 1u);
+    EXPECT_EQ(r.faults[0].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[0].nSlip, 0);
+    EXPECT_EQ(r.faults[1].nIndex, 3u);
+    EXPECT_EQ(r.faults[1].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[1].nSlip, 2);
+}
+
 } // namespace
