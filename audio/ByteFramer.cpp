@@ -376,6 +376,7 @@ bool CByteFramer::DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int n
     cells.edges[0] = tEdge;
     auto it = std::partition_point(m_runs.begin(), m_runs.end(),
                                    [tEdge](const Run& r) { return r.t1 <= tEdge; });
+    auto itCell = it; // the first run that ends after the cell's start
     for (int i = 0; i < kBitsPerByte; ++i) {
         const double start = cells.edges[i];
         const double nominal = start + tb;
@@ -395,8 +396,10 @@ bool CByteFramer::DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int n
             }
         }
         cells.edges[i + 1] = end;
+        while (itCell != m_runs.end() && itCell->t1 <= start)
+            ++itCell;
         double mark = 0, space = 0, none = 0;
-        ToneTimes(start, end, mark, space, none);
+        ToneTimesFrom(itCell, start, end, mark, space, none);
         const double len = end - start;
         cells.bits[i] = mark >= space;
         cells.margin[i] = none >= 0.5 * len ? 0.0 : std::fabs(mark - space) / len;
@@ -438,10 +441,15 @@ void CByteFramer::WeighCells(CBitCells& cells, int nBaud) const {
 }
 
 void CByteFramer::ToneTimes(double t0, double t1, double& mark, double& space, double& none) const {
+    ToneTimesFrom(std::partition_point(m_runs.begin(), m_runs.end(),
+                                       [t0](const Run& r) { return r.t1 <= t0; }),
+                  t0, t1, mark, space, none);
+}
+
+void CByteFramer::ToneTimesFrom(std::deque<Run>::const_iterator it, double t0, double t1,
+                                double& mark, double& space, double& none) const {
     mark = space = 0;
     double covered = 0;
-    auto it = std::partition_point(m_runs.begin(), m_runs.end(),
-                                   [t0](const Run& r) { return r.t1 <= t0; });
     double noneRuns = 0;
     for (; it != m_runs.end() && it->t0 < t1; ++it) {
         const double d = std::min(it->t1, t1) - std::max(it->t0, t0);

@@ -105,6 +105,9 @@ class CByteFramer {
     bool DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int nBaud) const;
     void WeighCells(CBitCells& cells, int nBaud) const;
     void ToneTimes(double t0, double t1, double& mark, double& space, double& none) const;
+    // The same from it, the first run that ends after t0.
+    void ToneTimesFrom(std::deque<CToneRun>::const_iterator it, double t0, double t1, double& mark,
+                       double& space, double& none) const;
     double SpeedAt(double t) const;
     void BeginBlock(double tEdge, double dLeader);
     void EndBlock();

@@ -25,6 +25,15 @@ class CCellTones {
         m_samples[m_nNext & m_nMask] = static_cast<float>(v);
         ++m_nNext;
     }
+    // The same for a loop over many samples, with the ring in registers:
+    // Begin, Put each, then End (also before the samples put are read).
+    struct CWriter {
+        float* pRing;
+        std::uint64_t nMask, nNext;
+        void Put(double v) { pRing[nNext++ & nMask] = static_cast<float>(v); }
+    };
+    CWriter BeginWrite() { return {m_samples.data(), m_nMask, m_nNext}; }
+    void EndWrite(const CWriter& w) { m_nNext = w.nNext; }
 
     // How much more of the cell [t0, t1) is mark than space, from -1 (all
     // space) to 1 (all mark), for a bit of nMarkCycles of the high tone or
@@ -36,7 +45,12 @@ class CCellTones {
 
   private:
     const double m_dRate;
+    std::uint64_t m_nStep;        // every how many samples are weighed: the tones need 16 kHz
     std::vector<float> m_samples; // a ring of a power of two
     std::uint64_t m_nMask;
     std::uint64_t m_nNext = 0; // samples pushed so far
+    // The Goertzel coefficients of the last cell's length: a byte's cells
+    // are all one bit period long.
+    mutable double m_dCacheLen = 0, m_dCacheMark = 0, m_dCacheSpace = 0;
+    mutable int m_nCacheMark = 0, m_nCacheSpace = 0;
 };
