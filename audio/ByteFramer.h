@@ -6,7 +6,8 @@
 // It hunts a start edge (mark to space) after a leader of at least 30 ms,
 // finds each block's speed from its own bit cells, then reads 11 cells of
 // the bit period from each start edge, each decided by the tone that fills
-// most of it and kept in step by the tone edges between cells. Space
+// most of it and kept in step by the tone edges between cells, then
+// weighed again by the energy of each tone in it (CellTones.h). Space
 // through a whole frame and longer than any byte holds is a break. Each
 // byte goes to the sink with its cells as it is framed; the sink builds
 // the records (RecordAssembler.h).
