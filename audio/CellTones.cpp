@@ -7,9 +7,11 @@
 
 namespace {
 
-// Samples kept: the framer reads a byte at most half a second (its runs'
-// history) behind the newest sample.
-constexpr double kKeepSeconds = 1.0;
+// Samples kept: the framer reads a byte a few bit periods behind the newest
+// sample, and a block's first bytes up to about 150 ms behind (its speed
+// is found from eight bytes read at either speed first); more would only
+// crowd the cache.
+constexpr double kKeepSeconds = 0.25;
 // A cell of fewer samples says nothing.
 constexpr double kFewestSamples = 3.0;
 // The rate the tones are weighed at, at least: above it, every so many

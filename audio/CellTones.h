@@ -9,7 +9,7 @@
 // tape's speed) tells the tones apart wherever the crossings are bent: a
 // lossy file that fills a cell with the wrong tone's crossings, a rate so
 // low that a half-period is two samples. The conditioner keeps the samples
-// of the last second here; the framer asks for the cells of each byte.
+// of the last quarter of a second here; the framer asks for the cells of each byte.
 #pragma once
 
 #include <cstddef>

@@ -35,19 +35,19 @@ TEST(CellTones, EachCellIsItsToneAtAnyRateAndPhase) {
     }
 }
 
-// No opinion on samples not yet taken, on samples more than a second old
-// (no longer kept), on a cell too short to hold a cycle, or on silence.
+// No opinion on samples not yet taken, on samples a second old (no longer
+// kept), on a cell too short to hold a cycle, or on silence.
 TEST(CellTones, NoOpinionWithoutTheSamples) {
     CCellTones tones(8000);
     double share = 0;
     EXPECT_FALSE(tones.MarkShare(0.0, 0.001, 2, 1, share)); // nothing taken yet
     for (int n = 0; n < 8000 * 3; ++n)
-        tones.Push(n < 8000 * 5 / 2 ? std::sin(n * 0.3) : 0.0);
+        tones.Push(n < 8000 * 29 / 10 ? std::sin(n * 0.3) : 0.0);
     EXPECT_FALSE(tones.MarkShare(0.5, 0.501, 2, 1, share));     // long gone
     EXPECT_FALSE(tones.MarkShare(2.9995, 3.0005, 2, 1, share)); // past the last sample
-    EXPECT_FALSE(tones.MarkShare(2.4, 2.4002, 2, 1, share));    // under 3 samples
-    EXPECT_FALSE(tones.MarkShare(2.7, 2.701, 2, 1, share));     // silence
-    EXPECT_TRUE(tones.MarkShare(2.4, 2.401, 2, 1, share));
+    EXPECT_FALSE(tones.MarkShare(2.85, 2.8502, 2, 1, share));   // under 3 samples
+    EXPECT_FALSE(tones.MarkShare(2.95, 2.951, 2, 1, share));    // silence
+    EXPECT_TRUE(tones.MarkShare(2.85, 2.851, 2, 1, share));
 }
 
 } // namespace
