@@ -9,6 +9,11 @@ namespace {
 // Grid: a clean byte this share of a frame or more out of step with the
 // last clean one, with faulty bytes between, says bytes went missing.
 constexpr double kSlipPhase = 0.25;
+// ... and over at most kNearBytes faulty bytes, where no speed error can
+// build up, this share (a bit and a third): a splice that took out close
+// to a whole number of bytes leaves the rest out of step by no more.
+constexpr std::size_t kNearBytes = 2;
+constexpr double kSlipPhaseNear = 0.12;
 
 std::uint32_t Ticks(double t) {
     return static_cast<std::uint32_t>(
@@ -109,7 +114,8 @@ void CRecordAssembler::CheckGrid(double tEdge, double tb) {
     const double frames = (tEdge - m_tAnchor) / (kBitsPerByte * tb);
     const long n = std::lround(frames);
     const long nSlip = n - static_cast<long>(nSince);
-    if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= kSlipPhase)
+    const double phase = nSince <= kNearBytes ? kSlipPhaseNear : kSlipPhase;
+    if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= phase)
         return;
     const std::size_t nFirst = m_faults.size() - nSince;
     // A byte already named for a jump of the signal holds the splice.

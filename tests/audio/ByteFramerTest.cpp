@@ -364,4 +364,29 @@ TEST(RecordAssembler, AByteHoldingASpliceSaysBytesMayBeMissing) {
     EXPECT_EQ(r.faults[1].nSlip, 2);
 }
 
+// A clean byte a sixth of a frame (under two bits) out of step with the
+// clean one before a faulty byte says bytes went there (a splice of close
+// to a whole number of them); over many faulty bytes only a quarter of a
+// frame does, since the speed error builds up.
+TEST(RecordAssembler, ACleanByteOutOfStepByTwoBitsAfterOneFaultyByteIsASlip) {
+    for (const int nFaulty : {1, 5}) {
+        CRecordLog log;
+        CRecordAssembler records(log);
+        records.OnBlockStart(0.0, 0.1, 1200);
+        records.OnByte(Framed(0x10, 0.0));
+        for (int i = 1; i <= nFaulty; ++i) {
+            CFramedByte broken = Framed(0x20, i * kFrame);
+            broken.cells.bits[9] = false;
+            records.OnByte(broken);
+        }
+        records.OnByte(Framed(0x30, (nFaulty + 1 - 1.0 / 6) * kFrame));
+        records.OnBlockEnd();
+        ASSERT_EQ(log.records.size(), 1u);
+        ASSERT_EQ(log.records[0].faults.size(), static_cast<std::size_t>(nFaulty));
+        EXPECT_EQ(log.records[0].faults[0].fault,
+                  nFaulty == 1 ? ByteFault::slip : ByteFault::framing);
+        EXPECT_EQ(log.records[0].faults[0].nSlip, 0);
+    }
+}
+
 } // namespace
