@@ -31,6 +31,11 @@ constexpr int kTrialLead = 3;
 // how clearly one tone must fill a cell.
 constexpr double kResync = 0.3;
 constexpr double kClear = 0.35;
+// The second opinion on a cell, from the energy of each tone in it: how
+// clearly it must agree with the runs; how many half-periods of mark late
+// the runs end a stretch of space.
+constexpr double kTonesClear = 0.3;
+constexpr double kSpaceToMarkLate = 0.5;
 
 // Breaks: space over most of this time, which is longer than the space of
 // any byte at 600 baud (a 00: start and eight data bits, 15 ms).
@@ -182,6 +187,11 @@ void CByteFramer::Process(bool bFinal) {
         }
         if (cells.bits[0])
             cells.undecided[0] = true;
+        // The runs alone keep the bytes in step; the second opinion only
+        // names bytes.
+        const bool bRunsClean =
+            IsCleanFrame(cells) && !HasBadSample(tEdge, cells.edges[kBitsPerByte]);
+        WeighCells(cells, m_nBaud);
         for (std::size_t i = 0; i < nLost; ++i)
             Lost(m_tLastByteEnd + static_cast<double>(i) * kBitsPerByte * tb);
 
@@ -191,6 +201,8 @@ void CByteFramer::Process(bool bFinal) {
             byte.nValue |= static_cast<std::uint8_t>(cells.bits[1 + i] ? 1u << i : 0u);
         byte.bBadSample = HasBadSample(tEdge, byte.End());
         byte.bJumpBefore = bShortIdle;
+        byte.bJumpIn = HasOddHalf(tEdge, byte.End());
+        byte.bTonesDisagree = bRunsClean && !byte.IsClean();
         m_sink.OnByte(byte);
         ++m_nBlockBytes;
 
@@ -209,7 +221,7 @@ void CByteFramer::Process(bool bFinal) {
         m_tTrailMark = cells.edges[nTrail];
         m_nTrailCells = kBitsPerByte - nTrail;
         m_dTrailBit = nTrail >= 3 ? (cells.edges[nTrail] - tEdge) / nTrail : tb;
-        m_bOnGrid = byte.IsClean();
+        m_bOnGrid = bRunsClean;
         m_tHunt = cells.edges[nHuntCell] - 0.4 * tb;
         DropRunsBefore(std::min(m_tHunt, m_tLastByteEnd));
     }
@@ -232,6 +244,13 @@ bool CByteFramer::HasBadSample(double t0, double t1) {
     while (!m_badSamples.empty() && m_badSamples.front() < t0 - kHistory)
         m_badSamples.pop_front();
     return std::any_of(m_badSamples.begin(), m_badSamples.end(),
+                       [=](double t) { return t >= t0 && t < t1; });
+}
+
+bool CByteFramer::HasOddHalf(double t0, double t1) {
+    while (!m_oddHalves.empty() && m_oddHalves.front() < t0 - kHistory)
+        m_oddHalves.pop_front();
+    return std::any_of(m_oddHalves.begin(), m_oddHalves.end(),
                        [=](double t) { return t >= t0 && t < t1; });
 }
 
@@ -357,6 +376,7 @@ bool CByteFramer::DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int n
     cells.edges[0] = tEdge;
     auto it = std::partition_point(m_runs.begin(), m_runs.end(),
                                    [tEdge](const Run& r) { return r.t1 <= tEdge; });
+    auto itCell = it; // the first run that ends after the cell's start
     for (int i = 0; i < kBitsPerByte; ++i) {
         const double start = cells.edges[i];
         const double nominal = start + tb;
@@ -376,8 +396,10 @@ bool CByteFramer::DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int n
             }
         }
         cells.edges[i + 1] = end;
+        while (itCell != m_runs.end() && itCell->t1 <= start)
+            ++itCell;
         double mark = 0, space = 0, none = 0;
-        ToneTimes(start, end, mark, space, none);
+        ToneTimesFrom(itCell, start, end, mark, space, none);
         const double len = end - start;
         cells.bits[i] = mark >= space;
         cells.margin[i] = none >= 0.5 * len ? 0.0 : std::fabs(mark - space) / len;
@@ -386,11 +408,48 @@ bool CByteFramer::DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int n
     return true;
 }
 
+void CByteFramer::WeighCells(CBitCells& cells, int nBaud) const {
+    if (m_pCellTones == nullptr)
+        return;
+    // The band-pass lengthens the first half-period of mark after space,
+    // so that the runs end each stretch of space about a half-period of
+    // mark late. Each cell is weighed over one bit period about its middle,
+    // with those edges moved back.
+    const double speed = SpeedAt(cells.edges[0]);
+    const double tb = BitSeconds(nBaud) * speed;
+    const double late = kSpaceToMarkLate / kMarkHz * speed;
+    double edges[kBitsPerByte + 1];
+    for (int i = 0; i <= kBitsPerByte; ++i) {
+        const bool bSpaceBefore = i != 0 && !cells.bits[i - 1];
+        const bool bMarkAfter = i == kBitsPerByte || cells.bits[i];
+        edges[i] = cells.edges[i] - (bSpaceBefore && bMarkAfter ? late : 0.0);
+    }
+    for (int i = 0; i < kBitsPerByte; ++i) {
+        const double mid = 0.5 * (edges[i] + edges[i + 1]);
+        double share = 0;
+        if (!m_pCellTones->MarkShare(mid - 0.5 * tb, mid + 0.5 * tb, MarkCyclesPerBit(nBaud),
+                                     SpaceCyclesPerBit(nBaud), share))
+            continue;
+        // Opinions that differ, or one not clear, leave the bit undecided,
+        // with the other reading first among the alternatives.
+        const double margin = (share >= 0) == cells.bits[i] ? std::fabs(share) : 0.0;
+        if (margin < kTonesClear) {
+            cells.undecided[i] = true;
+            cells.margin[i] = std::min(cells.margin[i], margin);
+        }
+    }
+}
+
 void CByteFramer::ToneTimes(double t0, double t1, double& mark, double& space, double& none) const {
+    ToneTimesFrom(std::partition_point(m_runs.begin(), m_runs.end(),
+                                       [t0](const Run& r) { return r.t1 <= t0; }),
+                  t0, t1, mark, space, none);
+}
+
+void CByteFramer::ToneTimesFrom(std::deque<Run>::const_iterator it, double t0, double t1,
+                                double& mark, double& space, double& none) const {
     mark = space = 0;
     double covered = 0;
-    auto it = std::partition_point(m_runs.begin(), m_runs.end(),
-                                   [t0](const Run& r) { return r.t1 <= t0; });
     double noneRuns = 0;
     for (; it != m_runs.end() && it->t0 < t1; ++it) {
         const double d = std::min(it->t1, t1) - std::max(it->t0, t0);

@@ -6,7 +6,8 @@
 // It hunts a start edge (mark to space) after a leader of at least 30 ms,
 // finds each block's speed from its own bit cells, then reads 11 cells of
 // the bit period from each start edge, each decided by the tone that fills
-// most of it and kept in step by the tone edges between cells. Space
+// most of it and kept in step by the tone edges between cells, then
+// weighed again by the energy of each tone in it (CellTones.h). Space
 // through a whole frame and longer than any byte holds is a break. Each
 // byte goes to the sink with its cells as it is framed; the sink builds
 // the records (RecordAssembler.h).
@@ -17,6 +18,7 @@
 #include <deque>
 
 #include "audio/CassetteSignal.h"
+#include "audio/CellTones.h"
 #include "audio/ToneRuns.h"
 
 // One byte's bit cells as the framer decided them: start bit, eight data
@@ -36,6 +38,10 @@ struct CFramedByte {
     bool bBadSample;     // a sample in it was no number
     bool bJumpBefore;    // the idle before it was out of step with the bits: the
                          // byte before it holds bits of two bytes
+    bool bTonesDisagree; // the runs read it cleanly, but the tones under its cells
+                         // told a bit otherwise or not clearly: it is in step
+    bool bJumpIn;        // a half-period in it was of neither tone's length: the signal
+                         // jumped there, and bytes may be missing or extra
     double Start() const { return cells.edges[0]; }
     double End() const { return cells.edges[kBitsPerByte]; }
     // Whether a stop bit was space.
@@ -73,10 +79,18 @@ class CByteFramer {
     void OnRun(const CToneRun& run, double dSpeedNow);
     // A sample at t was no number: the byte it falls in is not clean.
     void OnBadSample(double t) { m_badSamples.push_back(t); }
+    // A half-period at t, inside a run, was of neither tone's length: the
+    // byte it falls in holds a jump of the signal.
+    void OnOddHalf(double t) { m_oddHalves.push_back(t); }
     // The recording has ended after these last runs: every byte is framed
     // and the block under way ended.
     void AddLastRun(const CToneRun& run) { m_runs.push_back(run); }
     void Finish(double dSpeedNow);
+
+    // The samples under the runs, for a second opinion on each cell of a
+    // byte framed (none: the runs alone decide). They must outlive the
+    // framer.
+    void SetCellTones(const CCellTones* pTones) { m_pCellTones = pTones; }
 
   private:
     using Tone = CarrierTone;
@@ -90,20 +104,27 @@ class CByteFramer {
     bool DecideBaud(std::size_t nFirst, double tEdge, bool bFinal);
     int CleanBytesFrom(double tEdge, int nBaud, bool bFinal) const;
     bool DecodeCells(double tEdge, bool bFinal, CBitCells& cells, int nBaud) const;
+    void WeighCells(CBitCells& cells, int nBaud) const;
     void ToneTimes(double t0, double t1, double& mark, double& space, double& none) const;
+    // The same from it, the first run that ends after t0.
+    void ToneTimesFrom(std::deque<CToneRun>::const_iterator it, double t0, double t1, double& mark,
+                       double& space, double& none) const;
     double SpeedAt(double t) const;
     void BeginBlock(double tEdge, double dLeader);
     void EndBlock();
     void Lost(double t);
     static bool IsOutOfStep(double bits);
     bool HasBadSample(double t0, double t1);
+    bool HasOddHalf(double t0, double t1);
     void DropRunsBefore(double t);
 
     CByteFramerSink& m_sink;
+    const CCellTones* m_pCellTones = nullptr;
     const int m_nForceBaud;
     double m_dSpeedNow = 1.0;
     std::deque<Run> m_runs; // the runs of the last half second
     std::deque<double> m_badSamples;
+    std::deque<double> m_oddHalves;
 
     bool m_bInBlock = false;
     int m_nBaud = 0; // of the block; 0 while not yet found

@@ -52,7 +52,9 @@
 //      quiet against the recent level, or too long). The level references
 //      climb slowly towards a louder peak, so that a click does not make
 //      the carrier after it pass for none. The short and long half-periods
-//      track the tape's speed (error, wow and flutter).
+//      track the tape's speed (error, wow and flutter). One half-period off
+//      its tone's length inside a run of one tone, its neighbours as they
+//      should be, is where the signal jumped (a splice).
 //   3. Half-periods of one kind make runs; a leader is a mark run of at
 //      least 30 ms. The speed of each block is found from its own bit
 //      cells: every byte at 1200 baud holds a run of an odd number of
@@ -61,15 +63,19 @@
 //      bytes read clearly better at one speed, that speed wins.
 //   4. Bytes are read like a UART: a start edge, then 11 cells of the bit
 //      period, each decided by the tone that fills most of it and kept in
-//      step by the edges between cells. A cell that no tone fills clearly
-//      is an undecided bit; stop bits that are not mark are a framing
+//      step by the edges between cells. Each cell is weighed a second
+//      time by the energy of each tone in the band-passed samples under
+//      it, which a lossy file or a low rate bends less than the crossings.
+//      A cell that no tone fills clearly, or on which the two opinions
+//      differ, is an undecided bit; stop bits that are not mark are a framing
 //      error; a stretch without carrier inside a block is counted out in
 //      lost bytes. Each such byte is kept with its best reading, the
 //      readings its weakest bits would give beside it, and reported.
 //      Space through a whole frame and beyond what any byte holds is a
 //      break (tools play a tape image's spaces as steady low tone): it ends
 //      the block and is no byte.
-//   5. Bytes follow back to back. A clean byte out of step with the last
+//   5. Bytes follow back to back. A byte a splice falls in is named as the
+//      place where bytes may be missing or extra. A clean byte out of step with the last
 //      clean one, with faulty bytes between, means bytes were lost or are
 //      too many there, and the first faulty byte says about how many; idle
 //      of part of a bit after a clean byte means the signal jumped, and the
@@ -106,6 +112,7 @@ class CCassetteDecoder {
     void SetCellObserver(CByteCellObserver* pObserver) { m_records.SetCellObserver(pObserver); }
 
   private:
+    CCellTones m_cellTones;           // the band-passed samples, for a second opinion on cells
     CSignalConditioner m_conditioner; // samples to half-periods
     CToneRunTracker m_tones;          // half-periods to runs of one tone
     CRecordAssembler m_records;       // framed bytes to records

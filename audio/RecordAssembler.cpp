@@ -9,6 +9,11 @@ namespace {
 // Grid: a clean byte this share of a frame or more out of step with the
 // last clean one, with faulty bytes between, says bytes went missing.
 constexpr double kSlipPhase = 0.25;
+// ... and over at most kNearBytes faulty bytes, where no speed error can
+// build up, this share (a bit and a third): a splice that took out close
+// to a whole number of bytes leaves the rest out of step by no more.
+constexpr std::size_t kNearBytes = 2;
+constexpr double kSlipPhaseNear = 0.12;
 
 std::uint32_t Ticks(double t) {
     return static_cast<std::uint32_t>(
@@ -40,7 +45,10 @@ void CRecordAssembler::OnLostByte(double t) {
 
 void CRecordAssembler::OnByte(const CFramedByte& byte) {
     const double tEdge = byte.Start();
-    const bool bClean = byte.IsClean();
+    const bool bClean = byte.IsClean() && !byte.bJumpIn;
+    // A byte whose runs were clear keeps the bytes' timing even when the
+    // tones under its cells say otherwise.
+    const bool bInStep = bClean || (byte.bTonesDisagree && !byte.bJumpIn);
     if (byte.bJumpBefore && !m_bytes.empty()) {
         // The bytes went out of step by part of a bit with no pause
         // between them: the signal jumped (a splice, a skip), and the
@@ -55,17 +63,19 @@ void CRecordAssembler::OnByte(const CFramedByte& byte) {
         }
     }
     m_dBit = byte.dBit;
-    if (bClean)
+    if (bInStep)
         CheckGrid(tEdge, byte.dBit);
     const std::size_t nFaults = m_faults.size();
     ObserveCells(&byte.cells, tEdge);
     AppendByte(byte.nValue, tEdge, bClean ? Confidence(byte.Margin()) : 0,
-               byte.IsUndecided() ? ByteFault::undecided : ByteFault::framing);
+               byte.bJumpIn         ? ByteFault::slip
+               : byte.IsUndecided() ? ByteFault::undecided
+                                    : ByteFault::framing);
     if (!bClean)
         AddAlternatives(m_faults[nFaults], byte.cells);
     m_tLastByteEnd = byte.End();
     m_tLastByteStart = tEdge;
-    if (bClean) {
+    if (bInStep) {
         m_tAnchor = m_tLastByteEnd;
         m_tAnchorStart = tEdge;
         m_nAnchor = m_bytes.size();
@@ -104,12 +114,15 @@ void CRecordAssembler::CheckGrid(double tEdge, double tb) {
     const double frames = (tEdge - m_tAnchor) / (kBitsPerByte * tb);
     const long n = std::lround(frames);
     const long nSlip = n - static_cast<long>(nSince);
-    if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= kSlipPhase)
+    const double phase = nSince <= kNearBytes ? kSlipPhaseNear : kSlipPhase;
+    if (nSlip == 0 && std::fabs(frames - static_cast<double>(n)) <= phase)
         return;
     const std::size_t nFirst = m_faults.size() - nSince;
+    // A byte already named for a jump of the signal holds the splice.
+    const bool bSpliceFound = m_faults[nFirst].fault == ByteFault::slip;
     m_faults[nFirst].fault = ByteFault::slip;
     m_faults[nFirst].nSlip = static_cast<int>(nSlip);
-    if (nSlip != 0 && m_nAnchor != 0 && m_confidence[m_nAnchor - 1] != 0) {
+    if (nSlip != 0 && !bSpliceFound && m_nAnchor != 0 && m_confidence[m_nAnchor - 1] != 0) {
         // The clean byte before the bytes went out of step may itself hold
         // the splice (the rest of it read clearly from the bytes after):
         // it is named too, with no other reading to offer.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/ToneRuns.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -32,6 +33,15 @@ constexpr double kSpeedGain = 0.03;
 constexpr double kSpeedMin = 0.8;
 constexpr double kSpeedMax = 1.25;
 
+// Odd half-periods: this far from their tone's length, in half-periods of
+// mark, and this many samples at least (at low rates single crossings
+// stray by a quarter); the two outer ones of the five judged together
+// within kOddOuter of theirs, one beside it within kOddBeside.
+constexpr double kOddShare = 0.28;
+constexpr double kOddSamples = 0.6;
+constexpr double kOddOuter = 0.15;
+constexpr double kOddBeside = 0.1;
+
 // exp(-x) for x >= 0: the decays of the level references are taken once a
 // half-period, where x is a few ten-thousandths and two terms of the
 // series are exact to the last bits that matter.
@@ -40,6 +50,35 @@ double Decay(double x) {
 }
 
 } // namespace
+
+bool CToneRunTracker::IsOddBefore(double t0, double t1, CarrierTone tone, double& tOdd) {
+    // A half-period is judged once two more are known: it is odd when it
+    // and the two on either side are of one tone and it is far off its
+    // tone's length while the outer two and one beside it are close. A
+    // splice leaves one half-period odd and the next one bent; beside a
+    // change of tone the filters (and a treble loss) bend the first two,
+    // and noise or a lossy file bends several in a row.
+    for (int i = 0; i + 1 < kOddWindow; ++i)
+        m_recent[i] = m_recent[i + 1];
+    const double half = t1 - t0;
+    const double off = tone == CarrierTone::none
+                           ? 0.0
+                           : half - (tone == CarrierTone::mark ? kMarkHalf : kSpaceHalf) * m_dSpeed;
+    m_recent[kOddWindow - 1] = CRecentHalf{t0, std::fabs(off), tone};
+    if (tone == CarrierTone::none)
+        return false;
+    for (const CRecentHalf& h : m_recent)
+        if (h.tone != tone)
+            return false;
+    const double unit = kMarkHalf * m_dSpeed;
+    const CRecentHalf* r = m_recent;
+    if (r[2].dOff <= std::max(kOddShare * unit, kOddSamples * m_dSampleTime) ||
+        r[0].dOff > kOddOuter * unit || r[4].dOff > kOddOuter * unit ||
+        std::min(r[1].dOff, r[3].dOff) > kOddBeside * unit)
+        return false;
+    tOdd = r[2].t0;
+    return true;
+}
 
 CarrierTone CToneRunTracker::Classify(double half, double dPeak) {
     const double ref = m_dRef * Decay(half / kCarrierSeconds);

@@ -10,6 +10,11 @@
 // not make the carrier after it pass for none. The speed is learnt from
 // half-periods inside runs of one tone: where the tone changes, the
 // filters stretch or shorten them.
+//
+// Inside a run, every half-period is as long as its tone's (where the tone
+// changes, the filters bend the two beside the change). One that is not,
+// between two of its own tone, is odd: the signal jumped there (a splice,
+// a skip of the tape), and the framer names the byte it falls in.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +29,20 @@ struct CToneRun {
 
 class CToneRunTracker {
   public:
+    // dSampleRate: of the samples the half-periods were measured in (0:
+    // unknown, odd half-periods judged by their length alone).
+    explicit CToneRunTracker(double dSampleRate = 0)
+        : m_dSampleTime(dSampleRate > 0 ? 1.0 / dSampleRate : 0.0) {}
+
     // Classifies the half-period [t0, t1) and extends the run under way;
-    // a run that it ends goes to onRun(const CToneRun&).
-    template <class OnRun> void OnHalfPeriod(double t0, double t1, double dPeak, OnRun&& onRun) {
+    // a run that it ends goes to onRun(const CToneRun&), and the start of
+    // the half-period before it, when that one was odd, to onOdd(double).
+    template <class OnRun, class OnOdd>
+    void OnHalfPeriod(double t0, double t1, double dPeak, OnRun&& onRun, OnOdd&& onOdd) {
         const CarrierTone tone = Classify(t1 - t0, dPeak);
+        double tOdd = 0;
+        if (IsOddBefore(t0, t1, tone, tOdd))
+            onOdd(tOdd);
         if (m_bHaveRun && m_cur.tone == tone) {
             m_cur.t1 = t1;
             m_cur.speed = m_dSpeed;
@@ -37,6 +52,9 @@ class CToneRunTracker {
             onRun(m_cur);
         m_cur = CToneRun{tone, t0, t1, m_dSpeed};
         m_bHaveRun = true;
+    }
+    template <class OnRun> void OnHalfPeriod(double t0, double t1, double dPeak, OnRun&& onRun) {
+        OnHalfPeriod(t0, t1, dPeak, onRun, [](double) {});
     }
     // The recording has ended: the run under way goes to onRun.
     template <class OnRun> void Flush(OnRun&& onRun) {
@@ -50,12 +68,24 @@ class CToneRunTracker {
 
   private:
     CarrierTone Classify(double half, double dPeak);
+    // Whether the half-period two before [t0, t1), inside a run of one
+    // tone, was of a length neither tone has; if so, where it began.
+    bool IsOddBefore(double t0, double t1, CarrierTone tone, double& tOdd);
 
+    const double m_dSampleTime;
     double m_dRef = 0;     // slowly falling carrier reference
     double m_dRefLong = 0; // the loudest carrier of the last minute
     double m_dSpeed = 1.0;
     CarrierTone m_prevTone = CarrierTone::none, m_prevPrevTone = CarrierTone::none;
     double m_dPrevRatio = 1.0;
+    // The last half-periods: where each began, how far it was from its
+    // tone's length (either way), its tone.
+    struct CRecentHalf {
+        double t0 = 0, dOff = 0;
+        CarrierTone tone = CarrierTone::none;
+    };
+    static constexpr int kOddWindow = 5;
+    CRecentHalf m_recent[kOddWindow];
     bool m_bHaveRun = false;
     CToneRun m_cur{};
 };

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <numbers>
+
 #include "audio/ByteFramer.h"
 #include "audio/RecordAssembler.h"
 
@@ -62,9 +64,11 @@ class CFramerLog final : public CByteFramerSink {
     std::vector<std::string> lines;
 };
 
-std::vector<std::string> Frame(const CRuns& runs, int nForceBaud = 0) {
+std::vector<std::string> Frame(const CRuns& runs, int nForceBaud = 0,
+                               const CCellTones* pTones = nullptr) {
     CFramerLog log;
     CByteFramer framer(log, nForceBaud);
+    framer.SetCellTones(pTones);
     for (const CToneRun& run : runs.Get())
         framer.OnRun(run, 1.0);
     framer.Finish(1.0);
@@ -117,6 +121,47 @@ TEST(ByteFramer, ForcedSpeedAndNoBlockWithoutALeader) {
     runs.Byte(0x0F, 600);
     runs.Add(CarrierTone::mark, 0.5);
     EXPECT_EQ(Frame(runs, 600), (std::vector<std::string>{"start 600 at 119", "0F", "end"}));
+}
+
+// The band-passed samples of the tones of runs, at 44.1 kHz, as the
+// conditioner sees them: each stretch of space ends a half-period of mark
+// before the runs end it (the filters lengthen that half-period).
+CCellTones Tones(const CRuns& runs) {
+    constexpr double kRate = 44100, kLate = 0.5 / 2400;
+    CCellTones tones(kRate);
+    double phase = 0;
+    auto run = runs.Get().begin();
+    for (int n = 0; n / kRate < runs.Now(); ++n) {
+        const double t = n / kRate;
+        while (run->t1 - (run->tone == CarrierTone::space ? kLate : 0) <= t)
+            ++run;
+        phase += 2 * std::numbers::pi * (run->tone == CarrierTone::space ? 1200 : 2400) / kRate;
+        tones.Push(0.3 * std::sin(phase));
+    }
+    return tones;
+}
+
+// Where the tones under a cell tell another bit than its runs (a lossy
+// file can move the crossings), the bit is undecided; where they agree,
+// nothing is named, at either speed.
+TEST(ByteFramer, ABitTheTonesUnderItContradictIsUndecided) {
+    for (const int nBaud : {1200, 600}) {
+        CRuns runs, heard;
+        for (CRuns* r : {&runs, &heard}) {
+            r->Add(CarrierTone::mark, 0.1);
+            r->Byte(0x3A, nBaud);
+            r->Byte(r == &runs ? 0x81 : 0x89, nBaud);
+            r->Byte(0x55, nBaud);
+            r->Add(CarrierTone::mark, 0.3);
+        }
+        const std::string start = "start " + std::to_string(nBaud) + " at 100";
+        const CCellTones same = Tones(runs), other = Tones(heard);
+        EXPECT_EQ(Frame(runs, 0, &same), (std::vector<std::string>{start, "3A", "81", "55", "end"}))
+            << nBaud;
+        EXPECT_EQ(Frame(runs, 0, &other),
+                  (std::vector<std::string>{start, "3A", "81 undecided", "55", "end"}))
+            << nBaud;
+    }
 }
 
 // Framed bytes as the framer would give them: clean cells of value at t.
@@ -257,6 +302,91 @@ TEST(RecordAssembler, FaultsSlipsJumpsAndLostBytesAreNamed) {
     EXPECT_TRUE(where.cells[4].bLost);
     EXPECT_EQ(where.cells[4].nIndex, 4u);
     EXPECT_DOUBLE_EQ(where.cells[4].edges[11], 6.4 * kFrame);
+}
+
+// A byte whose runs were clear but whose tones a bit doubts is named, yet
+// keeps the bytes' timing: bytes missing after it are told after it, and
+// no clean byte before it is named for them.
+TEST(RecordAssembler, AByteOnlyItsTonesDoubtStaysInStep) {
+    CRecordLog log;
+    CRecordAssembler records(log);
+    records.OnBlockStart(0.0, 0.1, 1200);
+    records.OnByte(Framed(0x10, 0.0));
+    CFramedByte doubted = Framed(0x20, kFrame);
+    doubted.cells.undecided[4] = true;
+    doubted.cells.margin[4] = 0.0;
+    doubted.bTonesDisagree = true;
+    records.OnByte(doubted);
+    CFramedByte broken = Framed(0x30, 2 * kFrame);
+    broken.cells.bits[9] = false;
+    records.OnByte(broken);
+    records.OnByte(Framed(0x40, 4 * kFrame)); // a frame after the broken byte is missing
+    records.OnBlockEnd();
+    ASSERT_EQ(log.records.size(), 1u);
+    const CRecord& r = log.records[0];
+    EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{230, 0, 0, 230}));
+    ASSERT_EQ(r.faults.size(), 2u);
+    EXPECT_EQ(r.faults[0].nIndex, 1u);
+    EXPECT_EQ(r.faults[0].fault, ByteFault::undecided);
+    EXPECT_EQ(r.faults[0].alternatives[0], 0x28);
+    EXPECT_EQ(r.faults[1].nIndex, 2u);
+    EXPECT_EQ(r.faults[1].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[1].nSlip, 1);
+}
+
+// A byte a splice falls in is named as the place where bytes may be
+// missing or extra, even when its cells read cleanly; when the timing of
+// the clean bytes after it counts them, it says how many.
+TEST(RecordAssembler, AByteHoldingASpliceSaysBytesMayBeMissing) {
+    CRecordLog log;
+    CRecordAssembler records(log);
+    records.OnBlockStart(0.0, 0.1, 1200);
+    for (const auto& [value, t] : {std::pair{0x20, 1.0}, {0x40, 3.0}}) {
+        records.OnByte(Framed(static_cast<std::uint8_t>(value - 0x10), (t - 1) * kFrame));
+        CFramedByte spliced = Framed(static_cast<std::uint8_t>(value), t * kFrame);
+        spliced.bJumpIn = true;
+        records.OnByte(spliced);
+    }
+    // After the first the bytes are in step (how many went is not known),
+    // after the second two frames late: two bytes missing. The clean byte
+    // before the second is not named: the splice is known to be after it.
+    records.OnByte(Framed(0x50, 6 * kFrame));
+    records.OnBlockEnd();
+    ASSERT_EQ(log.records.size(), 1u);
+    const CRecord& r = log.records[0];
+    EXPECT_EQ(r.confidence, (std::vector<std::uint8_t>{230, 0, 230, 0, 230}));
+    ASSERT_EQ(r.faults.size(), 2u);
+    EXPECT_EQ(r.faults[0].nIndex, 1u);
+    EXPECT_EQ(r.faults[0].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[0].nSlip, 0);
+    EXPECT_EQ(r.faults[1].nIndex, 3u);
+    EXPECT_EQ(r.faults[1].fault, ByteFault::slip);
+    EXPECT_EQ(r.faults[1].nSlip, 2);
+}
+
+// A clean byte a sixth of a frame (under two bits) out of step with the
+// clean one before a faulty byte says bytes went there (a splice of close
+// to a whole number of them); over many faulty bytes only a quarter of a
+// frame does, since the speed error builds up.
+TEST(RecordAssembler, ACleanByteOutOfStepByTwoBitsAfterOneFaultyByteIsASlip) {
+    for (const int nFaulty : {1, 5}) {
+        CRecordLog log;
+        CRecordAssembler records(log);
+        records.OnBlockStart(0.0, 0.1, 1200);
+        records.OnByte(Framed(0x10, 0.0));
+        for (int i = 1; i <= nFaulty; ++i) {
+            CFramedByte broken = Framed(0x20, i * kFrame);
+            broken.cells.bits[9] = false;
+            records.OnByte(broken);
+        }
+        records.OnByte(Framed(0x30, (nFaulty + 1 - 1.0 / 6) * kFrame));
+        records.OnBlockEnd();
+        ASSERT_EQ(log.records.size(), 1u);
+        ASSERT_EQ(log.records[0].faults.size(), static_cast<std::size_t>(nFaulty));
+        EXPECT_EQ(log.records[0].faults[0].fault,
+                  nFaulty == 1 ? ByteFault::slip : ByteFault::framing);
+        EXPECT_EQ(log.records[0].faults[0].nSlip, 0);
+    }
 }
 
 } // namespace

@@ -109,4 +109,33 @@ TEST(SignalConditioner, FadingCarrierIsFollowed) {
     EXPECT_LT(out.halves.back().peak, 0.01);
 }
 
+// The band-passed samples are kept for the cells' second opinion, and
+// while a half-period is told the samples up to its end can be weighed
+// already: the framer decides bytes from inside that call.
+TEST(SignalConditioner, BandPassedSamplesCanBeWeighedAsEachHalfPeriodIsTold) {
+    std::vector<float> x = Tone(2400, 0.2);
+    const std::vector<float> space = Tone(1200, 0.1);
+    x.insert(x.end(), space.begin(), space.end());
+    CSignalConditioner conditioner(44100);
+    CCellTones tones(44100);
+    conditioner.SetCellTones(&tones);
+    int nMark = 0, nSpace = 0, nOther = 0;
+    conditioner.Feed(
+        x.data(), x.size(), 1,
+        [&](double, double t1, double) {
+            double share = 0;
+            if (t1 < 0.05 || (t1 > 0.19 && t1 < 0.21))
+                return; // the filters settling
+            if (!tones.MarkShare(t1 - 1.0 / 1200, t1, 2, 1, share))
+                ++nOther;
+            else
+                ++(share > 0.6 ? nMark : share < -0.6 ? nSpace : nOther);
+        },
+        [](double) {});
+    EXPECT_EQ(tones.GetSampleRate(), 44100);
+    EXPECT_NEAR(nMark, 0.14 * 4800, 4);
+    EXPECT_NEAR(nSpace, 0.09 * 2400, 4);
+    EXPECT_EQ(nOther, 0);
+}
+
 } // namespace

@@ -20,16 +20,18 @@ struct Piece {
 struct Result {
     std::vector<CToneRun> runs;
     double speed;
+    std::vector<double> odd; // where odd half-periods began
 };
 
 Result Track(const std::vector<Piece>& pieces) {
-    CToneRunTracker tracker;
+    CToneRunTracker tracker(44100);
     Result out;
     double t = 0;
     for (const Piece& p : pieces) {
         for (int i = 0; i < p.count; ++i, t += p.half)
-            tracker.OnHalfPeriod(t, t + p.half, p.peak,
-                                 [&](const CToneRun& run) { out.runs.push_back(run); });
+            tracker.OnHalfPeriod(
+                t, t + p.half, p.peak, [&](const CToneRun& run) { out.runs.push_back(run); },
+                [&](double tOdd) { out.odd.push_back(tOdd); });
     }
     tracker.Flush([&](const CToneRun& run) { out.runs.push_back(run); });
     out.speed = tracker.GetSpeed();
@@ -86,6 +88,37 @@ TEST(ToneRuns, SpeedIsLearntAndFollowed) {
     for (std::size_t i = 0; i < r.runs.size(); ++i)
         EXPECT_EQ(r.runs[i].tone, i % 2 == 0 ? CarrierTone::mark : CarrierTone::space) << i;
     EXPECT_NEAR(r.runs.back().speed, 1.08, 0.01);
+}
+
+// A splice inside a run leaves one half-period a third too long, the next
+// one bent a little, and is told where it began, in mark as in space; the
+// half-periods the filters bend beside a change of tone, and a stretch
+// where noise bends several in a row, are not splices.
+TEST(ToneRuns, AHalfPeriodOddInsideItsRunIsASplice) {
+    const Result mark =
+        Track({{kMark, 20, 0.5}, {1.33 * kMark, 1, 0.5}, {1.18 * kMark, 1, 0.5}, {kMark, 6, 0.5}});
+    ASSERT_EQ(mark.odd.size(), 1u);
+    EXPECT_NEAR(mark.odd[0], 20 * kMark, 1e-9);
+    const Result space = Track(
+        {{kMark, 20, 0.5}, {kSpace, 6, 0.5}, {kSpace + 0.4 * kMark, 1, 0.5}, {kSpace, 6, 0.5}});
+    ASSERT_EQ(space.odd.size(), 1u);
+    EXPECT_NEAR(space.odd[0], 20 * kMark + 6 * kSpace, 1e-9);
+
+    const Result bent = Track({{kMark, 20, 0.5},
+                               {1.57 * kMark, 1, 0.5},
+                               {kSpace, 8, 0.5},
+                               {1.35 * kMark, 1, 0.5},
+                               {0.7 * kMark, 1, 0.5},
+                               {1.07 * kMark, 1, 0.5},
+                               {kMark, 8, 0.5}});
+    EXPECT_TRUE(bent.odd.empty());
+    const Result noisy = Track({{kMark, 20, 0.5},
+                                {1.3 * kMark, 1, 0.5},
+                                {0.75 * kMark, 1, 0.5},
+                                {1.3 * kMark, 1, 0.5},
+                                {0.8 * kMark, 1, 0.5},
+                                {kMark, 8, 0.5}});
+    EXPECT_TRUE(noisy.odd.empty());
 }
 
 } // namespace
