@@ -67,8 +67,8 @@ bool CRelmuthView::Create(HWND hwndParent) {
     const int cy = GetSystemMetrics(SM_CYSMICON);
     if (HIMAGELIST hMarks = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 2, 0)) {
         for (const LPCWSTR icon : {IDI_WARNING, IDI_INFORMATION})
-            ImageList_AddIcon(hMarks, static_cast<HICON>(
-                                          LoadImageW(nullptr, icon, IMAGE_ICON, cx, cy, LR_SHARED)));
+            ImageList_AddIcon(hMarks, static_cast<HICON>(LoadImageW(nullptr, icon, IMAGE_ICON, cx,
+                                                                    cy, LR_SHARED)));
         ListView_SetImageList(m_hwnd, hMarks, LVSIL_SMALL);
     }
     m_pBlockPane = std::make_unique<CBlockPane>(m_doc, m_session.GetRecordingDamage());
